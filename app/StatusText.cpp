@@ -1,0 +1,52 @@
+#include "StatusText.h"
+
+QString portStateText(bool open, int port, const QString &device)
+{
+    if (!open)
+        return QStringLiteral("Port fermé");
+    return QStringLiteral("COM%1 ouvert (%2)").arg(port).arg(device);
+}
+
+QString errorText(CommError error, int port, const QString &device, const QString &detail)
+{
+    const QString com = QStringLiteral("COM%1").arg(port);
+    const QString dev = device.isEmpty() ? QStringLiteral("aucun périphérique") : device;
+    switch (error) {
+    case CommError::None:
+        return {};
+    case CommError::NotFound:
+        return QStringLiteral("%1 introuvable (%2) : branchez l'appareil ou indiquez son chemin dans VANTREL_COM%3.")
+            .arg(com, dev).arg(port);
+    case CommError::PermissionDenied:
+        return QStringLiteral("%1 : accès refusé à %2. Ajoutez votre compte au groupe dialout, puis reconnectez-vous.")
+            .arg(com, dev);
+    case CommError::Busy:
+        return QStringLiteral("%1 occupé (%2) : un autre programme utilise ce port. Fermez-le, puis réessayez.")
+            .arg(com, dev);
+    case CommError::DeviceGone:
+        return QStringLiteral("%1 : appareil déconnecté (%2). Reconnexion automatique dès son retour.")
+            .arg(com, dev);
+    case CommError::NotOpen:
+        return QStringLiteral("%1 : port fermé, rien n'a été envoyé à %2.").arg(com, dev);
+    case CommError::WriteFailed:
+        return QStringLiteral("%1 : échec de l'envoi vers %2 (%3).").arg(com, dev, detail);
+    case CommError::Other:
+        return QStringLiteral("%1 : ouverture de %2 impossible (%3).").arg(com, dev, detail);
+    }
+    return {};
+}
+
+QString returnText(int port, const QString &device)
+{
+    return QStringLiteral("COM%1 : appareil de retour (%2).").arg(port).arg(device);
+}
+
+QString invalidLengthText(const QString &text)
+{
+    return QStringLiteral("« Longueur a lire » non valide : \"%1\" (entier de -32768 à 32767 attendu).").arg(text);
+}
+
+QString tooDeepText()
+{
+    return QStringLiteral("Trop de commandes en attente les unes dans les autres : clic ignoré.");
+}

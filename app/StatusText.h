@@ -1,0 +1,23 @@
+#pragma once
+
+#include "CommError.h"
+
+#include <QString>
+
+// The French texts of the status line under the reception box.
+
+// The port's state: "COM1 ouvert (/dev/ttyS0)" or "Port fermé".
+QString portStateText(bool open, int port, const QString &device);
+
+// What went wrong, naming COM n and its device, with the likely remedy.
+// Empty for CommError::None.
+QString errorText(CommError error, int port, const QString &device, const QString &detail = {});
+
+// The device came back after it had gone.
+QString returnText(int port, const QString &device);
+
+// The text of "Longueur a lire" is not a length.
+QString invalidLengthText(const QString &text);
+
+// A click refused because handlers are nested too deep.
+QString tooDeepText();

@@ -1,0 +1,428 @@
+#include "frmVantrel.h"
+
+#include "ControlPictures.h"
+#include "LengthText.h"
+#include "SerialComm.h"
+#include "StatusText.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTimer>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Positions are given in twips, as the bench layout was drawn: 15 to a pixel.
+QRect twips(int left, int top, int width, int height)
+{
+    return QRect(left / 15, top / 15, width / 15, height / 15);
+}
+
+constexpr int ClientWidth = 7005 / 15;  // 467
+constexpr int ClientHeight = 5205 / 15; // 347
+constexpr int StatusHeight = 36;        // two lines: state, then message
+
+const QString ReadStart = QStringLiteral("\x1bS7\r");
+const QString ReadEnd = QStringLiteral("\x1bS8\r");
+
+QString fixedCommand()
+{
+    return QString::number(48) + QStringLiteral("200000000050") + QStringLiteral("\r\n");
+}
+
+bool isOpenFailure(CommError e)
+{
+    return e == CommError::NotFound || e == CommError::PermissionDenied || e == CommError::Busy
+        || e == CommError::Other;
+}
+
+QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, QRect geometry)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setGeometry(geometry);
+    b->setAutoDefault(false);
+    b->setDefault(false);
+    return b;
+}
+
+QLineEdit *makeLine(QWidget *parent, const char *name, const QString &text, QRect geometry)
+{
+    auto *e = new QLineEdit(text, parent);
+    e->setObjectName(QLatin1String(name));
+    e->setGeometry(geometry);
+    return e;
+}
+
+QLabel *makeLabel(QWidget *parent, const char *name, const QString &caption, QRect geometry)
+{
+    auto *l = new QLabel(caption, parent);
+    l->setObjectName(QLatin1String(name));
+    l->setGeometry(geometry);
+    l->setFocusPolicy(Qt::NoFocus);
+    return l;
+}
+
+} // namespace
+
+// Counts a waiting handler on the stack for as long as it runs; refuses to
+// start one past MaxDepth or once the program is ending.
+class frmVantrel::WaitingHandler
+{
+public:
+    explicit WaitingHandler(frmVantrel *w)
+        : m_w(w), m_entered(!w->m_ending && w->m_depth < MaxDepth)
+    {
+        if (m_entered)
+            ++m_w->m_depth;
+    }
+    ~WaitingHandler()
+    {
+        if (m_entered)
+            --m_w->m_depth;
+    }
+    WaitingHandler(const WaitingHandler &) = delete;
+    WaitingHandler &operator=(const WaitingHandler &) = delete;
+    explicit operator bool() const { return m_entered; }
+
+private:
+    frmVantrel *m_w;
+    bool m_entered;
+};
+
+frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, QWidget *parent)
+    : QWidget(parent),
+      m_ownClock(clock ? nullptr : std::make_unique<SteadyClock>()),
+      m_clock(clock ? clock : m_ownClock.get()),
+      m_yield(*m_clock)
+{
+    setObjectName(QStringLiteral("frmVantrel"));
+    setWindowTitle(QStringLiteral("Vantrel"));
+    setFixedSize(ClientWidth, ClientHeight + StatusHeight);
+
+    List1 = new QListWidget(this);
+    List1->setObjectName(QStringLiteral("List1"));
+    List1->setGeometry(twips(120, 120, 1455, 1620));
+    List1->setSelectionMode(QAbstractItemView::SingleSelection);
+    for (int n = 1; n <= 8; ++n)
+        List1->addItem(QString::number(n));
+
+    Command1 = makeButton(this, "Command1", QStringLiteral("Allumer"), twips(1650, 150, 1815, 390));
+    Command2 = makeButton(this, "Command2", QStringLiteral("Eteindre"), twips(1650, 600, 1815, 390));
+    Command3 = makeButton(this, "Command3", QStringLiteral("Lire"), twips(1650, 1050, 1815, 390));
+    Command4 = makeButton(this, "Command4", QStringLiteral("Envoyer commande"), twips(1650, 1650, 1815, 390));
+
+    Text1 = new QPlainTextEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setGeometry(twips(120, 2775, 5550, 2295));
+    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // Received data often has no spaces; word wrapping would lay it out in
+    // quadratic time, so long lines break anywhere.
+    Text1->setWordWrapMode(QTextOption::WrapAnywhere);
+    Text1->setTabChangesFocus(true);
+    Text1->setUndoRedoEnabled(false); // the log only grows; no undo history to keep
+
+    Text2 = makeLine(this, "Text2", QString(), twips(120, 1920, 1455, 375));
+    Label1 = makeLabel(this, "Label1", QStringLiteral("Réception"), twips(120, 2535, 1815, 255));
+    Command5 = makeButton(this, "Command5", QStringLiteral("Lire buffer"), twips(1650, 2100, 1815, 390));
+    Text3 = makeLine(this, "Text3", QStringLiteral("6"), twips(4800, 480, 1335, 375));
+    Label2 = makeLabel(this, "Label2", QStringLiteral("Longueur a lire"), twips(4800, 240, 1335, 255));
+
+    // The labels overlap the top edge of their boxes by one pixel; they stay
+    // under the boxes so that the edge is drawn.
+    Label1->lower();
+    Label2->lower();
+
+    StatusLine = makeLabel(this, "StatusLine", QString(), QRect(0, ClientHeight, ClientWidth, StatusHeight));
+    StatusLine->setContentsMargins(6, 0, 6, 0);
+    StatusLine->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    StatusLine->setTextFormat(Qt::PlainText);
+    StatusLine->setFrameShape(QFrame::StyledPanel);
+
+    QWidget *order[] = {List1, Command1, Command2, Command3, Command4, Text1, Text2, Command5, Text3};
+    for (size_t i = 0; i + 1 < std::size(order); ++i)
+        setTabOrder(order[i], order[i + 1]);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(TickMs);
+
+    MSComm1 = comm ? comm : new SerialComm(this);
+    if (!MSComm1->parent())
+        MSComm1->setParent(this);
+    MSComm1->setObjectName(QStringLiteral("MSComm1"));
+
+    connect(Command1, &QPushButton::clicked, this, &frmVantrel::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &frmVantrel::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &frmVantrel::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &frmVantrel::Command4_Click);
+    connect(Command5, &QPushButton::clicked, this, &frmVantrel::Command5_Click);
+    connect(Timer1, &QTimer::timeout, this, &frmVantrel::Timer1_Timer);
+    connect(MSComm1, &CommControl::errorOccurred, this, &frmVantrel::onCommError);
+    connect(MSComm1, &CommControl::portOpenChanged, this, &frmVantrel::onPortOpenChanged);
+
+    refreshStatus();
+    List1->setFocus();
+    Timer1->start();
+}
+
+frmVantrel::~frmVantrel()
+{
+    Timer1->stop();
+    MSComm1->disconnect(this);
+}
+
+// ---------------------------------------------------------------------------
+// Port rules and the reception log
+
+qint16 frmVantrel::SelectedPort() const
+{
+    const auto selected = List1->selectedItems();
+    if (selected.isEmpty())
+        return 1;
+    return lengthFromText(selected.first()->text()).value_or(1);
+}
+
+// Sets CommPort from the list and opens. False when the open was refused: the
+// port is then closed and the status line says why.
+bool frmVantrel::openStep()
+{
+    MSComm1->setCommPort(SelectedPort());
+    MSComm1->setPortOpen(true);
+    return MSComm1->PortOpen();
+}
+
+bool frmVantrel::ensureOpen()
+{
+    return MSComm1->PortOpen() || openStep();
+}
+
+// Puts the received text and a line break at the end of whatever the box
+// holds, the operator's edits included. The cost grows with the text added,
+// not with the log. The view follows the end unless the operator has
+// scrolled up to read.
+void frmVantrel::appendToLog(const QString &received)
+{
+    QScrollBar *bar = Text1->verticalScrollBar();
+    const bool follow = bar->value() >= bar->maximum();
+    QTextCursor cursor(Text1->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.beginEditBlock();
+    cursor.insertText(shownText(received));
+    cursor.insertBlock();
+    cursor.endEditBlock();
+    if (follow)
+        bar->setValue(bar->maximum());
+}
+
+QString frmVantrel::receptionText() const
+{
+    QString raw = Text1->document()->toRawText();
+    raw.replace(QChar::ParagraphSeparator, QLatin1String("\r\n"));
+    return raw;
+}
+
+// Yields until `count` bytes are waiting. False when the program is ending.
+bool frmVantrel::waitForCount(int count)
+{
+    for (bool first = true;; first = false) {
+        m_yield.pass(first);
+        if (m_ending)
+            return false;
+        if (MSComm1->InBufferCount() >= count)
+            return true;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Operator commands
+
+void frmVantrel::Command1_Click()
+{
+    WaitingHandler handler(this);
+    if (!handler) {
+        if (!m_ending)
+            showMessage(tooDeepText());
+        return;
+    }
+    if (!ensureOpen())
+        return;
+    if (!waitForCount(6))
+        return;
+    appendToLog(MSComm1->Input());
+}
+
+void frmVantrel::Command2_Click()
+{
+    if (m_ending)
+        return;
+    if (MSComm1->PortOpen())
+        MSComm1->setPortOpen(false);
+}
+
+void frmVantrel::Command3_Click()
+{
+    WaitingHandler handler(this);
+    if (!handler) {
+        if (!m_ending)
+            showMessage(tooDeepText());
+        return;
+    }
+    if (MSComm1->PortOpen())
+        return;
+    if (!openStep())
+        return;
+    MSComm1->setOutput(ReadStart);
+    if (!waitForCount(6))
+        return;
+    appendToLog(MSComm1->Input());
+    MSComm1->setOutput(ReadEnd);
+    MSComm1->setPortOpen(false);
+}
+
+void frmVantrel::Command4_Click()
+{
+    if (m_ending || MSComm1->PortOpen())
+        return;
+    if (!openStep())
+        return;
+    MSComm1->setOutput(fixedCommand());
+
+    // Waits on the line alone, no window events, for 10 bytes or 2 seconds.
+    const auto t0 = m_clock->now();
+    for (;;) {
+        if (MSComm1->InBufferCount() >= 10)
+            break;
+        const auto elapsed = m_clock->now() - t0;
+        if (elapsed > 2s)
+            break;
+        if (!MSComm1->PortOpen())
+            break; // the device went away: nothing more can come
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(2s - elapsed).count();
+        MSComm1->waitForBytes(int(qMax<qint64>(left, 1)));
+    }
+    MSComm1->Input(); // the reply is taken and dropped
+    MSComm1->setPortOpen(false);
+}
+
+void frmVantrel::Command5_Click()
+{
+    if (m_ending)
+        return;
+    if (MSComm1->InBufferCount() > 0)
+        appendToLog(MSComm1->Input());
+}
+
+// ---------------------------------------------------------------------------
+// Periodic reception
+
+void frmVantrel::Timer1_Timer()
+{
+    WaitingHandler handler(this);
+    if (!handler)
+        return;
+    if (!ensureOpen())
+        return;
+
+    const auto deadline = m_clock->now() + 1s;
+    for (bool first = true;; first = false) {
+        m_yield.pass(first, deadline);
+        if (m_ending)
+            return;
+        if (m_clock->now() >= deadline)
+            break;
+        const QString text = Text3->text();
+        const int count = MSComm1->InBufferCount();
+        const std::optional<qint16> n = lengthFromText(text);
+        const QString lengthMessage = n ? QString() : invalidLengthText(text);
+        if (lengthMessage != m_lengthMessage) {
+            m_lengthMessage = lengthMessage;
+            refreshStatus();
+        }
+        // An invalid length is never reached: the wait runs to its deadline.
+        if (n && count >= *n)
+            break;
+    }
+    const QString received = MSComm1->Input();
+    if (!received.isEmpty())
+        appendToLog(received);
+}
+
+// ---------------------------------------------------------------------------
+// Ending
+
+void frmVantrel::Form_Unload()
+{
+    if (m_ending)
+        return;
+    Command2_Click();
+    m_ending = true;
+    Timer1->stop();
+    emit programEnded();
+}
+
+void frmVantrel::closeEvent(QCloseEvent *event)
+{
+    Form_Unload();
+    event->accept(); // closing is never refused
+}
+
+// ---------------------------------------------------------------------------
+// Status line
+
+void frmVantrel::onCommError(CommError error)
+{
+    const int port = MSComm1->CommPort();
+    if (error == m_shown.error && port == m_shown.port)
+        return; // already shown: a failure repeated every tick is shown once
+    if (m_shown.error == CommError::DeviceGone && port == m_shown.port && isOpenFailure(error))
+        return; // waiting quietly for the device to come back
+    m_shown = {error, port};
+    showMessage(errorText(error, port, MSComm1->devicePath(), MSComm1->errorDetail()));
+}
+
+void frmVantrel::onPortOpenChanged(bool open)
+{
+    if (open && m_shown.error != CommError::None) {
+        const bool returned = m_shown.error == CommError::DeviceGone;
+        m_shown = {};
+        m_message = returned ? returnText(MSComm1->CommPort(), MSComm1->devicePath()) : QString();
+    }
+    refreshStatus();
+}
+
+void frmVantrel::showMessage(const QString &message)
+{
+    m_message = message;
+    refreshStatus();
+}
+
+void frmVantrel::refreshStatus()
+{
+    QString text = portStateText(MSComm1->PortOpen(), MSComm1->CommPort(), MSComm1->devicePath());
+    QStringList messages;
+    if (!m_message.isEmpty())
+        messages << m_message;
+    if (!m_lengthMessage.isEmpty())
+        messages << m_lengthMessage;
+    if (!messages.isEmpty())
+        text += QLatin1Char('\n') + messages.join(QLatin1Char(' '));
+    StatusLine->setText(text);
+    StatusLine->setToolTip(text);
+}
+
+QString frmVantrel::statusText() const
+{
+    return StatusLine->text();
+}

@@ -1,0 +1,113 @@
+#pragma once
+
+#include "Clock.h"
+#include "CommControl.h"
+#include "EventYield.h"
+
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+
+// The window of the bench tool. It holds every control and every handler;
+// all state lives in the controls, except what keeps the tool sound: the
+// error state shown in the status line, the nesting depth and the end flag.
+//
+// Handlers that wait (Command1_Click, Command3_Click, Timer1_Timer) yield on
+// every pass: clicks, ticks and the close of the window run nested inside
+// them. A tick never starts inside another tick (QTimer does not re-enter its
+// slot). Nesting is capped at MaxDepth waiting handlers; a click past the cap
+// is refused. Closing the window ends the program: every waiting handler
+// returns at its next pass and appends nothing.
+//
+// The fixed command (Command4_Click) waits on the line without yielding: the
+// window stays frozen for up to about 2 seconds, and what the operator does
+// meanwhile is handled afterwards.
+class frmVantrel : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int MaxDepth = 64;
+    static constexpr int TickMs = 500;
+
+    // Null arguments give the real serial control and the real clock.
+    explicit frmVantrel(CommControl *comm = nullptr, const Clock *clock = nullptr,
+                        QWidget *parent = nullptr);
+    ~frmVantrel() override;
+
+    // The reception box's text as the device sent it and the appends wrote it:
+    // lines end in CR LF. Control pictures stay as shown.
+    QString receptionText() const;
+    QString statusText() const;
+    bool ending() const { return m_ending; }
+    int depth() const { return m_depth; }
+
+signals:
+    // The window was closed: the program ends with exit status 0.
+    void programEnded();
+
+public slots:
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void Command5_Click();
+    void Timer1_Timer();
+    void Form_Unload();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    class WaitingHandler;
+
+    qint16 SelectedPort() const;
+    bool openStep();
+    bool ensureOpen();
+    void appendToLog(const QString &received);
+    bool waitForCount(int count);
+    void onCommError(CommError error);
+    void onPortOpenChanged(bool open);
+    void showMessage(const QString &message);
+    void refreshStatus();
+
+public:
+    // The window's controls, named as the operator's bench documentation names them.
+    QListWidget *List1;
+    QPushButton *Command1;
+    QPushButton *Command2;
+    QPushButton *Command3;
+    QPushButton *Command4;
+    QPlainTextEdit *Text1;
+    QLineEdit *Text2;
+    QLabel *Label1;
+    QPushButton *Command5;
+    QLineEdit *Text3;
+    QLabel *Label2;
+    QTimer *Timer1;
+    CommControl *MSComm1;
+    QLabel *StatusLine;
+
+private:
+    std::unique_ptr<Clock> m_ownClock;
+    const Clock *m_clock;
+    EventYield m_yield;
+
+    // The error shown in the status line, so that one repeated every tick is
+    // shown once. DeviceGone stays shown while reopening fails quietly.
+    struct ShownError {
+        CommError error = CommError::None;
+        int port = 0;
+    } m_shown;
+    QString m_message;       // the second line of the status line
+    QString m_lengthMessage; // set while "Longueur a lire" is not valid
+    int m_depth = 0;         // waiting handlers on the stack
+    bool m_ending = false;
+};

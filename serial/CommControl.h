@@ -1,0 +1,60 @@
+#pragma once
+
+#include "CommError.h"
+
+#include <QObject>
+#include <QString>
+
+// The serial control that the window holds as MSComm1.
+//
+// The handlers use five properties and nothing else: CommPort (which COM
+// number the next open uses), PortOpen (open or close the line), InBufferCount
+// (bytes received and not yet taken), Input (take everything received) and
+// Output (send a string, one byte per character, Latin-1). Text goes both ways
+// as one character per byte, so every byte value passes unchanged.
+//
+// Nothing here ends the program: a refused operation leaves the control in a
+// sound state (a failed open leaves the port closed), records the reason in
+// lastError() and emits errorOccurred() once. Bytes received stay held until
+// Input takes them, also after the port has closed.
+//
+// waitForBytes() is for the one wait that must not process window events: it
+// blocks on the line alone, for at most the time given.
+class CommControl : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~CommControl() override = default;
+
+    virtual void setCommPort(qint16 n) = 0;
+    virtual qint16 CommPort() const = 0;
+    virtual bool PortOpen() const = 0;
+    virtual void setPortOpen(bool open) = 0;
+    virtual int InBufferCount() = 0;
+    virtual QString Input() = 0;
+    virtual void setOutput(const QString &text) = 0;
+
+    // Blocks without processing events until bytes arrive or msecs pass.
+    // Returns true when bytes arrived.
+    virtual bool waitForBytes(int msecs) = 0;
+
+    // The device the current or last open used (or would use).
+    virtual QString devicePath() const = 0;
+
+    CommError lastError() const { return m_lastError; }
+    QString errorDetail() const { return m_errorDetail; }
+
+signals:
+    void errorOccurred(CommError error);
+    void portOpenChanged(bool open);
+
+protected:
+    // Records a refusal and tells the window of it.
+    void raiseError(CommError error, const QString &detail = {});
+    void clearError();
+
+private:
+    CommError m_lastError = CommError::None;
+    QString m_errorDetail;
+};

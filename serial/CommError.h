@@ -1,0 +1,14 @@
+#pragma once
+
+// What the serial control could not do, as one explicit state. The window
+// turns it into a French message; None means the last operation succeeded.
+enum class CommError {
+    None,
+    NotFound,          // no device at the mapped path
+    PermissionDenied,  // the device exists but this user may not open it
+    Busy,              // another program (or another Vantrel) holds the port
+    DeviceGone,        // the open device went away (adapter pulled, pty closed)
+    NotOpen,           // a write on a closed port: nothing was sent
+    WriteFailed,       // the line refused the bytes
+    Other,             // any other refusal; see CommControl::errorDetail()
+};

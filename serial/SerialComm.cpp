@@ -1,0 +1,168 @@
+#include "SerialComm.h"
+
+#include "ComDevice.h"
+
+#include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
+SerialComm::SerialComm(QObject *parent)
+    : CommControl(parent)
+{
+    m_port.setReadBufferSize(0); // no limit: nothing received is ever dropped
+    connect(&m_port, &QSerialPort::readyRead, this, &SerialComm::drainPort);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &SerialComm::onPortError);
+    m_path = comDevicePath(m_commPort);
+}
+
+SerialComm::~SerialComm()
+{
+    // Disconnect first so that closing does not signal a half-destroyed object.
+    m_port.disconnect(this);
+    if (m_port.isOpen())
+        m_port.close();
+}
+
+void SerialComm::setCommPort(qint16 n)
+{
+    m_commPort = n;
+    if (!m_port.isOpen())
+        m_path = comDevicePath(n);
+}
+
+void SerialComm::setPortOpen(bool open)
+{
+    if (open) {
+        if (!m_port.isOpen())
+            this->open();
+    } else if (m_port.isOpen()) {
+        closePort();
+    }
+}
+
+void SerialComm::open()
+{
+    m_path = comDevicePath(m_commPort);
+    if (m_path.isEmpty() || !QFileInfo::exists(m_path)) {
+        raiseError(CommError::NotFound);
+        return;
+    }
+#ifdef Q_OS_UNIX
+    const QByteArray native = QFile::encodeName(m_path);
+    if (::access(native.constData(), R_OK | W_OK) != 0 && errno == EACCES) {
+        raiseError(CommError::PermissionDenied, QString::fromLocal8Bit(std::strerror(EACCES)));
+        return;
+    }
+#endif
+
+    m_port.setPortName(m_path);
+    m_port.setBaudRate(QSerialPort::Baud9600);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        const auto err = m_port.error();
+        const QString detail = m_port.errorString();
+        m_port.clearError();
+        switch (err) {
+        case QSerialPort::DeviceNotFoundError:
+            raiseError(CommError::NotFound, detail);
+            break;
+        case QSerialPort::PermissionError:
+            // The access check above passed, so the lock or TIOCEXCL refused us.
+            raiseError(CommError::Busy, detail);
+            break;
+        default:
+            raiseError(CommError::Other, detail);
+            break;
+        }
+        return;
+    }
+
+#ifdef Q_OS_UNIX
+    if (::flock(int(m_port.handle()), LOCK_EX | LOCK_NB) != 0) {
+        const int e = errno;
+        m_port.close();
+        m_port.clearError();
+        raiseError(e == EWOULDBLOCK ? CommError::Busy : CommError::Other,
+                   QString::fromLocal8Bit(std::strerror(e)));
+        return;
+    }
+#endif
+
+    clearError();
+    emit portOpenChanged(true);
+}
+
+void SerialComm::closePort()
+{
+    drainPort();
+    if (m_port.bytesToWrite() > 0)
+        m_port.waitForBytesWritten(100);
+    m_port.close(); // releases the flock with the descriptor
+    m_port.clearError();
+    emit portOpenChanged(false);
+}
+
+void SerialComm::drainPort()
+{
+    if (m_port.bytesAvailable() > 0)
+        m_received.append(m_port.readAll());
+}
+
+int SerialComm::InBufferCount()
+{
+    drainPort();
+    return int(qMin<qsizetype>(m_received.size(), INT_MAX));
+}
+
+QString SerialComm::Input()
+{
+    drainPort();
+    const QString text = QString::fromLatin1(m_received);
+    m_received.clear();
+    return text;
+}
+
+void SerialComm::setOutput(const QString &text)
+{
+    if (!m_port.isOpen()) {
+        raiseError(CommError::NotOpen);
+        return;
+    }
+    const QByteArray bytes = text.toLatin1();
+    if (m_port.write(bytes) != bytes.size()) {
+        raiseError(CommError::WriteFailed, m_port.errorString());
+        return;
+    }
+    // write() only queues; flush() puts the bytes on the line now, so that a
+    // wait that follows starts when the command has left.
+    m_port.flush();
+}
+
+bool SerialComm::waitForBytes(int msecs)
+{
+    if (!m_port.isOpen())
+        return false;
+    const bool arrived = m_port.waitForReadyRead(msecs);
+    drainPort();
+    return arrived;
+}
+
+void SerialComm::onPortError(QSerialPort::SerialPortError error)
+{
+    if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError)
+        return;
+    if (!m_port.isOpen())
+        return;
+    const QString detail = m_port.errorString();
+    closePort();
+    raiseError(CommError::DeviceGone, detail);
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "CommControl.h"
+
+#include <QByteArray>
+#include <QSerialPort>
+
+// The serial control on a real line, backed by QSerialPort.
+//
+// Line settings are fixed: 9600 baud, 8 data bits, no parity, 1 stop bit, no
+// flow control. The port is closed when the control is created.
+//
+// Reception: every readyRead moves what QSerialPort read into our own receive
+// buffer, which has no size limit; Input takes all of it. The nominal buffer
+// sizes of the original control (1024 in, 512 out) are kept as constants for
+// reference only and never cause a byte to be dropped.
+//
+// Exclusive use: besides QSerialPort's lock file and TIOCEXCL, the open takes
+// an advisory flock(LOCK_EX|LOCK_NB) on the device, which holds against root
+// as well; a device that another program holds is refused as Busy.
+//
+// Device gone: the first read or resource error drains what QSerialPort still
+// holds into the receive buffer, closes the port and reports DeviceGone once.
+// Closing stops the error flood that Qt emits after an unplug.
+class SerialComm : public CommControl
+{
+    Q_OBJECT
+public:
+    static constexpr int NominalInBufferSize = 1024;
+    static constexpr int NominalOutBufferSize = 512;
+
+    explicit SerialComm(QObject *parent = nullptr);
+    ~SerialComm() override;
+
+    void setCommPort(qint16 n) override;
+    qint16 CommPort() const override { return m_commPort; }
+    bool PortOpen() const override { return m_port.isOpen(); }
+    void setPortOpen(bool open) override;
+    int InBufferCount() override;
+    QString Input() override;
+    void setOutput(const QString &text) override;
+    bool waitForBytes(int msecs) override;
+    QString devicePath() const override { return m_path; }
+
+private:
+    void open();
+    void closePort();
+    void drainPort();
+    void onPortError(QSerialPort::SerialPortError error);
+
+    QSerialPort m_port;
+    QByteArray m_received;
+    QString m_path;
+    qint16 m_commPort = 1;
+};
