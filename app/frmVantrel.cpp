@@ -332,8 +332,14 @@ void frmVantrel::Timer1_Timer()
     WaitingHandler handler(this);
     if (!handler)
         return;
-    if (!ensureOpen())
+    if (!ensureOpen()) {
+        // No wait on a port that did not open; what arrived before the
+        // device went away is still shown.
+        const QString held = MSComm1->Input();
+        if (!held.isEmpty())
+            appendToLog(held);
         return;
+    }
 
     const auto deadline = m_clock->now() + 1s;
     for (bool first = true;; first = false) {

@@ -1,0 +1,403 @@
+#include "FakeClock.h"
+#include "FakeComm.h"
+#include "frmVantrel.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+QRect twips(int l, int t, int w, int h)
+{
+    return QRect(l / 15, t / 15, w / 15, h / 15);
+}
+
+// A window on the in-memory control, with the timer stopped so that the test
+// decides when a tick runs.
+struct Bench {
+    FakeComm *comm = new FakeComm;
+    FakeClock clock;
+    frmVantrel w{comm, &clock};
+    Bench() { w.Timer1->stop(); }
+
+    // A tick that ends after its first pass: "Longueur a lire" at 0.
+    void quickTick()
+    {
+        const QString keep = w.Text3->text();
+        w.Text3->setText(QStringLiteral("0"));
+        w.Timer1_Timer();
+        w.Text3->setText(keep);
+    }
+    void show(const QByteArray &bytes)
+    {
+        comm->arrive(bytes);
+        w.Command5_Click();
+    }
+};
+
+} // namespace
+
+class tst_Window : public QObject
+{
+    Q_OBJECT
+private slots:
+    void controlTable_data();
+    void controlTable();
+    void windowAndInitialState();
+    void tabOrderAndFocus();
+    void selectedPort_data();
+    void selectedPort();
+    void listChangeWaitsForNextOpen();
+    void append_data();
+    void append();
+    void appendKeepsOperatorEdits();
+    void viewFollowsEndUnlessScrolledUp();
+    void closeStepOnClosedPortSetsNothing();
+    void unload_data();
+    void unload();
+    void errorMessages_data();
+    void errorMessages();
+    void repeatedFailureShownOnceAndCleared();
+    void deviceGoneThenBack();
+};
+
+void tst_Window::controlTable_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QRect>("geometry");
+
+    QTest::newRow("List1") << "List1" << "QListWidget" << "" << twips(120, 120, 1455, 1620);
+    QTest::newRow("Command1") << "Command1" << "QPushButton" << "Allumer" << twips(1650, 150, 1815, 390);
+    QTest::newRow("Command2") << "Command2" << "QPushButton" << "Eteindre" << twips(1650, 600, 1815, 390);
+    QTest::newRow("Command3") << "Command3" << "QPushButton" << "Lire" << twips(1650, 1050, 1815, 390);
+    QTest::newRow("Command4") << "Command4" << "QPushButton" << "Envoyer commande" << twips(1650, 1650, 1815, 390);
+    QTest::newRow("Text1") << "Text1" << "QPlainTextEdit" << "" << twips(120, 2775, 5550, 2295);
+    QTest::newRow("Text2") << "Text2" << "QLineEdit" << "" << twips(120, 1920, 1455, 375);
+    QTest::newRow("Label1") << "Label1" << "QLabel" << "Réception" << twips(120, 2535, 1815, 255);
+    QTest::newRow("Command5") << "Command5" << "QPushButton" << "Lire buffer" << twips(1650, 2100, 1815, 390);
+    QTest::newRow("Text3") << "Text3" << "QLineEdit" << "6" << twips(4800, 480, 1335, 375);
+    QTest::newRow("Label2") << "Label2" << "QLabel" << "Longueur a lire" << twips(4800, 240, 1335, 255);
+}
+
+void tst_Window::controlTable()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, kind);
+    QFETCH(QString, caption);
+    QFETCH(QRect, geometry);
+
+    Bench b;
+    auto *widget = b.w.findChild<QWidget *>(name);
+    QVERIFY2(widget, qPrintable(name));
+    QCOMPARE(widget->metaObject()->className(), kind);
+    QCOMPARE(widget->parentWidget(), &b.w);
+    QCOMPARE(widget->geometry(), geometry);
+
+    QString text;
+    if (auto *button = qobject_cast<QPushButton *>(widget))
+        text = button->text();
+    else if (auto *label = qobject_cast<QLabel *>(widget))
+        text = label->text();
+    else if (auto *line = qobject_cast<QLineEdit *>(widget))
+        text = line->text();
+    else if (auto *box = qobject_cast<QPlainTextEdit *>(widget))
+        text = box->toPlainText();
+    QCOMPARE(text, caption);
+
+    if (auto *button = qobject_cast<QPushButton *>(widget)) {
+        QVERIFY(!button->isDefault());
+        QVERIFY(!button->autoDefault());
+    }
+}
+
+void tst_Window::windowAndInitialState()
+{
+    Bench b;
+    QCOMPARE(b.w.windowTitle(), QStringLiteral("Vantrel"));
+    QCOMPARE(b.w.width(), 467);
+    QVERIFY(b.w.height() > 347);
+    // The status line sits under the client area of the layout, full width.
+    QCOMPARE(b.w.StatusLine->geometry().top(), 347);
+    QCOMPARE(b.w.StatusLine->width(), 467);
+    QCOMPARE(b.w.statusText(), QStringLiteral("Port fermé"));
+
+    QStringList items;
+    for (int i = 0; i < b.w.List1->count(); ++i)
+        items << b.w.List1->item(i)->text();
+    QCOMPARE(items, QStringList({"1", "2", "3", "4", "5", "6", "7", "8"}));
+    QCOMPARE(b.w.List1->selectionMode(), QAbstractItemView::SingleSelection);
+    QVERIFY(b.w.List1->selectedItems().isEmpty());
+
+    QCOMPARE(b.w.Text1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    QCOMPARE(b.w.Text1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QCOMPARE(b.w.Text1->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    QVERIFY(!b.w.Text1->isReadOnly());
+
+    QCOMPARE(b.w.Timer1->interval(), 500);
+    QVERIFY(!b.comm->PortOpen());
+    QVERIFY(b.comm->sets.isEmpty());
+
+    // The timer runs from creation on a window of its own.
+    frmVantrel fresh(new FakeComm);
+    QVERIFY(fresh.Timer1->isActive());
+    QCOMPARE(fresh.Timer1->interval(), 500);
+}
+
+void tst_Window::tabOrderAndFocus()
+{
+    Bench b;
+    b.w.show();
+    QApplication::setActiveWindow(&b.w);
+    QVERIFY(QTest::qWaitForWindowActive(&b.w));
+    QCOMPARE(QApplication::focusWidget(), b.w.List1);
+
+    const QStringList expected = {"List1", "Command1", "Command2", "Command3", "Command4",
+                                  "Text1", "Text2", "Command5", "Text3"};
+    QStringList seen;
+    for (int i = 0; i < expected.size(); ++i) {
+        seen << QApplication::focusWidget()->objectName();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QCOMPARE(seen, expected);
+    // Round to the start: labels and the status line take no focus.
+    QCOMPARE(QApplication::focusWidget(), b.w.List1);
+}
+
+void tst_Window::selectedPort_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("port");
+    QTest::newRow("nothing selected") << -1 << 1;
+    QTest::newRow("1") << 0 << 1;
+    QTest::newRow("3") << 2 << 3;
+    QTest::newRow("8") << 7 << 8;
+}
+
+void tst_Window::selectedPort()
+{
+    QFETCH(int, row);
+    QFETCH(int, port);
+    Bench b;
+    if (row >= 0)
+        b.w.List1->setCurrentRow(row);
+    b.quickTick();
+    QCOMPARE(b.comm->sets, QStringList({QStringLiteral("CommPort=%1").arg(port), "PortOpen=True"}));
+    QCOMPARE(b.w.statusText(), QStringLiteral("COM%1 ouvert (/dev/fake%1)").arg(port));
+}
+
+void tst_Window::listChangeWaitsForNextOpen()
+{
+    Bench b;
+    b.quickTick();
+    b.w.List1->setCurrentRow(2);
+    b.quickTick();
+    QCOMPARE(b.comm->CommPort(), qint16(1));
+    QCOMPARE(b.comm->sets, QStringList({"CommPort=1", "PortOpen=True"}));
+
+    b.comm->sets.clear();
+    b.w.Command2->click();
+    b.quickTick();
+    QCOMPARE(b.comm->sets, QStringList({"PortOpen=False", "CommPort=3", "PortOpen=True"}));
+}
+
+void tst_Window::append_data()
+{
+    QTest::addColumn<QList<QByteArray>>("pieces");
+    QTest::addColumn<QString>("expected");
+
+    using L = QList<QByteArray>;
+    QTest::newRow("ABC on empty box") << L{"ABC"} << "ABC\r\n";
+    QTest::newRow("ABC then DE") << L{"ABC", "DE"} << "ABC\r\nDE\r\n";
+    QTest::newRow("barcode with its CR") << L{"4006381333931\r"} << QString::fromUtf8("4006381333931\u240D\r\n");
+    QTest::newRow("lone LF and CR LF inside")
+        << L{"A\nB\r\nC"} << QString::fromUtf8("A\u240AB\u240D\u240AC\r\n");
+    QTest::newRow("NUL ESC TAB DEL")
+        << L{QByteArray("\x00\x1b\t\x7f", 4)} << QString::fromUtf8("\u2400\u241B\u2409\u2421\r\n");
+    QTest::newRow("high bytes as Latin-1") << L{"\xe9t\xe9 \xff\x80"}
+                                            << QString::fromUtf8("été ÿ\u0080\r\n");
+    QTest::newRow("no-break space kept") << L{"a\xa0" "b"} << QString::fromUtf8("a\u00A0b\r\n");
+    QTest::newRow("spaces kept") << L{"  x  "} << "  x  \r\n";
+}
+
+void tst_Window::append()
+{
+    QFETCH(QList<QByteArray>, pieces);
+    QFETCH(QString, expected);
+    Bench b;
+    b.quickTick();
+    for (const QByteArray &p : pieces)
+        b.show(p);
+    QCOMPARE(b.w.receptionText(), expected);
+    QCOMPARE(b.comm->InBufferCount(), 0);
+}
+
+void tst_Window::appendKeepsOperatorEdits()
+{
+    Bench b;
+    b.quickTick();
+    b.show("ABC");
+    b.w.Text1->moveCursor(QTextCursor::End);
+    QTest::keyClicks(b.w.Text1, QStringLiteral("note"));
+    b.show("DE");
+    QCOMPARE(b.w.receptionText(), QStringLiteral("ABC\r\nnoteDE\r\n"));
+
+    // The operator's caret at the top stays there.
+    b.w.Text1->moveCursor(QTextCursor::Start);
+    b.show("F");
+    QCOMPARE(b.w.Text1->textCursor().position(), 0);
+    QCOMPARE(b.w.receptionText(), QStringLiteral("ABC\r\nnoteDE\r\nF\r\n"));
+}
+
+void tst_Window::viewFollowsEndUnlessScrolledUp()
+{
+    Bench b;
+    b.w.show();
+    b.quickTick();
+    for (int i = 0; i < 40; ++i)
+        b.show(QByteArray::number(i));
+    QScrollBar *bar = b.w.Text1->verticalScrollBar();
+    QVERIFY(bar->maximum() > 0);
+    QCOMPARE(bar->value(), bar->maximum());
+
+    bar->setValue(0);
+    b.show("lu plus tard");
+    QCOMPARE(bar->value(), 0);
+
+    bar->setValue(bar->maximum());
+    b.show("suivi");
+    QCOMPARE(bar->value(), bar->maximum());
+}
+
+void tst_Window::closeStepOnClosedPortSetsNothing()
+{
+    Bench b;
+    b.w.Command2->click();
+    QVERIFY(b.comm->sets.isEmpty());
+    b.quickTick();
+    b.comm->sets.clear();
+    b.w.Command2->click();
+    QCOMPARE(b.comm->sets, QStringList({"PortOpen=False"}));
+    QCOMPARE(b.w.statusText(), QStringLiteral("Port fermé"));
+}
+
+void tst_Window::unload_data()
+{
+    QTest::addColumn<bool>("open");
+    QTest::addColumn<QStringList>("expectedSets");
+    QTest::newRow("port open") << true << QStringList({"PortOpen=False"});
+    QTest::newRow("port closed") << false << QStringList();
+}
+
+void tst_Window::unload()
+{
+    QFETCH(bool, open);
+    QFETCH(QStringList, expectedSets);
+    Bench b;
+    b.w.show();
+    if (open)
+        b.quickTick();
+    b.comm->sets.clear();
+    QSignalSpy ended(&b.w, &frmVantrel::programEnded);
+
+    QVERIFY(b.w.close()); // closing is never refused
+    QCOMPARE(b.comm->sets, expectedSets);
+    QVERIFY(!b.comm->PortOpen());
+    QCOMPARE(ended.count(), 1);
+    QVERIFY(b.w.ending());
+    QVERIFY(!b.w.Timer1->isActive());
+
+    // Nothing runs after the end.
+    b.comm->sets.clear();
+    b.w.Timer1_Timer();
+    b.w.Command1_Click();
+    QVERIFY(b.comm->sets.isEmpty());
+}
+
+void tst_Window::errorMessages_data()
+{
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QString>("phrase");
+    QTest::newRow("not found") << int(CommError::NotFound) << "COM1 introuvable (/dev/fake1)";
+    QTest::newRow("permission") << int(CommError::PermissionDenied) << "groupe dialout";
+    QTest::newRow("busy") << int(CommError::Busy) << "un autre programme utilise ce port";
+    QTest::newRow("other") << int(CommError::Other) << "ouverture de /dev/fake1 impossible";
+}
+
+void tst_Window::errorMessages()
+{
+    QFETCH(int, error);
+    QFETCH(QString, phrase);
+    Bench b;
+    b.comm->refuseOpen = CommError(error);
+    b.quickTick();
+    QVERIFY(!b.comm->PortOpen());
+    QVERIFY2(b.w.statusText().contains(phrase), qPrintable(b.w.statusText()));
+    QVERIFY(b.w.statusText().contains(QStringLiteral("/dev/fake1")));
+    QVERIFY(b.w.statusText().startsWith(QStringLiteral("Port fermé\n")));
+
+    // The handler stopped at the refused open: "Lire" sends nothing.
+    b.comm->sets.clear();
+    b.w.Command3_Click();
+    QCOMPARE(b.comm->sets, QStringList({"CommPort=1", "PortOpen=True"}));
+    QVERIFY(b.comm->written.isEmpty());
+}
+
+void tst_Window::repeatedFailureShownOnceAndCleared()
+{
+    Bench b;
+    b.comm->refuseOpen = CommError::NotFound;
+    b.quickTick();
+    const QString first = b.w.statusText();
+    QVERIFY(first.contains(QStringLiteral("introuvable")));
+
+    // Another message in between; the same failure again does not come back.
+    b.w.Text3->setText(QStringLiteral("abc"));
+    b.comm->sets.clear();
+    b.quickTick();
+    b.quickTick();
+    QCOMPARE(b.comm->sets.count(QStringLiteral("PortOpen=True")), 2); // it did try again
+    QCOMPARE(b.w.statusText(), first);
+
+    // A different failure is news.
+    b.comm->refuseOpen = CommError::Busy;
+    b.quickTick();
+    QVERIFY(b.w.statusText().contains(QStringLiteral("occupé")));
+
+    // Cleared when the port opens.
+    b.comm->refuseOpen = CommError::None;
+    b.quickTick();
+    QCOMPARE(b.w.statusText(), QStringLiteral("COM1 ouvert (/dev/fake1)"));
+}
+
+void tst_Window::deviceGoneThenBack()
+{
+    Bench b;
+    b.quickTick();
+    b.comm->unplug();
+    const QString gone = b.w.statusText();
+    QVERIFY2(gone.startsWith(QStringLiteral("Port fermé\nCOM1 : appareil déconnecté (/dev/fake1)")), qPrintable(gone));
+
+    // While it is away, the retries fail quietly.
+    b.comm->refuseOpen = CommError::NotFound;
+    b.quickTick();
+    b.quickTick();
+    QCOMPARE(b.w.statusText(), gone);
+
+    // It comes back: one message for the return.
+    b.comm->refuseOpen = CommError::None;
+    b.quickTick();
+    QCOMPARE(b.w.statusText(), QStringLiteral("COM1 ouvert (/dev/fake1)\nCOM1 : appareil de retour (/dev/fake1)."));
+}
+
+QTEST_MAIN(tst_Window)
+#include "tst_window.moc"
