@@ -52,7 +52,10 @@ void FakeComm::setOutput(const QString &text)
 
 bool FakeComm::waitForBytes(int msecs)
 {
-    QThread::msleep(ulong(msecs));
+    if (onWait)
+        onWait(msecs);
+    else
+        QThread::msleep(ulong(msecs));
     return false;
 }
 

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QStringList>
 
+#include <functional>
+
 // A serial control in memory, through which tests script what the device
 // sends and see every property the handlers set.
 //
@@ -38,6 +40,9 @@ public:
     CommError refuseOpen = CommError::None; // opens fail with this while set
     int opens = 0;                 // successful opens
     int countReads = 0;            // InBufferCount polls
+    // What waitForBytes() does instead of sleeping, when set: a test moves its
+    // clock here. The line never answers during such a wait.
+    std::function<void(int msecs)> onWait;
 
 private:
     QByteArray m_held;

@@ -1,6 +1,4 @@
-#include "FakeClock.h"
-#include "FakeComm.h"
-#include "frmVantrel.h"
+#include "FakeBench.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -19,29 +17,6 @@ QRect twips(int l, int t, int w, int h)
 {
     return QRect(l / 15, t / 15, w / 15, h / 15);
 }
-
-// A window on the in-memory control, with the timer stopped so that the test
-// decides when a tick runs.
-struct Bench {
-    FakeComm *comm = new FakeComm;
-    FakeClock clock;
-    frmVantrel w{comm, &clock};
-    Bench() { w.Timer1->stop(); }
-
-    // A tick that ends after its first pass: "Longueur a lire" at 0.
-    void quickTick()
-    {
-        const QString keep = w.Text3->text();
-        w.Text3->setText(QStringLiteral("0"));
-        w.Timer1_Timer();
-        w.Text3->setText(keep);
-    }
-    void show(const QByteArray &bytes)
-    {
-        comm->arrive(bytes);
-        w.Command5_Click();
-    }
-};
 
 } // namespace
 
@@ -96,7 +71,7 @@ void tst_Window::controlTable()
     QFETCH(QString, caption);
     QFETCH(QRect, geometry);
 
-    Bench b;
+    FakeBench b;
     auto *widget = b.w.findChild<QWidget *>(name);
     QVERIFY2(widget, qPrintable(name));
     QCOMPARE(widget->metaObject()->className(), kind);
@@ -122,7 +97,7 @@ void tst_Window::controlTable()
 
 void tst_Window::windowAndInitialState()
 {
-    Bench b;
+    FakeBench b;
     QCOMPARE(b.w.windowTitle(), QStringLiteral("Vantrel"));
     QCOMPARE(b.w.width(), 467);
     QVERIFY(b.w.height() > 347);
@@ -155,7 +130,7 @@ void tst_Window::windowAndInitialState()
 
 void tst_Window::tabOrderAndFocus()
 {
-    Bench b;
+    FakeBench b;
     b.w.show();
     QApplication::setActiveWindow(&b.w);
     QVERIFY(QTest::qWaitForWindowActive(&b.w));
@@ -187,7 +162,7 @@ void tst_Window::selectedPort()
 {
     QFETCH(int, row);
     QFETCH(int, port);
-    Bench b;
+    FakeBench b;
     if (row >= 0)
         b.w.List1->setCurrentRow(row);
     b.quickTick();
@@ -197,7 +172,7 @@ void tst_Window::selectedPort()
 
 void tst_Window::listChangeWaitsForNextOpen()
 {
-    Bench b;
+    FakeBench b;
     b.quickTick();
     b.w.List1->setCurrentRow(2);
     b.quickTick();
@@ -233,7 +208,7 @@ void tst_Window::append()
 {
     QFETCH(QList<QByteArray>, pieces);
     QFETCH(QString, expected);
-    Bench b;
+    FakeBench b;
     b.quickTick();
     for (const QByteArray &p : pieces)
         b.show(p);
@@ -243,7 +218,7 @@ void tst_Window::append()
 
 void tst_Window::appendKeepsOperatorEdits()
 {
-    Bench b;
+    FakeBench b;
     b.quickTick();
     b.show("ABC");
     b.w.Text1->moveCursor(QTextCursor::End);
@@ -260,7 +235,7 @@ void tst_Window::appendKeepsOperatorEdits()
 
 void tst_Window::viewFollowsEndUnlessScrolledUp()
 {
-    Bench b;
+    FakeBench b;
     b.w.show();
     b.quickTick();
     for (int i = 0; i < 40; ++i)
@@ -280,7 +255,7 @@ void tst_Window::viewFollowsEndUnlessScrolledUp()
 
 void tst_Window::closeStepOnClosedPortSetsNothing()
 {
-    Bench b;
+    FakeBench b;
     b.w.Command2->click();
     QVERIFY(b.comm->sets.isEmpty());
     b.quickTick();
@@ -302,7 +277,7 @@ void tst_Window::unload()
 {
     QFETCH(bool, open);
     QFETCH(QStringList, expectedSets);
-    Bench b;
+    FakeBench b;
     b.w.show();
     if (open)
         b.quickTick();
@@ -337,7 +312,7 @@ void tst_Window::errorMessages()
 {
     QFETCH(int, error);
     QFETCH(QString, phrase);
-    Bench b;
+    FakeBench b;
     b.comm->refuseOpen = CommError(error);
     b.quickTick();
     QVERIFY(!b.comm->PortOpen());
@@ -354,7 +329,7 @@ void tst_Window::errorMessages()
 
 void tst_Window::repeatedFailureShownOnceAndCleared()
 {
-    Bench b;
+    FakeBench b;
     b.comm->refuseOpen = CommError::NotFound;
     b.quickTick();
     const QString first = b.w.statusText();
@@ -381,7 +356,7 @@ void tst_Window::repeatedFailureShownOnceAndCleared()
 
 void tst_Window::deviceGoneThenBack()
 {
-    Bench b;
+    FakeBench b;
     b.quickTick();
     b.comm->unplug();
     const QString gone = b.w.statusText();

@@ -1,0 +1,301 @@
+#include "FakeBench.h"
+#include "PtyDevice.h"
+#include "StatusText.h"
+
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QByteArray ReadStart("\x1bS7\r");
+const QByteArray ReadEnd("\x1bS8\r");
+const QByteArray Fixed("48200000000050\r\n");
+
+// A window on a pseudo-terminal as COM1, with the timer stopped.
+struct PtyBench {
+    PtyDevice pty;
+    frmVantrel *w;
+    PtyBench()
+    {
+        qputenv("VANTREL_COM1", pty.path().toLocal8Bit());
+        w = new frmVantrel;
+        w->Timer1->stop();
+    }
+    ~PtyBench() { delete w; }
+    void openWithTick()
+    {
+        w->Text3->setText(QStringLiteral("0"));
+        w->Timer1_Timer();
+        w->Text3->setText(QStringLiteral("6"));
+    }
+};
+
+} // namespace
+
+class tst_Commands : public QObject
+{
+    Q_OBJECT
+private slots:
+    // On a pseudo-terminal, the test as the device.
+    void switchOn();
+    void triggeredRead();
+    void fixedCommandNoAnswer();
+    void fixedCommandAnswered();
+    void commandsOnOpenPortSendNothing_data();
+    void commandsOnOpenPortSendNothing();
+    void bufferRead();
+    void refusedOpenSendsNothing_data();
+    void refusedOpenSendsNothing();
+
+    // On the in-memory control.
+    void nestedTickTakesTheBytes();
+    void nestedSwitchOffDuringRead();
+    void writeOnPortClosedUnderRead();
+    void closeDuringWait_data();
+    void closeDuringWait();
+    void closeDuringFixedCommand();
+    void depthCap();
+};
+
+void tst_Commands::switchOn()
+{
+    PtyBench b;
+    QTimer::singleShot(50, [&] { b.pty.write("0123"); });
+    QTimer::singleShot(150, [&] { b.pty.write("45"); });
+    b.w->Command1_Click();
+    QCOMPARE(b.w->receptionText(), QStringLiteral("012345\r\n"));
+    QVERIFY(b.w->MSComm1->PortOpen());
+    QVERIFY(b.pty.received().isEmpty());
+}
+
+void tst_Commands::triggeredRead()
+{
+    PtyBench b;
+    b.pty.respond(ReadStart, "4006381333931\r");
+    b.w->Command3_Click();
+    QVERIFY(!b.w->MSComm1->PortOpen());
+    QVERIFY(b.pty.waitForReceived(8, 2000));
+    QCOMPARE(b.pty.received(), ReadStart + ReadEnd);
+    QCOMPARE(b.w->receptionText(), QString::fromUtf8("4006381333931\u240D\r\n"));
+}
+
+void tst_Commands::fixedCommandNoAnswer()
+{
+    PtyBench b;
+    b.w->Command4_Click();
+    const qint64 returned = PtyDevice::nowMs();
+    QVERIFY(!b.w->MSComm1->PortOpen());
+    QVERIFY(b.pty.waitForReceived(16, 1000));
+    QCOMPARE(b.pty.received(), Fixed);
+    const qint64 waited = returned - b.pty.receivedAtMs(0);
+    QVERIFY2(waited >= 1990 && waited < 3000, qPrintable(QString::number(waited)));
+    QCOMPARE(b.w->receptionText(), QString());
+}
+
+void tst_Commands::fixedCommandAnswered()
+{
+    PtyBench b;
+    b.pty.respond(Fixed, "OK0123456789");
+    QElapsedTimer t;
+    t.start();
+    b.w->Command4_Click();
+    QVERIFY2(t.elapsed() < 1000, qPrintable(QString::number(t.elapsed())));
+    QVERIFY(!b.w->MSComm1->PortOpen());
+    QCOMPARE(b.pty.received(), Fixed);
+    QCOMPARE(b.w->receptionText(), QString()); // the reply is dropped
+    QCOMPARE(b.w->MSComm1->InBufferCount(), 0);
+}
+
+void tst_Commands::commandsOnOpenPortSendNothing_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::newRow("Lire") << "Command3";
+    QTest::newRow("Envoyer commande") << "Command4";
+}
+
+void tst_Commands::commandsOnOpenPortSendNothing()
+{
+    QFETCH(QString, button);
+    PtyBench b;
+    b.openWithTick();
+    QVERIFY(b.w->MSComm1->PortOpen());
+    b.pty.write("123456789012");
+    QTRY_COMPARE(b.w->MSComm1->InBufferCount(), 12);
+
+    b.w->findChild<QPushButton *>(button)->click();
+    QVERIFY(b.w->MSComm1->PortOpen());
+    QVERIFY(!b.pty.waitForReceived(1, 200));
+    QCOMPARE(b.w->receptionText(), QString());
+    QCOMPARE(b.w->MSComm1->InBufferCount(), 12);
+}
+
+void tst_Commands::bufferRead()
+{
+    PtyBench b;
+    b.openWithTick();
+    b.w->Command5_Click();
+    QCOMPARE(b.w->receptionText(), QString());
+    b.pty.write(QByteArray("AB\x00" "C", 4));
+    QTRY_COMPARE(b.w->MSComm1->InBufferCount(), 4);
+    b.w->Command5_Click();
+    QCOMPARE(b.w->receptionText(), QString::fromUtf8("AB\u2400C\r\n"));
+    b.w->Command5_Click();
+    QCOMPARE(b.w->receptionText(), QString::fromUtf8("AB\u2400C\r\n"));
+}
+
+void tst_Commands::refusedOpenSendsNothing_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::newRow("Allumer") << "Command1";
+    QTest::newRow("Lire") << "Command3";
+    QTest::newRow("Envoyer commande") << "Command4";
+}
+
+void tst_Commands::refusedOpenSendsNothing()
+{
+    QFETCH(QString, button);
+    PtyBench b;
+    PtyBench other; // another Vantrel holds the port first
+    qputenv("VANTREL_COM1", b.pty.path().toLocal8Bit());
+    other.openWithTick();
+    QVERIFY(other.w->MSComm1->PortOpen());
+
+    QElapsedTimer t;
+    t.start();
+    b.w->findChild<QPushButton *>(button)->click();
+    QVERIFY(t.elapsed() < 500); // returns at once, no wait on a refused port
+    QVERIFY(!b.w->MSComm1->PortOpen());
+    QVERIFY(!b.pty.waitForReceived(1, 200));
+    QVERIFY2(b.w->statusText().contains(QStringLiteral("COM1 occupé (%1)").arg(b.pty.path())),
+             qPrintable(b.w->statusText()));
+}
+
+void tst_Commands::nestedTickTakesTheBytes()
+{
+    FakeBench b;
+    b.comm->setPortOpen(true);
+    QTimer::singleShot(10, [&] {
+        b.comm->arriveIn(10, "ABCDEF"); // reaches the tick's wait
+        b.w.Timer1_Timer();
+        b.comm->arriveIn(50, "GHIJKL"); // reaches the switch-on's wait
+    });
+    b.w.Command1_Click();
+    QCOMPARE(b.w.receptionText(), QStringLiteral("ABCDEF\r\nGHIJKL\r\n"));
+}
+
+void tst_Commands::nestedSwitchOffDuringRead()
+{
+    FakeBench b;
+    QTimer::singleShot(10, [&] { b.w.Command2_Click(); });
+    QTimer::singleShot(20, [&] { b.quickTick(); }); // reopens COM1
+    b.comm->arriveIn(30, "123456");
+    b.w.Command3_Click();
+    QCOMPARE(b.comm->sets,
+             QStringList({"CommPort=1", "PortOpen=True", "Output=\x1bS7\r", "PortOpen=False", "CommPort=1",
+                          "PortOpen=True", "Output=\x1bS8\r", "PortOpen=False"}));
+    QCOMPARE(b.comm->written, ReadStart + ReadEnd);
+    QCOMPARE(b.w.receptionText(), QStringLiteral("123456\r\n"));
+}
+
+void tst_Commands::writeOnPortClosedUnderRead()
+{
+    FakeBench b;
+    QTimer::singleShot(10, [&] {
+        b.comm->arrive("123456");
+        b.w.Command2_Click();
+    });
+    b.w.Command3_Click();
+    QCOMPARE(b.w.receptionText(), QStringLiteral("123456\r\n"));
+    QCOMPARE(b.comm->written, ReadStart); // the read end never reached the line
+    QVERIFY2(b.w.statusText().contains(QStringLiteral("port fermé, rien n'a été envoyé")), qPrintable(b.w.statusText()));
+    QVERIFY(!b.comm->PortOpen());
+}
+
+void tst_Commands::closeDuringWait_data()
+{
+    QTest::addColumn<QString>("handler");
+    QTest::newRow("Allumer") << "Command1_Click";
+    QTest::newRow("Lire") << "Command3_Click";
+    QTest::newRow("tick") << "Timer1_Timer";
+    QTest::newRow("tick inside Allumer") << "nested";
+}
+
+void tst_Commands::closeDuringWait()
+{
+    QFETCH(QString, handler);
+    FakeBench b;
+    b.w.show();
+    QSignalSpy ended(&b.w, &frmVantrel::programEnded);
+    b.comm->setPortOpen(handler != QLatin1String("Command3_Click"));
+    b.comm->sets.clear();
+    b.comm->arriveIn(10, "abc");         // fewer than the 6 waited for
+    QTimer::singleShot(30, [&] { b.w.close(); });
+    b.comm->arriveIn(60, "defghijkl");  // comes too late: the program has ended
+
+    if (handler == QLatin1String("nested")) {
+        QTimer::singleShot(5, [&] { b.w.Timer1_Timer(); });
+        b.w.Command1_Click();
+    } else {
+        QVERIFY(QMetaObject::invokeMethod(&b.w, handler.toLatin1().constData(), Qt::DirectConnection));
+    }
+    QTest::qWait(100);
+
+    QCOMPARE(ended.count(), 1);
+    QCOMPARE(b.w.receptionText(), QString());
+    QVERIFY(!b.comm->PortOpen());
+    QCOMPARE(b.comm->sets.last(), QStringLiteral("PortOpen=False"));
+    QCOMPARE(b.w.depth(), 0);
+}
+
+void tst_Commands::closeDuringFixedCommand()
+{
+    // The fixed command's wait processes no events: a close made meanwhile is
+    // handled once it returns.
+    FakeBench b;
+    b.w.show();
+    QSignalSpy ended(&b.w, &frmVantrel::programEnded);
+    QTimer::singleShot(0, [&] { b.w.close(); });
+    b.w.Command4_Click(); // its 2 s pass on the test clock, without events
+    QCOMPARE(ended.count(), 0);
+    QCOMPARE(b.comm->written, Fixed);
+    QTRY_COMPARE(ended.count(), 1);
+}
+
+void tst_Commands::depthCap()
+{
+    // 200 clicks on "Allumer", each inside the wait of the one before, with a
+    // silent device. A repeating timer would not re-enter its own slot, so
+    // each click schedules the next from a fresh single-shot timer.
+    FakeBench b;
+    b.comm->setPortOpen(true);
+    int clicks = 0;
+    int deepest = 0;
+    std::function<void()> click = [&] {
+        deepest = qMax(deepest, b.w.depth());
+        if (++clicks == 200) {
+            b.comm->arriveIn(5, "123456");
+            QTimer::singleShot(30, [&] { b.w.close(); });
+            return;
+        }
+        QTimer::singleShot(0, click);
+        b.w.Command1->click();
+    };
+    QTimer::singleShot(0, click);
+    b.w.Command1_Click();
+    QTest::qWait(50);
+
+    QCOMPARE(clicks, 200);
+    QCOMPARE(deepest, frmVantrel::MaxDepth);
+    QCOMPARE(b.w.receptionText(), QStringLiteral("123456\r\n")); // the innermost took them
+    QVERIFY(b.w.statusText().contains(tooDeepText()));
+    QCOMPARE(b.w.depth(), 0);
+    QVERIFY(b.w.ending());
+}
+
+QTEST_MAIN(tst_Commands)
+#include "tst_commands.moc"
