@@ -1,0 +1,106 @@
+#include "ScannerProtocol.h"
+
+#include <array>
+#include <cstdio>
+#include <utility>
+
+const std::string ScannerProtocol::TriggerOnBytes = "\x1bS7\r";
+const std::string ScannerProtocol::TriggerOffBytes = "\x1bS8\r";
+const std::string ScannerProtocol::FixedCommandBytes = "48200000000050\r\n";
+const std::string ScannerProtocol::FixedReply = "ACK48200000\r\n";
+
+namespace {
+
+struct Known {
+    const std::string *bytes;
+    ScannerProtocol::Kind kind;
+};
+const std::array<Known, 3> Commands = {{
+    {&ScannerProtocol::TriggerOnBytes, ScannerProtocol::Kind::TriggerOn},
+    {&ScannerProtocol::TriggerOffBytes, ScannerProtocol::Kind::TriggerOff},
+    {&ScannerProtocol::FixedCommandBytes, ScannerProtocol::Kind::FixedCommand},
+}};
+
+} // namespace
+
+std::vector<ScannerProtocol::Command> ScannerProtocol::feed(const std::string &bytes)
+{
+    std::vector<Command> out;
+    m_pending += bytes;
+    while (!m_pending.empty()) {
+        bool prefix = false;
+        bool matched = false;
+        for (const Known &k : Commands) {
+            const std::string &c = *k.bytes;
+            if (m_pending.compare(0, c.size(), c) == 0) {
+                if (!m_unknown.empty())
+                    out.push_back({Kind::Unknown, std::exchange(m_unknown, {})});
+                out.push_back({k.kind, c});
+                m_pending.erase(0, c.size());
+                matched = true;
+                break;
+            }
+            if (m_pending.size() < c.size() && c.compare(0, m_pending.size(), m_pending) == 0)
+                prefix = true;
+        }
+        if (matched)
+            continue;
+        if (prefix)
+            break; // wait for the rest of the command
+        m_unknown += m_pending[0];
+        m_pending.erase(0, 1);
+    }
+    if (!m_unknown.empty() && m_pending.empty())
+        out.push_back({Kind::Unknown, std::exchange(m_unknown, {})});
+    return out;
+}
+
+std::vector<ScannerProtocol::Command> ScannerProtocol::flush()
+{
+    std::string rest = std::exchange(m_unknown, {}) + std::exchange(m_pending, {});
+    if (rest.empty())
+        return {};
+    return {{Kind::Unknown, rest}};
+}
+
+std::string ScannerProtocol::scan(const std::string &code, bool garbage)
+{
+    if (!garbage)
+        return code + '\r';
+    // STX first, NUL and ESC inside, high bytes and DEL before the CR.
+    const size_t half = code.size() / 2;
+    std::string s;
+    s += '\x02';
+    s += code.substr(0, half);
+    s += std::string("\x00\x1b", 2);
+    s += code.substr(half);
+    s += "\xe9\xff\x7f\x85";
+    s += '\r';
+    return s;
+}
+
+const char *ScannerProtocol::name(Kind kind)
+{
+    switch (kind) {
+    case Kind::TriggerOn:
+        return "ESC S7 CR (gâchette)";
+    case Kind::TriggerOff:
+        return "ESC S8 CR (arrêt)";
+    case Kind::FixedCommand:
+        return "48200000000050 CR LF (commande fixe)";
+    case Kind::Unknown:
+        return "inconnu";
+    }
+    return "";
+}
+
+std::string ScannerProtocol::hex(const std::string &bytes)
+{
+    std::string out;
+    char buf[4];
+    for (unsigned char c : bytes) {
+        std::snprintf(buf, sizeof buf, out.empty() ? "%02X" : " %02X", c);
+        out += buf;
+    }
+    return out;
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// What the simulated scanner understands and what it sends, without any I/O.
+//
+// Bytes from the tool are fed in as they come; whole commands come out as
+// they complete. A byte that cannot begin or continue a command is passed on
+// as Unknown, so that nothing the tool sends goes unlogged.
+class ScannerProtocol
+{
+public:
+    enum class Kind { TriggerOn, TriggerOff, FixedCommand, Unknown };
+    struct Command {
+        Kind kind;
+        std::string bytes;
+    };
+
+    static const std::string TriggerOnBytes;    // ESC "S7" CR
+    static const std::string TriggerOffBytes;   // ESC "S8" CR
+    static const std::string FixedCommandBytes; // "48200000000050" CR LF
+    static const std::string FixedReply;        // at least 10 bytes
+
+    // Feeds received bytes; returns the commands they complete.
+    std::vector<Command> feed(const std::string &bytes);
+    // Whatever is held that no command can complete, as Unknown (or nothing).
+    std::vector<Command> flush();
+
+    // The bytes of one scan: the code and CR; with garbage, control bytes and
+    // high bytes mixed in.
+    static std::string scan(const std::string &code, bool garbage);
+
+    static const char *name(Kind kind);
+    // "1B 53 37 0D"
+    static std::string hex(const std::string &bytes);
+
+private:
+    std::string m_pending;
+    std::string m_unknown;
+};

@@ -1,0 +1,112 @@
+#include "SimOptions.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+const std::vector<std::string> DefaultCodes = {"4006381333931", "3017620422003", "5449000000996", "7622210449283"};
+
+bool readCodes(const std::string &value, std::vector<std::string> &codes, std::string &error)
+{
+    std::ifstream file(value);
+    if (file) {
+        std::string line;
+        while (std::getline(file, line)) {
+            while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+                line.pop_back();
+            if (!line.empty() && line[0] != '#')
+                codes.push_back(line);
+        }
+    } else {
+        std::stringstream list(value);
+        std::string code;
+        while (std::getline(list, code, ','))
+            if (!code.empty())
+                codes.push_back(code);
+    }
+    if (codes.empty()) {
+        error = "--codes : aucun code dans « " + value + " »";
+        return false;
+    }
+    for (const std::string &c : codes) {
+        if (c.size() < 6) {
+            error = "--codes : « " + c + " » a moins de 6 caractères";
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+SimParse parseSimOptions(const std::vector<std::string> &args)
+{
+    SimOptions o;
+    auto fail = [](std::string why) { return SimParse{std::nullopt, std::move(why)}; };
+
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string &a = args[i];
+        auto value = [&](std::string &out) {
+            if (i + 1 >= args.size())
+                return false;
+            out = args[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "--help" || a == "-h") {
+            o.help = true;
+        } else if (a == "--link") {
+            if (!value(o.link) || o.link.empty())
+                return fail("--link attend un chemin");
+        } else if (a == "--every") {
+            if (!value(v))
+                return fail("--every attend un nombre de secondes");
+            char *end = nullptr;
+            o.everySeconds = std::strtod(v.c_str(), &end);
+            if (end == v.c_str() || *end != '\0' || !(o.everySeconds > 0) || o.everySeconds > 86400)
+                return fail("--every : « " + v + " » n'est pas une durée en secondes (> 0)");
+        } else if (a == "--codes") {
+            if (!value(v))
+                return fail("--codes attend un fichier ou une liste séparée par des virgules");
+            std::string error;
+            if (!readCodes(v, o.codes, error))
+                return fail(error);
+        } else if (a == "--split") {
+            o.split = true;
+        } else if (a == "--silent") {
+            o.silent = true;
+        } else if (a == "--pace") {
+            o.pace = true;
+        } else if (a == "--garbage") {
+            o.garbage = true;
+        } else if (a == "--once") {
+            o.once = true;
+        } else {
+            return fail("option inconnue : « " + a + " »");
+        }
+    }
+    if (o.codes.empty())
+        o.codes = DefaultCodes;
+    return {o, {}};
+}
+
+std::string simUsage()
+{
+    return "Usage : vantrel-sim [options]\n"
+           "Joue un lecteur de codes-barres sur un pseudo-terminal et affiche son chemin.\n"
+           "\n"
+           "  --link CHEMIN     tient un lien symbolique CHEMIN vers le pseudo-terminal\n"
+           "  --every SECONDES  envoie aussi un code tout seul à cet intervalle (mode continu)\n"
+           "  --codes F|LISTE   codes à envoyer : un fichier (un code par ligne) ou a,b,c\n"
+           "  --split           envoie chaque code en deux morceaux, avec une pause entre eux\n"
+           "  --silent          ne répond à rien\n"
+           "  --pace            écrit au rythme réel de 9600 bauds (environ 1,04 ms par octet)\n"
+           "  --garbage         mêle des octets de contrôle et des octets hauts aux codes\n"
+           "  --once            s'arrête quand l'autre côté raccroche\n"
+           "  --help            affiche cette aide\n"
+           "\n"
+           "Commandes comprises : ESC S7 CR (gâchette : un code), ESC S8 CR (arrêt),\n"
+           "48200000000050 CR LF (commande fixe : une réponse de 13 octets).\n";
+}

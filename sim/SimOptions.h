@@ -1,0 +1,31 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// The simulator's command line.
+struct SimOptions {
+    std::string link;                 // --link PATH: keep a symlink to the pty here
+    double everySeconds = 0;          // --every SECONDS: scan on its own (0: never)
+    std::vector<std::string> codes;   // --codes FILE|LIST: barcodes to send, in turn
+    bool split = false;               // --split: each scan in two pieces with a gap
+    bool silent = false;              // --silent: answer nothing
+    bool pace = false;                // --pace: 9600-baud byte time, about 1.04 ms a byte
+    bool garbage = false;             // --garbage: control and high bytes in the scans
+    bool once = false;                // --once: end when the other side hangs up
+    bool help = false;                // --help
+};
+
+struct SimParse {
+    std::optional<SimOptions> options; // set when the command line is valid
+    std::string error;                 // why not, otherwise
+};
+
+// Parses argv[1..]. A --codes value that names a readable file is read as one
+// code a line (blank lines and lines starting with # skipped); otherwise it is
+// a comma-separated list. Every code has at least 6 characters.
+SimParse parseSimOptions(const std::vector<std::string> &args);
+
+// The usage text, in French, for --help and for errors.
+std::string simUsage();

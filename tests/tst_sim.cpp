@@ -1,0 +1,279 @@
+#include "PtyDevice.h"
+#include "ScannerProtocol.h"
+#include "SimOptions.h"
+#include "SimProcess.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// Opens the simulator's side as the tool does and sends it bytes.
+struct Line {
+    int fd = -1;
+    explicit Line(const QString &path)
+    {
+        fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+        if (fd >= 0) {
+            termios t{};
+            ::tcgetattr(fd, &t);
+            ::cfmakeraw(&t);
+            ::tcsetattr(fd, TCSANOW, &t);
+        }
+    }
+    ~Line() { close(); }
+    void close()
+    {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+    void send(const QByteArray &b) { QVERIFY(::write(fd, b.constData(), size_t(b.size())) == b.size()); }
+    // Reads for ms milliseconds, or until n bytes.
+    QByteArray read(int ms, qsizetype n = 1 << 20)
+    {
+        QByteArray got;
+        const qint64 end = PtyDevice::nowMs() + ms;
+        while (got.size() < n) {
+            const qint64 left = end - PtyDevice::nowMs();
+            if (left <= 0)
+                break;
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, int(left)) > 0) {
+                char buf[4096];
+                const ssize_t k = ::read(fd, buf, sizeof buf);
+                if (k > 0)
+                    got.append(buf, k);
+            }
+        }
+        return got;
+    }
+};
+
+} // namespace
+
+class tst_Sim : public QObject
+{
+    Q_OBJECT
+private slots:
+    void options_data();
+    void options();
+    void protocol_data();
+    void protocol();
+    void garbageScan();
+    void badOptionsExit2_data();
+    void badOptionsExit2();
+    void answers_data();
+    void answers();
+    void triggerOffDropsPendingScan();
+    void continuousAndPaced();
+    void linkAndSignals();
+    void onceEndsOnHangup();
+};
+
+void tst_Sim::options_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<double>("every");
+    QTest::addColumn<QStringList>("codes");
+
+    const QStringList defaults = {"4006381333931", "3017620422003", "5449000000996", "7622210449283"};
+    QTest::newRow("nothing") << QStringList() << true << 0.0 << defaults;
+    QTest::newRow("every 0.5") << QStringList{"--every", "0.5"} << true << 0.5 << defaults;
+    QTest::newRow("codes list") << QStringList{"--codes", "ABCDEF,1234567"} << true << 0.0
+                                << QStringList{"ABCDEF", "1234567"};
+    QTest::newRow("every 0") << QStringList{"--every", "0"} << false << 0.0 << QStringList();
+    QTest::newRow("every abc") << QStringList{"--every", "abc"} << false << 0.0 << QStringList();
+    QTest::newRow("every missing") << QStringList{"--every"} << false << 0.0 << QStringList();
+    QTest::newRow("short code") << QStringList{"--codes", "ABCDEF,123"} << false << 0.0 << QStringList();
+    QTest::newRow("empty codes") << QStringList{"--codes", ","} << false << 0.0 << QStringList();
+    QTest::newRow("unknown") << QStringList{"--fast"} << false << 0.0 << QStringList();
+    QTest::newRow("link missing") << QStringList{"--link"} << false << 0.0 << QStringList();
+}
+
+void tst_Sim::options()
+{
+    QFETCH(QStringList, args);
+    QFETCH(bool, valid);
+    QFETCH(double, every);
+    QFETCH(QStringList, codes);
+    std::vector<std::string> a;
+    for (const QString &s : args)
+        a.push_back(s.toStdString());
+    const SimParse p = parseSimOptions(a);
+    QCOMPARE(p.options.has_value(), valid);
+    if (!valid) {
+        QVERIFY(!p.error.empty());
+        return;
+    }
+    QCOMPARE(p.options->everySeconds, every);
+    QStringList got;
+    for (const auto &c : p.options->codes)
+        got << QString::fromStdString(c);
+    QCOMPARE(got, codes);
+}
+
+void tst_Sim::protocol_data()
+{
+    QTest::addColumn<QList<QByteArray>>("pieces");
+    QTest::addColumn<QStringList>("commands");
+
+    using L = QList<QByteArray>;
+    QTest::newRow("trigger on") << L{"\x1bS7\r"} << QStringList{"TriggerOn:1B 53 37 0D"};
+    QTest::newRow("trigger in pieces") << L{"\x1b", "S", "7\r"} << QStringList{"TriggerOn:1B 53 37 0D"};
+    QTest::newRow("on then off") << L{"\x1bS7\r\x1bS8\r"}
+                                 << QStringList{"TriggerOn:1B 53 37 0D", "TriggerOff:1B 53 38 0D"};
+    QTest::newRow("fixed command") << L{"48200000000050\r\n"}
+                                   << QStringList{"FixedCommand:34 38 32 30 30 30 30 30 30 30 30 30 35 30 0D 0A"};
+    QTest::newRow("noise before a command") << L{"zz\x1bS8\r"}
+                                            << QStringList{"Unknown:7A 7A", "TriggerOff:1B 53 38 0D"};
+    QTest::newRow("broken command") << L{"\x1bS9\r"} << QStringList{"Unknown:1B 53 39 0D"};
+    QTest::newRow("4 that begins no command") << L{"4x"} << QStringList{"Unknown:34 78"};
+}
+
+void tst_Sim::protocol()
+{
+    QFETCH(QList<QByteArray>, pieces);
+    QFETCH(QStringList, commands);
+    static const char *names[] = {"TriggerOn", "TriggerOff", "FixedCommand", "Unknown"};
+    ScannerProtocol p;
+    QStringList got;
+    auto take = [&](const std::vector<ScannerProtocol::Command> &cs) {
+        for (const auto &c : cs)
+            got << QStringLiteral("%1:%2").arg(QLatin1String(names[int(c.kind)]),
+                                               QString::fromStdString(ScannerProtocol::hex(c.bytes)));
+    };
+    for (const QByteArray &piece : pieces)
+        take(p.feed(piece.toStdString()));
+    take(p.flush());
+    QCOMPARE(got, commands);
+}
+
+void tst_Sim::garbageScan()
+{
+    const std::string s = ScannerProtocol::scan("4006381333931", true);
+    QCOMPARE(QByteArray::fromStdString(s), QByteArray("\x02" "400638\x00\x1b" "1333931\xe9\xff\x7f\x85\r", 21));
+    QCOMPARE(ScannerProtocol::scan("ABCDEF", false), std::string("ABCDEF\r"));
+}
+
+void tst_Sim::badOptionsExit2_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("unknown option") << QStringList{"--nope"};
+    QTest::newRow("bad interval") << QStringList{"--every", "-1"};
+    QTest::newRow("short code") << QStringList{"--codes", "12345"};
+}
+
+void tst_Sim::badOptionsExit2()
+{
+    QFETCH(QStringList, args);
+    QProcess p;
+    p.start(SimProcess::program(), args);
+    QVERIFY(p.waitForFinished(5000));
+    QCOMPARE(p.exitCode(), 2);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QVERIFY2(err.contains(QStringLiteral("Usage : vantrel-sim")), qPrintable(err));
+    QVERIFY(p.readAllStandardOutput().isEmpty());
+}
+
+void tst_Sim::answers_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<QByteArray>("answer");
+
+    QTest::newRow("trigger: one scan") << QStringList{"--codes", "ABCDEF1"} << QByteArray("\x1bS7\r")
+                                       << QByteArray("ABCDEF1\r");
+    QTest::newRow("fixed command: a reply") << QStringList() << QByteArray("48200000000050\r\n")
+                                            << QByteArray("ACK48200000\r\n");
+    QTest::newRow("silent") << QStringList{"--silent"} << QByteArray("\x1bS7\r") << QByteArray();
+    QTest::newRow("split: both pieces") << QStringList{"--split", "--codes", "ABCDEF1"} << QByteArray("\x1bS7\r")
+                                        << QByteArray("ABCDEF1\r");
+}
+
+void tst_Sim::answers()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, command);
+    QFETCH(QByteArray, answer);
+    SimProcess sim;
+    QVERIFY(sim.start(options));
+    Line line(sim.path());
+    QVERIFY(line.fd >= 0);
+    QTest::qWait(60); // the simulator looks for its other side every 20 ms
+    line.send(command);
+    QCOMPARE(line.read(answer.isEmpty() ? 400 : 2000, answer.size()), answer);
+    QCOMPARE(sim.stop(), 0);
+    QVERIFY2(sim.log().contains(QStringLiteral("reçu   : %1").arg(QString::fromLatin1(command.toHex(' ').toUpper()))),
+             qPrintable(sim.log()));
+    QCOMPARE(sim.sent(), answer);
+}
+
+void tst_Sim::triggerOffDropsPendingScan()
+{
+    SimProcess sim;
+    QVERIFY(sim.start({"--codes", "ABCDEF1"}));
+    Line line(sim.path());
+    QTest::qWait(60);
+    line.send("\x1bS7\r\x1bS8\r"); // released before the scan was decoded
+    QCOMPARE(line.read(300), QByteArray());
+    QCOMPARE(sim.stop(), 0);
+}
+
+void tst_Sim::continuousAndPaced()
+{
+    SimProcess sim;
+    QVERIFY(sim.start({"--every", "0.2", "--pace", "--codes", "ABCDEFGHIJ"}));
+    Line line(sim.path());
+    const qint64 t0 = PtyDevice::nowMs();
+    const QByteArray got = line.read(5000, 33);
+    const qint64 took = PtyDevice::nowMs() - t0;
+    QCOMPARE(got, QByteArray("ABCDEFGHIJ\rABCDEFGHIJ\rABCDEFGHIJ\r"));
+    QVERIFY2(took >= 400, qPrintable(QString::number(took))); // three scans, 200 ms apart
+    QCOMPARE(sim.stop(), 0);
+}
+
+void tst_Sim::linkAndSignals()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("scanner"));
+    SimProcess sim;
+    QVERIFY(sim.start({"--link", link}));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), sim.path());
+    QCOMPARE(sim.stop(), 0); // SIGTERM: a clean end
+    QVERIFY(!QFileInfo(link).isSymLink());
+
+    // A stale link of an earlier run is replaced.
+    QVERIFY(QFile::link(QStringLiteral("/dev/null"), link));
+    SimProcess again;
+    QVERIFY(again.start({"--link", link}));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), again.path());
+    ::kill(pid_t(again.process().processId()), SIGINT);
+    QVERIFY(again.process().waitForFinished(5000));
+    QCOMPARE(again.process().exitCode(), 0);
+    QVERIFY(!QFileInfo(link).isSymLink());
+}
+
+void tst_Sim::onceEndsOnHangup()
+{
+    SimProcess sim;
+    QVERIFY(sim.start({"--once"}));
+    {
+        Line line(sim.path());
+        QTest::qWait(100);
+    }
+    QVERIFY(sim.process().waitForFinished(5000));
+    QCOMPARE(sim.process().exitCode(), 0);
+    QVERIFY(sim.log().contains(QStringLiteral("raccroché")));
+}
+
+QTEST_GUILESS_MAIN(tst_Sim)
+#include "tst_sim.moc"
