@@ -4,7 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(build-essential cmake qt6-base-dev qt6-serialport-dev "$@")
+# fonts-freefont-ttf draws the control pictures (U+2400...) of the reception box.
+packages=(build-essential cmake qt6-base-dev qt6-serialport-dev fonts-freefont-ttf "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
