@@ -1,0 +1,114 @@
+#include "ControlPictures.h"
+#include "LengthText.h"
+
+#include <QTest>
+
+class tst_TextRules : public QObject
+{
+    Q_OBJECT
+private slots:
+    void length_data();
+    void length();
+    void shownCharacters_data();
+    void shownCharacters();
+    void everyByteRoundTrips();
+};
+
+void tst_TextRules::length_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("value");
+
+    QTest::newRow("6") << "6" << true << 6;
+    QTest::newRow("0") << "0" << true << 0;
+    QTest::newRow("leading zeros") << "0006" << true << 6;
+    QTest::newRow("spaces around") << "  12 " << true << 12;
+    QTest::newRow("plus sign") << "+7" << true << 7;
+    QTest::newRow("minus sign") << "-1" << true << -1;
+    QTest::newRow("lowest") << "-32768" << true << -32768;
+    QTest::newRow("highest") << "32767" << true << 32767;
+    QTest::newRow("many leading zeros") << "0000000000000000000000000006" << true << 6;
+
+    QTest::newRow("empty") << "" << false << 0;
+    QTest::newRow("spaces only") << "   " << false << 0;
+    QTest::newRow("sign only") << "-" << false << 0;
+    QTest::newRow("letters") << "abc" << false << 0;
+    QTest::newRow("fraction") << "6.5" << false << 0;
+    QTest::newRow("decimal comma") << "6,5" << false << 0;
+    QTest::newRow("one past highest") << "32768" << false << 0;
+    QTest::newRow("one past lowest") << "-32769" << false << 0;
+    QTest::newRow("99999") << "99999" << false << 0;
+    QTest::newRow("huge") << "123456789012345678901234567890" << false << 0;
+    QTest::newRow("space inside") << "1 2" << false << 0;
+    QTest::newRow("space after sign") << "- 5" << false << 0;
+    QTest::newRow("two signs") << "+-5" << false << 0;
+    QTest::newRow("hex") << "0x10" << false << 0;
+    QTest::newRow("exponent") << "1e3" << false << 0;
+    QTest::newRow("tab") << "\t6" << false << 0;
+    QTest::newRow("Arabic-Indic digit") << QString::fromUtf8("\u0666") << false << 0;
+    QTest::newRow("fullwidth digit") << QString::fromUtf8("\uFF16") << false << 0;
+    QTest::newRow("no-break space") << QString::fromUtf8("\u00A06") << false << 0;
+}
+
+void tst_TextRules::length()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    QFETCH(int, value);
+    const auto n = lengthFromText(text);
+    QCOMPARE(n.has_value(), valid);
+    if (valid)
+        QCOMPARE(int(*n), value);
+}
+
+void tst_TextRules::shownCharacters_data()
+{
+    QTest::addColumn<int>("byte");
+    QTest::addColumn<int>("shown");
+    QTest::newRow("NUL") << 0x00 << 0x2400;
+    QTest::newRow("STX") << 0x02 << 0x2402;
+    QTest::newRow("TAB") << 0x09 << 0x2409;
+    QTest::newRow("LF") << 0x0A << 0x240A;
+    QTest::newRow("CR") << 0x0D << 0x240D;
+    QTest::newRow("ESC") << 0x1B << 0x241B;
+    QTest::newRow("US") << 0x1F << 0x241F;
+    QTest::newRow("space") << 0x20 << 0x20;
+    QTest::newRow("A") << 0x41 << 0x41;
+    QTest::newRow("tilde") << 0x7E << 0x7E;
+    QTest::newRow("DEL") << 0x7F << 0x2421;
+    QTest::newRow("0x80") << 0x80 << 0x80;
+    QTest::newRow("no-break space") << 0xA0 << 0xA0;
+    QTest::newRow("e acute") << 0xE9 << 0xE9;
+    QTest::newRow("y diaeresis") << 0xFF << 0xFF;
+}
+
+void tst_TextRules::shownCharacters()
+{
+    QFETCH(int, byte);
+    QFETCH(int, shown);
+    QCOMPARE(int(shownChar(uchar(byte)).unicode()), shown);
+    QCOMPARE(byteOfShownChar(QChar(char16_t(shown))), byte);
+}
+
+void tst_TextRules::everyByteRoundTrips()
+{
+    QByteArray all(256, Qt::Uninitialized);
+    for (int i = 0; i < 256; ++i)
+        all[i] = char(i);
+    const QString shown = shownText(QString::fromLatin1(all));
+    QCOMPARE(shown.size(), 256);
+    QByteArray back;
+    for (QChar c : shown) {
+        // Nothing shown breaks a line, and no C0 control or DEL is left.
+        QVERIFY(c.unicode() >= 0x20 && c != QChar(0x7F));
+        QVERIFY(c != QChar::ParagraphSeparator && c != QChar::LineSeparator);
+        back += char(byteOfShownChar(c));
+    }
+    QCOMPARE(back, all);
+    QCOMPARE(byteOfShownChar(QChar(0x2420)), -1); // SP picture: space shows as itself
+    QCOMPARE(byteOfShownChar(QChar(0x20AC)), -1);
+}
+
+QTEST_APPLESS_MAIN(tst_TextRules)
+#include "tst_textrules.moc"
