@@ -1,0 +1,431 @@
+// vantrel-bench: every benchmark in one run, printed as a table. Each row
+// gives the figure, a baseline or floor measured in the same run, their
+// ratio and the goal. The machines are shared and noisy: ratios count.
+//
+//   vantrel-bench            everything (about a minute)
+//   vantrel-bench --quick    shorter runs, for a look
+
+#include "BenchPty.h"
+#include "FakeComm.h"
+#include "SerialComm.h"
+#include "frmVantrel.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QTest>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <poll.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+bool g_quick = false;
+
+double cpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+double percentile(std::vector<double> v, double p)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const size_t i = std::min(v.size() - 1, size_t(p / 100.0 * double(v.size() - 1) + 0.5));
+    return v[i];
+}
+
+struct Row {
+    QString name;
+    QString figure;
+    QString baseline;
+    double ratio;
+    QString goal;
+    bool met;
+};
+std::vector<Row> g_rows;
+
+void add(const QString &name, const QString &figure, const QString &baseline, double ratio, const QString &goal, bool met)
+{
+    g_rows.push_back({name, figure, baseline, ratio, goal, met});
+    std::fprintf(stderr, "  %s: %s (baseline %s)\n", qPrintable(name), qPrintable(figure), qPrintable(baseline));
+}
+
+void runFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// A window on a real serial control, COM1 being the pty.
+std::unique_ptr<frmVantrel> windowOn(const BenchPty &pty, bool timer)
+{
+    qputenv("VANTREL_COM1", pty.path().toLocal8Bit());
+    auto w = std::make_unique<frmVantrel>();
+    if (!timer)
+        w->Timer1->stop();
+    w->Text3->setText(QStringLiteral("0"));
+    w->Timer1_Timer(); // opens COM1
+    w->Text3->setText(QStringLiteral("6"));
+    return w;
+}
+
+// 1. CPU while monitoring a silent device.
+void benchCpu()
+{
+    const int ms = g_quick ? 3000 : 10000;
+    BenchPty pty;
+    double figure;
+    {
+        auto w = windowOn(pty, true);
+        const double before = cpuSeconds();
+        runFor(ms);
+        figure = 100.0 * (cpuSeconds() - before) / (ms / 1000.0);
+    }
+    // The same ticks written as plain busy polling.
+    double baseline;
+    {
+        qputenv("VANTREL_COM1", pty.path().toLocal8Bit());
+        SerialComm comm;
+        comm.setCommPort(1);
+        comm.setPortOpen(true);
+        QElapsedTimer clock;
+        QTimer tick;
+        tick.setInterval(500);
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            clock.start();
+            while (clock.elapsed() < 1000) {
+                QCoreApplication::processEvents();
+                if (comm.InBufferCount() >= 6)
+                    break;
+            }
+            comm.Input();
+        });
+        tick.start();
+        const double before = cpuSeconds();
+        runFor(ms);
+        baseline = 100.0 * (cpuSeconds() - before) / (ms / 1000.0);
+    }
+    add(QStringLiteral("CPU, silent device, port open (%1 s)").arg(ms / 1000),
+        QStringLiteral("%1 % of a core").arg(figure, 0, 'f', 2), QStringLiteral("%1 % busy polling").arg(baseline, 0, 'f', 1),
+        figure / baseline, QStringLiteral("< 1 %"), figure < 1.0);
+}
+
+// 2. Reaction: the device's write of the byte that completes the wait, to
+// the end of the append.
+void benchReaction()
+{
+    const int trials = g_quick ? 100 : 500;
+    BenchPty pty;
+    auto w = windowOn(pty, false);
+    std::int64_t appended = 0;
+    QObject::connect(w->Text1->document(), &QTextDocument::blockCountChanged, [&] { appended = BenchPty::nowNs(); });
+
+    auto measure = [&](auto handler) {
+        std::vector<double> ms;
+        for (int i = 0; i < trials; ++i) {
+            std::int64_t written = 0;
+            std::thread device([&] {
+                pty.write("12345");
+                std::this_thread::sleep_for(std::chrono::milliseconds(3));
+                written = pty.write("6");
+            });
+            handler();
+            device.join();
+            ms.push_back(double(appended - written) / 1e6);
+        }
+        return ms;
+    };
+    const auto tick = measure([&] { w->Timer1_Timer(); });
+    const auto on = measure([&] { w->Command1_Click(); });
+    w.reset();
+
+    // The floor: a bare poll()/read() loop on the same pseudo-terminal.
+    std::vector<double> floor;
+    const int fd = pty.openSlave();
+    for (int i = 0; i < trials; ++i) {
+        std::int64_t written = 0;
+        std::thread device([&] {
+            pty.write("12345");
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+            written = pty.write("6");
+        });
+        int got = 0;
+        char buf[64];
+        while (got < 6) {
+            pollfd p{fd, POLLIN, 0};
+            ::poll(&p, 1, -1);
+            const ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n > 0)
+                got += int(n);
+        }
+        const std::int64_t read = BenchPty::nowNs();
+        device.join();
+        floor.push_back(double(read - written) / 1e6);
+    }
+    ::close(fd);
+
+    const double f50 = percentile(floor, 50), f99 = percentile(floor, 99);
+    for (const auto &[name, v] : {std::pair{QStringLiteral("tick, N = 6"), tick}, std::pair{QStringLiteral("Allumer"), on}}) {
+        const double p50 = percentile(v, 50), p99 = percentile(v, 99);
+        add(QStringLiteral("Reaction, %1 (%2 trials)").arg(name).arg(trials),
+            QStringLiteral("p50 %1 ms, p99 %2 ms").arg(p50, 0, 'f', 3).arg(p99, 0, 'f', 3),
+            QStringLiteral("p50 %1 ms, p99 %2 ms").arg(f50, 0, 'f', 3).arg(f99, 0, 'f', 3), p99 / std::max(f99, 1e-6),
+            QStringLiteral("p99 within 2 ms of floor"), p99 - f99 <= 2.0);
+    }
+}
+
+// 3. Append cost with the box already holding 0, 1 MB, 10 MB.
+void benchAppend()
+{
+    const QByteArray scan("4006381333931\r");
+    auto appendCost = [&](qsizetype prefill) {
+        auto *comm = new FakeComm;
+        frmVantrel w(comm);
+        w.Timer1->stop();
+        w.show();
+        comm->setPortOpen(true);
+        if (prefill > 0) {
+            QString line = QStringLiteral("4006381333931\u240D");
+            QString block;
+            while (block.size() < 64 * 1024)
+                block += line + QChar::ParagraphSeparator;
+            QTextCursor c(w.Text1->document());
+            for (qsizetype done = 0; done < prefill; done += block.size()) {
+                c.movePosition(QTextCursor::End);
+                c.insertText(block);
+            }
+        }
+        QCoreApplication::processEvents();
+        std::vector<double> us;
+        for (int i = 0; i < (g_quick ? 50 : 200); ++i) {
+            comm->arrive(scan);
+            QElapsedTimer t;
+            t.start();
+            w.Command5_Click();
+            w.Text1->viewport()->repaint();
+            us.push_back(double(t.nsecsElapsed()) / 1e3);
+        }
+        return percentile(us, 50);
+    };
+    const double empty = appendCost(0);
+    const double one = appendCost(1 << 20);
+    const double ten = appendCost(10 << 20);
+    add(QStringLiteral("Append of a scan, box holding 1 MB"), QStringLiteral("%1 µs").arg(one, 0, 'f', 0),
+        QStringLiteral("%1 µs on an empty box").arg(empty, 0, 'f', 0), one / empty, QStringLiteral("-"), true);
+    add(QStringLiteral("Append of a scan, box holding 10 MB"), QStringLiteral("%1 µs").arg(ten, 0, 'f', 0),
+        QStringLiteral("%1 µs on an empty box").arg(empty, 0, 'f', 0), ten / empty, QStringLiteral("< 2x empty"),
+        ten < 2 * empty);
+
+    // A 1 MB burst with no spaces, shown.
+    auto *comm = new FakeComm;
+    frmVantrel w(comm);
+    w.Timer1->stop();
+    w.show();
+    comm->setPortOpen(true);
+    QByteArray burst(1 << 20, Qt::Uninitialized);
+    for (int i = 0; i < burst.size(); ++i)
+        burst[i] = char('0' + i % 10);
+    comm->arrive(burst);
+    QElapsedTimer t;
+    t.start();
+    w.Command5_Click();
+    w.Text1->viewport()->repaint();
+    const double burstMs = double(t.nsecsElapsed()) / 1e6;
+    add(QStringLiteral("Show a 1 MB burst (no spaces)"), QStringLiteral("%1 ms").arg(burstMs, 0, 'f', 0),
+        QStringLiteral("-"), 0, QStringLiteral("-"), true);
+}
+
+// 4. Throughput through the serial control at full speed.
+void benchThroughput()
+{
+    const qint64 total = g_quick ? (8 << 20) : (32 << 20);
+    const QByteArray chunk(64 * 1024, 'x');
+    auto feed = [&](BenchPty &pty) {
+        return std::thread([&pty, &chunk, total] {
+            for (qint64 sent = 0; sent < total; sent += chunk.size())
+                pty.write(chunk);
+        });
+    };
+
+    double control;
+    {
+        BenchPty pty;
+        qputenv("VANTREL_COM1", pty.path().toLocal8Bit());
+        SerialComm comm;
+        comm.setCommPort(1);
+        comm.setPortOpen(true);
+        QElapsedTimer t;
+        t.start();
+        std::thread device = feed(pty);
+        qint64 taken = 0;
+        while (taken < total) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            taken += comm.Input().size();
+        }
+        control = double(taken) / (double(t.nsecsElapsed()) / 1e9);
+        device.join();
+    }
+    double floor;
+    {
+        BenchPty pty;
+        const int fd = pty.openSlave();
+        QElapsedTimer t;
+        t.start();
+        std::thread device = feed(pty);
+        qint64 taken = 0;
+        std::vector<char> buf(64 * 1024);
+        while (taken < total) {
+            pollfd p{fd, POLLIN, 0};
+            ::poll(&p, 1, -1);
+            const ssize_t n = ::read(fd, buf.data(), buf.size());
+            if (n > 0)
+                taken += n;
+        }
+        floor = double(taken) / (double(t.nsecsElapsed()) / 1e9);
+        device.join();
+        ::close(fd);
+    }
+    add(QStringLiteral("Throughput, %1 MB at full speed").arg(total >> 20),
+        QStringLiteral("%1 MB/s").arg(control / 1e6, 0, 'f', 1), QStringLiteral("%1 MB/s bare read loop").arg(floor / 1e6, 0, 'f', 1),
+        control / floor, QStringLiteral(">= 50 % of floor"), control >= 0.5 * floor);
+}
+
+// 5. Start-up and memory, each in a fresh process.
+std::int64_t monotonicNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return std::int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+int startupChild(bool bare, std::int64_t t0)
+{
+    int argc = 1;
+    char name[] = "vantrel-bench";
+    char *argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    std::unique_ptr<QWidget> w;
+    if (bare)
+        w = std::make_unique<QWidget>();
+    else
+        w = std::make_unique<frmVantrel>(new FakeComm);
+    w->show();
+    if (!QTest::qWaitForWindowExposed(w.get()))
+        return 1;
+    std::printf("%lld\n", static_cast<long long>(monotonicNs() - t0));
+    return 0;
+}
+
+int memoryChild(bool scans)
+{
+    int argc = 1;
+    char name[] = "vantrel-bench";
+    char *argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    BenchPty pty;
+    auto w = windowOn(pty, false);
+    w->show();
+    if (scans) {
+        // An hour of a scan every 500 ms, each taken by a tick.
+        const QByteArray codes[] = {"4006381333931\r", "3017620422003\r", "5449000000996\r"};
+        for (int i = 0; i < 7200; ++i) {
+            pty.write(codes[i % 3]);
+            w->Timer1_Timer();
+            if (i % 100 == 0)
+                QCoreApplication::processEvents();
+        }
+    }
+    // VmHWM: the peak of this process image (ru_maxrss would carry the
+    // parent's peak across fork and exec).
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            std::printf("%s\n", line.mid(6).trimmed().split(' ').first().constData());
+    return 0;
+}
+
+double childFigure(const QStringList &args)
+{
+    QProcess p;
+    p.setProgram(QCoreApplication::applicationFilePath());
+    p.setArguments(args);
+    p.start();
+    p.waitForFinished(60000);
+    return p.readAllStandardOutput().trimmed().toDouble();
+}
+
+void benchStartupAndMemory()
+{
+    const int runs = g_quick ? 3 : 10;
+    auto startup = [&](const char *mode) {
+        std::vector<double> ms;
+        for (int i = 0; i < runs; ++i) {
+            const QString t0 = QString::number(monotonicNs());
+            ms.push_back(childFigure({QString::fromLatin1(mode), t0}) / 1e6);
+        }
+        return percentile(ms, 50);
+    };
+    const double window = startup("--startup-child");
+    const double bare = startup("--startup-bare");
+    add(QStringLiteral("Start to first shown window (median of %1)").arg(runs), QStringLiteral("%1 ms").arg(window, 0, 'f', 0),
+        QStringLiteral("%1 ms empty Qt window").arg(bare, 0, 'f', 0), window / bare, QStringLiteral("< 300 ms"), window < 300);
+
+    const double hour = childFigure({QStringLiteral("--memory-child")}) / 1024.0;
+    const double idle = childFigure({QStringLiteral("--memory-idle")}) / 1024.0;
+    add(QStringLiteral("Peak memory after an hour of scans (7200)"), QStringLiteral("%1 MB").arg(hour, 0, 'f', 1),
+        QStringLiteral("%1 MB at start").arg(idle, 0, 'f', 1), hour / idle, QStringLiteral("< 80 MB"), hour < 80);
+}
+
+void printTable()
+{
+    std::printf("\n| measure | figure | baseline or floor | ratio | goal | met |\n|---|---|---|---|---|---|\n");
+    for (const Row &r : g_rows)
+        std::printf("| %s | %s | %s | %s | %s | %s |\n", qPrintable(r.name), qPrintable(r.figure), qPrintable(r.baseline),
+                    r.ratio > 0 ? qPrintable(QString::number(r.ratio, 'f', 3)) : "-", qPrintable(r.goal),
+                    r.met ? "yes" : "NO");
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if (mode == QLatin1String("--startup-child") || mode == QLatin1String("--startup-bare"))
+        return startupChild(mode == QLatin1String("--startup-bare"), argc > 2 ? std::atoll(argv[2]) : 0);
+    if (mode == QLatin1String("--memory-child") || mode == QLatin1String("--memory-idle"))
+        return memoryChild(mode == QLatin1String("--memory-child"));
+    g_quick = mode == QLatin1String("--quick");
+
+    QApplication app(argc, argv);
+    std::fprintf(stderr, "CPU...\n");
+    benchCpu();
+    std::fprintf(stderr, "Reaction...\n");
+    benchReaction();
+    std::fprintf(stderr, "Append...\n");
+    benchAppend();
+    std::fprintf(stderr, "Throughput...\n");
+    benchThroughput();
+    std::fprintf(stderr, "Start-up and memory...\n");
+    benchStartupAndMemory();
+    printTable();
+    return 0;
+}
