@@ -1,3 +1,4 @@
+#include "SystemCloseWatcher.h"
 #include "frmVantrel.h"
 
 #include <QApplication>
@@ -11,6 +12,8 @@ int main(int argc, char *argv[])
 
     frmVantrel window;
     QObject::connect(&window, &frmVantrel::programEnded, &app, [] { QCoreApplication::exit(0); });
+    SystemCloseWatcher system;
+    QObject::connect(&system, &SystemCloseWatcher::closeRequested, &window, &QWidget::close);
     window.show();
     return app.exec();
 }

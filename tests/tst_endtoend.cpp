@@ -1,4 +1,4 @@
-#include "ControlPictures.h"
+#include "BoxBytes.h"
 #include "SimProcess.h"
 #include "frmVantrel.h"
 
@@ -8,20 +8,6 @@
 #include <QTimer>
 
 namespace {
-
-// The bytes the reception box stands for: line breaks out, pictures undone.
-QByteArray shownBytes(const QString &box)
-{
-    QByteArray bytes;
-    const QString flat = QString(box).remove(QStringLiteral("\r\n"));
-    for (QChar c : flat) {
-        const int b = byteOfShownChar(c);
-        if (b < 0)
-            return "<not a shown character: " + QString(c).toUtf8() + ">";
-        bytes += char(b);
-    }
-    return bytes;
-}
 
 // The simulator as COM1 through a link, and the window in this process.
 struct EndToEnd {
@@ -78,7 +64,7 @@ void tst_EndToEnd::passiveMonitoring()
     QFETCH(int, scanLength);
     EndToEnd e;
     QVERIFY(e.start(options));
-    QTRY_VERIFY_WITH_TIMEOUT(shownBytes(e.w->receptionText()).size() >= 5 * scanLength, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(boxBytes(e.w->receptionText()).size() >= 5 * scanLength, 10000);
     e.w->Timer1->stop();
     e.w->Command5_Click();
     e.w->Command2_Click(); // what is still on the line after this is not ours to show
@@ -88,7 +74,7 @@ void tst_EndToEnd::passiveMonitoring()
     // What the device sent, byte for byte, in order: all of it but what it
     // sent after the port was closed, at most the scan then under way.
     const QByteArray sent = e.sim.sent();
-    const QByteArray shown = shownBytes(e.w->receptionText());
+    const QByteArray shown = boxBytes(e.w->receptionText());
     QVERIFY(shown.size() >= 5 * scanLength);
     QCOMPARE(shown, sent.left(shown.size()));
     QVERIFY2(sent.size() - shown.size() <= scanLength, qPrintable(QString::number(sent.size() - shown.size())));

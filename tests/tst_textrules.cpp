@@ -1,6 +1,8 @@
 #include "ControlPictures.h"
 #include "LengthText.h"
 
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTest>
 
 class tst_TextRules : public QObject
@@ -12,6 +14,7 @@ private slots:
     void shownCharacters_data();
     void shownCharacters();
     void everyByteRoundTrips();
+    void randomLengthTexts();
 };
 
 void tst_TextRules::length_data()
@@ -108,6 +111,47 @@ void tst_TextRules::everyByteRoundTrips()
     QCOMPARE(back, all);
     QCOMPARE(byteOfShownChar(QChar(0x2420)), -1); // SP picture: space shows as itself
     QCOMPARE(byteOfShownChar(QChar(0x20AC)), -1);
+}
+
+// Random texts built from the characters that matter (digits, signs, spaces,
+// letters, dots, non-ASCII digits and spaces), checked against a second,
+// independent reading of the rule: a regular expression and a 64-bit parse.
+void tst_TextRules::randomLengthTexts()
+{
+    static const QString alphabet = QString::fromUtf8("0123456789+- .,eEx\t\u00A0\u0666\uFF16a\u00E9");
+    static const QRegularExpression shape(QStringLiteral("^ *[+-]?[0-9]+ *$"));
+    QRandomGenerator rng(20261208);
+    int valid = 0;
+    for (int i = 0; i < 100000; ++i) {
+        const int length = int(rng.bounded(12));
+        QString text;
+        for (int k = 0; k < length; ++k)
+            text += alphabet.at(int(rng.bounded(alphabet.size())));
+        if (rng.bounded(4) == 0) // now and then a long run of digits
+            text += QString::number(rng.bounded(100000)) + QString(int(rng.bounded(30)), u'0');
+
+        std::optional<qint16> expected;
+        if (shape.match(text).hasMatch()) {
+            QString digits = text.trimmed();
+            const bool negative = digits.startsWith(u'-');
+            if (digits.startsWith(u'+') || digits.startsWith(u'-'))
+                digits.remove(0, 1);
+            while (digits.size() > 1 && digits.startsWith(u'0'))
+                digits.remove(0, 1);
+            if (digits.size() <= 6) {
+                const qint64 v = (negative ? -1 : 1) * digits.toLongLong();
+                if (v >= -32768 && v <= 32767)
+                    expected = qint16(v);
+            }
+        }
+        const auto got = lengthFromText(text);
+        if (got != expected)
+            QFAIL(qPrintable(QStringLiteral("\"%1\": got %2, expected %3")
+                                 .arg(text, got ? QString::number(*got) : QStringLiteral("invalid"),
+                                      expected ? QString::number(*expected) : QStringLiteral("invalid"))));
+        valid += expected.has_value();
+    }
+    QVERIFY(valid > 1000); // the mix does reach valid texts
 }
 
 QTEST_APPLESS_MAIN(tst_TextRules)
