@@ -65,8 +65,8 @@ private slots:
 void tst_Commands::switchOn()
 {
     PtyBench b;
-    QTimer::singleShot(50, [&] { b.pty.write("0123"); });
-    QTimer::singleShot(150, [&] { b.pty.write("45"); });
+    QTimer::singleShot(50, b.w, [&] { b.pty.write("0123"); });
+    QTimer::singleShot(150, b.w, [&] { b.pty.write("45"); });
     b.w->Command1_Click();
     QCOMPARE(b.w->receptionText(), QStringLiteral("012345\r\n"));
     QVERIFY(b.w->MSComm1->PortOpen());
@@ -179,7 +179,7 @@ void tst_Commands::nestedTickTakesTheBytes()
 {
     FakeBench b;
     b.comm->setPortOpen(true);
-    QTimer::singleShot(10, [&] {
+    QTimer::singleShot(10, &b.w, [&] {
         b.comm->arriveIn(10, "ABCDEF"); // reaches the tick's wait
         b.w.Timer1_Timer();
         b.comm->arriveIn(50, "GHIJKL"); // reaches the switch-on's wait
@@ -191,8 +191,8 @@ void tst_Commands::nestedTickTakesTheBytes()
 void tst_Commands::nestedSwitchOffDuringRead()
 {
     FakeBench b;
-    QTimer::singleShot(10, [&] { b.w.Command2_Click(); });
-    QTimer::singleShot(20, [&] { b.quickTick(); }); // reopens COM1
+    QTimer::singleShot(10, &b.w, [&] { b.w.Command2_Click(); });
+    QTimer::singleShot(20, &b.w, [&] { b.quickTick(); }); // reopens COM1
     b.comm->arriveIn(30, "123456");
     b.w.Command3_Click();
     QCOMPARE(b.comm->sets,
@@ -205,7 +205,7 @@ void tst_Commands::nestedSwitchOffDuringRead()
 void tst_Commands::writeOnPortClosedUnderRead()
 {
     FakeBench b;
-    QTimer::singleShot(10, [&] {
+    QTimer::singleShot(10, &b.w, [&] {
         b.comm->arrive("123456");
         b.w.Command2_Click();
     });
@@ -234,11 +234,11 @@ void tst_Commands::closeDuringWait()
     b.comm->setPortOpen(handler != QLatin1String("Command3_Click"));
     b.comm->sets.clear();
     b.comm->arriveIn(10, "abc");         // fewer than the 6 waited for
-    QTimer::singleShot(30, [&] { b.w.close(); });
+    QTimer::singleShot(30, &b.w, [&] { b.w.close(); });
     b.comm->arriveIn(60, "defghijkl");  // comes too late: the program has ended
 
     if (handler == QLatin1String("nested")) {
-        QTimer::singleShot(5, [&] { b.w.Timer1_Timer(); });
+        QTimer::singleShot(5, &b.w, [&] { b.w.Timer1_Timer(); });
         b.w.Command1_Click();
     } else {
         QVERIFY(QMetaObject::invokeMethod(&b.w, handler.toLatin1().constData(), Qt::DirectConnection));
@@ -259,7 +259,7 @@ void tst_Commands::closeDuringFixedCommand()
     FakeBench b;
     b.w.show();
     QSignalSpy ended(&b.w, &frmVantrel::programEnded);
-    QTimer::singleShot(0, [&] { b.w.close(); });
+    QTimer::singleShot(0, &b.w, [&] { b.w.close(); });
     b.w.Command4_Click(); // its 2 s pass on the test clock, without events
     QCOMPARE(ended.count(), 0);
     QCOMPARE(b.comm->written, Fixed);
@@ -279,13 +279,13 @@ void tst_Commands::depthCap()
         deepest = qMax(deepest, b.w.depth());
         if (++clicks == 200) {
             b.comm->arriveIn(5, "123456");
-            QTimer::singleShot(30, [&] { b.w.close(); });
+            QTimer::singleShot(30, &b.w, [&] { b.w.close(); });
             return;
         }
-        QTimer::singleShot(0, click);
+        QTimer::singleShot(0, &b.w, click);
         b.w.Command1->click();
     };
-    QTimer::singleShot(0, click);
+    QTimer::singleShot(0, &b.w, click);
     b.w.Command1_Click();
     QTest::qWait(50);
 

@@ -163,7 +163,9 @@ void tst_Faults::load()
     // Memory follows what the box holds; nothing else keeps the bytes.
     const qint64 grownKb = residentKb() - rssBefore;
     qInfo("%lld bytes shown, resident memory grew by %lld KB", qint64(sent.size()), grownKb);
+#ifndef VANTREL_SANITIZED // AddressSanitizer's quarantine holds freed memory on purpose
     QVERIFY2(grownKb < 64 * 1024, qPrintable(QString::number(grownKb)));
+#endif
 }
 
 void tst_Faults::unplug_data()
@@ -202,8 +204,8 @@ void tst_Faults::unplug()
         break;
     case Wait::Tick:
         b.open();
-        QTimer::singleShot(50, [&] { b.pty.write("ABC"); });
-        QTimer::singleShot(200, pull);
+        QTimer::singleShot(50, b.w.get(), [&] { b.pty.write("ABC"); });
+        QTimer::singleShot(200, b.w.get(), pull);
         b.w->Timer1_Timer();
         QVERIFY(t.elapsed() < 2000);
         break;
@@ -212,11 +214,11 @@ void tst_Faults::unplug()
         if (Wait(wait) == Wait::Read)
             b.pty.respond(ReadStart, "ABC");
         else
-            QTimer::singleShot(50, [&] { b.pty.write("ABC"); });
-        QTimer::singleShot(200, pull);
+            QTimer::singleShot(50, b.w.get(), [&] { b.pty.write("ABC"); });
+        QTimer::singleShot(200, b.w.get(), pull);
         // Waits without limit for 6 bytes, as stated; the nested ticks show
         // the 3 and the window stays usable until the operator closes it.
-        QTimer::singleShot(1800, [&] {
+        QTimer::singleShot(1800, b.w.get(), [&] {
             QCOMPARE(b.w->receptionText(), expected);
             QCOMPARE(b.w->depth(), 1);
             b.w->close();
@@ -318,7 +320,7 @@ void tst_Faults::badLengthTextsDuringTicks()
             text += QChar(char16_t(rng.bounded(0x20, 0x250)));
         b.w.Text3->setText(text);
         b.comm->arriveIn(5, QByteArray::number(i) + ';');
-        QTimer::singleShot(30, [&] { b.clock.advance(std::chrono::seconds(1)); });
+        QTimer::singleShot(30, &b.w, [&] { b.clock.advance(std::chrono::seconds(1)); });
         b.w.Timer1_Timer();
         QVERIFY(b.w.receptionText().endsWith(QString::number(i) + QStringLiteral(";\r\n")));
     }
@@ -335,13 +337,13 @@ void tst_Faults::rapidClicksOnSwitchOn()
     std::function<void()> click = [&] {
         deepest = qMax(deepest, b.w.depth());
         if (++clicks > 1000) {
-            QTimer::singleShot(10, [&] { b.w.close(); });
+            QTimer::singleShot(10, &b.w, [&] { b.w.close(); });
             return;
         }
-        QTimer::singleShot(0, click);
+        QTimer::singleShot(0, &b.w, click);
         QTest::mouseClick(b.w.Command1, Qt::LeftButton);
     };
-    QTimer::singleShot(0, click);
+    QTimer::singleShot(0, &b.w, click);
     QTest::qWait(20);
     QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 20000);
     QCOMPARE(deepest, frmVantrel::MaxDepth);
@@ -369,12 +371,12 @@ void tst_Faults::clicksDuringWaits()
     QSignalSpy ended(&b.w, &frmVantrel::programEnded);
     b.w.Text3->setText(QStringLiteral("6"));
     if (handler == QLatin1String("Timer1_Timer"))
-        QTimer::singleShot(400, [&] { b.clock.advance(std::chrono::seconds(1)); });
-    QTimer::singleShot(10, [&] { QTest::mouseClick(b.w.findChild<QPushButton *>(button), Qt::LeftButton); });
-    QTimer::singleShot(20, [&] { b.quickTick(); }); // reopen if the click closed it
+        QTimer::singleShot(400, &b.w, [&] { b.clock.advance(std::chrono::seconds(1)); });
+    QTimer::singleShot(10, &b.w, [&] { QTest::mouseClick(b.w.findChild<QPushButton *>(button), Qt::LeftButton); });
+    QTimer::singleShot(20, &b.w, [&] { b.quickTick(); }); // reopen if the click closed it
     b.comm->arriveIn(30, "123456");
     b.comm->arriveIn(60, "789012");
-    QTimer::singleShot(300, [&] { b.w.close(); });
+    QTimer::singleShot(300, &b.w, [&] { b.w.close(); });
     QVERIFY(QMetaObject::invokeMethod(&b.w, handler.toLatin1().constData(), Qt::DirectConnection));
     QTRY_COMPARE(ended.count(), 1);
     QCOMPARE(b.w.depth(), 0);

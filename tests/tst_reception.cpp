@@ -117,12 +117,12 @@ void tst_Reception::invalidLengthMessageClears()
     frmVantrel w(comm, &clock);
     w.Timer1->stop();
     w.Text3->setText(QStringLiteral("abc"));
-    QTimer::singleShot(50, [&] { clock.advance(1s); });
+    QTimer::singleShot(50, &w, [&] { clock.advance(1s); });
     w.Timer1_Timer();
     QVERIFY(w.statusText().contains(QStringLiteral("non valide")));
 
     // Retyped during the next tick's wait: the message goes and N holds.
-    QTimer::singleShot(20, [&] { w.Text3->setText(QStringLiteral("4")); });
+    QTimer::singleShot(20, &w, [&] { w.Text3->setText(QStringLiteral("4")); });
     comm->arriveIn(40, "1234");
     w.Timer1_Timer();
     QCOMPARE(w.statusText(), QStringLiteral("COM1 ouvert (/dev/fake1)"));
@@ -140,7 +140,7 @@ void tst_Reception::deadlineTestedBeforeLength()
     w.Text3->setText(QStringLiteral("abc"));
     comm->setPortOpen(true);
     comm->arrive("late");
-    QTimer::singleShot(0, [&] { clock.advance(2s); });
+    QTimer::singleShot(0, &w, [&] { clock.advance(2s); });
     const int before = comm->countReads;
     w.Timer1_Timer();
     QCOMPARE(comm->countReads, before);
@@ -219,8 +219,8 @@ void tst_Reception::deviceGoneDuringTick()
     w.Timer1->stop();
     comm->setPortOpen(true);
     comm->arriveIn(10, "ABC");
-    QTimer::singleShot(30, [&] { comm->unplug(); });
-    QTimer::singleShot(60, [&] { clock.advance(1s); });
+    QTimer::singleShot(30, &w, [&] { comm->unplug(); });
+    QTimer::singleShot(60, &w, [&] { clock.advance(1s); });
     w.Timer1_Timer();
     QCOMPARE(w.receptionText(), QStringLiteral("ABC\r\n"));
     QVERIFY(w.statusText().contains(QStringLiteral("appareil déconnecté")));
