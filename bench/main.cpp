@@ -137,7 +137,9 @@ void benchReaction()
     std::int64_t appended = 0;
     QObject::connect(w->Text1->document(), &QTextDocument::blockCountChanged, [&] { appended = BenchPty::nowNs(); });
 
-    auto measure = [&](auto handler) {
+    // One trial: the device sends 5 bytes, then, 3 ms later while the wait
+    // sleeps, the sixth; waitFor() returns the instant the wait saw it.
+    auto measure = [&](auto waitFor) {
         std::vector<double> ms;
         for (int i = 0; i < trials; ++i) {
             std::int64_t written = 0;
@@ -146,26 +148,19 @@ void benchReaction()
                 std::this_thread::sleep_for(std::chrono::milliseconds(3));
                 written = pty.write("6");
             });
-            handler();
+            const std::int64_t seen = waitFor();
             device.join();
-            ms.push_back(double(appended - written) / 1e6);
+            ms.push_back(double(seen - written) / 1e6);
         }
         return ms;
     };
-    const auto tick = measure([&] { w->Timer1_Timer(); });
-    const auto on = measure([&] { w->Command1_Click(); });
+    const auto tick = measure([&] { w->Timer1_Timer(); return appended; });
+    const auto on = measure([&] { w->Command1_Click(); return appended; });
     w.reset();
 
     // The floor: a bare poll()/read() loop on the same pseudo-terminal.
-    std::vector<double> floor;
     const int fd = pty.openSlave();
-    for (int i = 0; i < trials; ++i) {
-        std::int64_t written = 0;
-        std::thread device([&] {
-            pty.write("12345");
-            std::this_thread::sleep_for(std::chrono::milliseconds(3));
-            written = pty.write("6");
-        });
+    const auto floor = measure([&] {
         int got = 0;
         char buf[64];
         while (got < 6) {
@@ -175,10 +170,8 @@ void benchReaction()
             if (n > 0)
                 got += int(n);
         }
-        const std::int64_t read = BenchPty::nowNs();
-        device.join();
-        floor.push_back(double(read - written) / 1e6);
-    }
+        return BenchPty::nowNs();
+    });
     ::close(fd);
 
     const double f50 = percentile(floor, 50), f99 = percentile(floor, 99);
