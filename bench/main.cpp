@@ -392,7 +392,7 @@ void printTable()
     std::printf("\n| measure | figure | baseline or floor | ratio | goal | met |\n|---|---|---|---|---|---|\n");
     for (const Row &r : g_rows)
         std::printf("| %s | %s | %s | %s | %s | %s |\n", qPrintable(r.name), qPrintable(r.figure), qPrintable(r.baseline),
-                    r.ratio > 0 ? qPrintable(QString::number(r.ratio, 'f', 3)) : "-", qPrintable(r.goal),
+                    r.ratio > 0 ? qPrintable(QString::number(r.ratio, 'g', 3)) : "-", qPrintable(r.goal),
                     r.met ? "yes" : "NO");
 }
 
