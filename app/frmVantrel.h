@@ -79,7 +79,7 @@ private:
     void refreshStatus();
 
 public:
-    // The window's controls, named as the operator's bench documentation names them.
+    // The window's controls, open to the tests, which drive them as the operator does.
     QListWidget *List1;
     QPushButton *Command1;
     QPushButton *Command2;

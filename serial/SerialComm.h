@@ -12,7 +12,7 @@
 //
 // Reception: every readyRead moves what QSerialPort read into our own receive
 // buffer, which has no size limit; Input takes all of it. The nominal buffer
-// sizes of the original control (1024 in, 512 out) are kept as constants for
+// sizes of the line settings (1024 in, 512 out) are kept as constants for
 // reference only and never cause a byte to be dropped.
 //
 // Exclusive use: besides QSerialPort's lock file and TIOCEXCL, the open takes
