@@ -29,7 +29,7 @@ QRect twips(int left, int top, int width, int height)
 
 constexpr int ClientWidth = 7005 / 15;  // 467
 constexpr int ClientHeight = 5205 / 15; // 347
-constexpr int StatusHeight = 36;        // two lines: state, then message
+constexpr int StatusHeight = 64;        // the state, then the message on up to three lines
 
 const QString ReadStart = QStringLiteral("\x1bS7\r");
 const QString ReadEnd = QStringLiteral("\x1bS8\r");
@@ -37,6 +37,20 @@ const QString ReadEnd = QStringLiteral("\x1bS8\r");
 QString fixedCommand()
 {
     return QString::number(48) + QStringLiteral("200000000050") + QStringLiteral("\r\n");
+}
+
+// Device paths have no spaces: let the status line break them after a
+// slash, a dash or an underscore, with zero-width spaces.
+QString breakable(const QString &text)
+{
+    QString out;
+    out.reserve(text.size() + text.size() / 8);
+    for (const QChar c : text) {
+        out += c;
+        if (c == u'/' || c == u'_' || c == u'-')
+            out += QChar(0x200B);
+    }
+    return out;
 }
 
 bool isOpenFailure(CommError e)
@@ -146,8 +160,9 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, QWidget *parent)
 
     StatusLine = makeLabel(this, "StatusLine", QString(), QRect(0, ClientHeight, ClientWidth, StatusHeight));
     StatusLine->setContentsMargins(6, 0, 6, 0);
-    StatusLine->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    StatusLine->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     StatusLine->setTextFormat(Qt::PlainText);
+    StatusLine->setWordWrap(true);
     StatusLine->setFrameShape(QFrame::StyledPanel);
 
     QWidget *order[] = {List1, Command1, Command2, Command3, Command4, Text1, Text2, Command5, Text3};
@@ -424,11 +439,7 @@ void frmVantrel::refreshStatus()
         messages << m_lengthMessage;
     if (!messages.isEmpty())
         text += QLatin1Char('\n') + messages.join(QLatin1Char(' '));
-    StatusLine->setText(text);
+    m_status = text;
+    StatusLine->setText(breakable(text));
     StatusLine->setToolTip(text);
-}
-
-QString frmVantrel::statusText() const
-{
-    return StatusLine->text();
 }

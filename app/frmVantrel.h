@@ -45,7 +45,8 @@ public:
     // The reception box's text as the device sent it and the appends wrote it:
     // lines end in CR LF. Control pictures stay as shown.
     QString receptionText() const;
-    QString statusText() const;
+    // The status line's text, without the break hints it is shown with.
+    QString statusText() const { return m_status; }
     bool ending() const { return m_ending; }
     int depth() const { return m_depth; }
 
@@ -108,6 +109,7 @@ private:
     } m_shown;
     QString m_message;       // the second line of the status line
     QString m_lengthMessage; // set while "Longueur a lire" is not valid
+    QString m_status;        // what the status line says
     int m_depth = 0;         // waiting handlers on the stack
     bool m_ending = false;
 };
