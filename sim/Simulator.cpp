@@ -98,7 +98,6 @@ void Simulator::log(const char *what, const std::string &bytes, const std::strin
 
 int Simulator::run()
 {
-    using std::chrono::duration_cast;
     using std::chrono::milliseconds;
 
     bool connected = false;

@@ -27,7 +27,7 @@ public:
     const std::string &path() const { return m_path; }
     const std::string &error() const { return m_error; }
 
-    // Runs until stop() (from a signal handler: only sets a flag and writes a
+    // Runs until stopFromSignal() (it only sets a flag and writes a
     // byte to a pipe) or, with --once, until the other side hangs up.
     // Returns the exit status.
     int run();
