@@ -89,15 +89,19 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &caption, QRe
 } // namespace
 
 // Counts a waiting handler on the stack for as long as it runs; refuses to
-// start one past MaxDepth or once the program is ending.
+// start one past MaxDepth or once the program is ending. A click refused
+// past the cap says so in the status line; a tick is skipped quietly.
 class frmVantrel::WaitingHandler
 {
 public:
-    explicit WaitingHandler(frmVantrel *w)
+    enum Refusal { Quiet, Told };
+    WaitingHandler(frmVantrel *w, Refusal refusal)
         : m_w(w), m_entered(!w->m_ending && w->m_depth < MaxDepth)
     {
         if (m_entered)
             ++m_w->m_depth;
+        else if (refusal == Told && !w->m_ending)
+            w->showMessage(tooDeepText());
     }
     ~WaitingHandler()
     {
@@ -265,12 +269,9 @@ bool frmVantrel::waitForCount(int count)
 
 void frmVantrel::Command1_Click()
 {
-    WaitingHandler handler(this);
-    if (!handler) {
-        if (!m_ending)
-            showMessage(tooDeepText());
+    WaitingHandler handler(this, WaitingHandler::Told);
+    if (!handler)
         return;
-    }
     if (!ensureOpen())
         return;
     if (!waitForCount(6))
@@ -288,12 +289,9 @@ void frmVantrel::Command2_Click()
 
 void frmVantrel::Command3_Click()
 {
-    WaitingHandler handler(this);
-    if (!handler) {
-        if (!m_ending)
-            showMessage(tooDeepText());
+    WaitingHandler handler(this, WaitingHandler::Told);
+    if (!handler)
         return;
-    }
     if (MSComm1->PortOpen())
         return;
     if (!openStep())
@@ -344,15 +342,13 @@ void frmVantrel::Command5_Click()
 
 void frmVantrel::Timer1_Timer()
 {
-    WaitingHandler handler(this);
+    WaitingHandler handler(this, WaitingHandler::Quiet);
     if (!handler)
         return;
     if (!ensureOpen()) {
         // No wait on a port that did not open; what arrived before the
         // device went away is still shown.
-        const QString held = MSComm1->Input();
-        if (!held.isEmpty())
-            appendToLog(held);
+        appendWhatCame();
         return;
     }
 
@@ -375,6 +371,13 @@ void frmVantrel::Timer1_Timer()
         if (n && count >= *n)
             break;
     }
+    appendWhatCame();
+}
+
+// Takes everything received and appends it, unless nothing came: no blank
+// lines from a silent device.
+void frmVantrel::appendWhatCame()
+{
     const QString received = MSComm1->Input();
     if (!received.isEmpty())
         appendToLog(received);

@@ -73,6 +73,7 @@ private:
     bool openStep();
     bool ensureOpen();
     void appendToLog(const QString &received);
+    void appendWhatCame();
     bool waitForCount(int count);
     void onCommError(CommError error);
     void onPortOpenChanged(bool open);

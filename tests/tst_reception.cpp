@@ -1,5 +1,4 @@
-#include "FakeClock.h"
-#include "FakeComm.h"
+#include "FakeBench.h"
 #include "PtyDevice.h"
 #include "frmVantrel.h"
 
@@ -81,10 +80,8 @@ void tst_Reception::ticks()
     QFETCH(QString, expected);
     QFETCH(bool, lengthMessage);
 
-    auto *comm = new FakeComm;
-    FakeClock clock;
-    frmVantrel w(comm, &clock);
-    w.Timer1->stop();
+    FakeBench b;
+    auto &[comm, clock, w] = b;
     w.Text3->setText(length);
 
     for (const auto &arrivals : script) {
@@ -112,10 +109,8 @@ void tst_Reception::ticks()
 
 void tst_Reception::invalidLengthMessageClears()
 {
-    auto *comm = new FakeComm;
-    FakeClock clock;
-    frmVantrel w(comm, &clock);
-    w.Timer1->stop();
+    FakeBench b;
+    auto &[comm, clock, w] = b;
     w.Text3->setText(QStringLiteral("abc"));
     QTimer::singleShot(50, &w, [&] { clock.advance(1s); });
     w.Timer1_Timer();
@@ -133,10 +128,8 @@ void tst_Reception::deadlineTestedBeforeLength()
 {
     // The deadline passes during the first yield: the wait ends there, before
     // the length is read, so an invalid text is not even looked at.
-    auto *comm = new FakeComm;
-    FakeClock clock;
-    frmVantrel w(comm, &clock);
-    w.Timer1->stop();
+    FakeBench b;
+    auto &[comm, clock, w] = b;
     w.Text3->setText(QStringLiteral("abc"));
     comm->setPortOpen(true);
     comm->arrive("late");
@@ -150,10 +143,8 @@ void tst_Reception::deadlineTestedBeforeLength()
 
 void tst_Reception::listChangeWhileOpen()
 {
-    auto *comm = new FakeComm;
-    FakeClock clock;
-    frmVantrel w(comm, &clock);
-    w.Timer1->stop();
+    FakeBench b;
+    auto &[comm, clock, w] = b;
     w.Text3->setText(QStringLiteral("0"));
     w.Timer1_Timer();
     w.List1->setCurrentRow(4);
@@ -213,10 +204,8 @@ void tst_Reception::overdueTicksComeOnce()
 
 void tst_Reception::deviceGoneDuringTick()
 {
-    auto *comm = new FakeComm;
-    FakeClock clock;
-    frmVantrel w(comm, &clock);
-    w.Timer1->stop();
+    FakeBench b;
+    auto &[comm, clock, w] = b;
     comm->setPortOpen(true);
     comm->arriveIn(10, "ABC");
     QTimer::singleShot(30, &w, [&] { comm->unplug(); });
