@@ -1,10 +1,13 @@
 #include "StatusText.h"
 
-QString portStateText(bool open, int port, const QString &device)
+QString portStateText(bool open, int port, const QString &device, const QString &description)
 {
     if (!open)
         return QStringLiteral("Port fermé");
-    return QStringLiteral("COM%1 ouvert (%2)").arg(port).arg(device);
+    QString text = QStringLiteral("COM") + QString::number(port) + QStringLiteral(" ouvert (") + device;
+    if (!description.isEmpty())
+        text += QStringLiteral(", ") + description;
+    return text + QLatin1Char(')');
 }
 
 QString errorText(CommError error, int port, const QString &device, const QString &detail)
@@ -15,8 +18,15 @@ QString errorText(CommError error, int port, const QString &device, const QStrin
     case CommError::None:
         return {};
     case CommError::NotFound:
-        return QStringLiteral("%1 introuvable (%2) : branchez l'appareil ou indiquez son chemin dans VANTREL_COM%3.")
-            .arg(com, dev).arg(port);
+        return com + QStringLiteral(" introuvable (") + dev + QStringLiteral(") : branchez l'appareil.");
+    case CommError::BadSetting:
+        return com + QStringLiteral(" : « ") + device
+            + QStringLiteral(" » n'est pas un chemin de périphérique (réglages ") + detail
+            + QStringLiteral("). Clic droit sur la liste pour choisir l'appareil de ") + com + QLatin1Char('.');
+    case CommError::NotSerial:
+        return com + QStringLiteral(" : ") + dev
+            + QStringLiteral(" n'est pas un port série. Clic droit sur la liste pour choisir l'appareil de ")
+            + com + QLatin1Char('.');
     case CommError::PermissionDenied:
         return QStringLiteral("%1 : accès refusé à %2. Ajoutez votre compte au groupe dialout, puis reconnectez-vous.")
             .arg(com, dev);

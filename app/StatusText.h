@@ -6,8 +6,9 @@
 
 // The French texts of the status line under the reception box.
 
-// The port's state: "COM1 ouvert (/dev/ttyS0)" or "Port fermé".
-QString portStateText(bool open, int port, const QString &device);
+// The port's state: "COM1 ouvert (/dev/ttyACM0, Scanner)" or "Port fermé".
+// The description is left out when empty.
+QString portStateText(bool open, int port, const QString &device, const QString &description = {});
 
 // What went wrong, naming COM n and its device, with the likely remedy.
 // Empty for CommError::None.

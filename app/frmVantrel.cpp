@@ -2,6 +2,8 @@
 
 #include "ControlPictures.h"
 #include "LengthText.h"
+#include "PortChooser.h"
+#include "PortTexts.h"
 #include "SerialComm.h"
 #include "StatusText.h"
 
@@ -56,7 +58,7 @@ QString breakable(const QString &text)
 bool isOpenFailure(CommError e)
 {
     return e == CommError::NotFound || e == CommError::PermissionDenied || e == CommError::Busy
-        || e == CommError::Other;
+        || e == CommError::BadSetting || e == CommError::NotSerial || e == CommError::Other;
 }
 
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, QRect geometry)
@@ -117,11 +119,13 @@ private:
     bool m_entered;
 };
 
-frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, QWidget *parent)
+frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, PortAssignments *ports, QWidget *parent)
     : QWidget(parent),
       m_ownClock(clock ? nullptr : std::make_unique<SteadyClock>()),
       m_clock(clock ? clock : m_ownClock.get()),
-      m_yield(*m_clock)
+      m_yield(*m_clock),
+      m_ownPorts(ports ? nullptr : std::make_unique<PortAssignments>()),
+      m_ports(ports ? ports : m_ownPorts.get())
 {
     setObjectName(QStringLiteral("frmVantrel"));
     setWindowTitle(QStringLiteral("Vantrel"));
@@ -177,7 +181,13 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, QWidget *parent)
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(TickMs);
 
-    MSComm1 = comm ? comm : new SerialComm(this);
+    // The devices present at start get their numbers before the first open.
+    m_ports->refresh();
+    m_chooser = new PortChooser(List1, *m_ports, this);
+    m_chooser->updateToolTips();
+    connect(m_chooser, &PortChooser::message, this, &frmVantrel::showMessage);
+
+    MSComm1 = comm ? comm : new SerialComm(m_ports, this);
     if (!MSComm1->parent())
         MSComm1->setParent(this);
     MSComm1->setObjectName(QStringLiteral("MSComm1"));
@@ -192,6 +202,7 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, QWidget *parent)
     connect(MSComm1, &CommControl::portOpenChanged, this, &frmVantrel::onPortOpenChanged);
 
     refreshStatus();
+    showSettingsProblem();
     List1->setFocus();
     Timer1->start();
 }
@@ -219,7 +230,13 @@ bool frmVantrel::openStep()
 {
     MSComm1->setCommPort(SelectedPort());
     MSComm1->setPortOpen(true);
-    return MSComm1->PortOpen();
+    if (!MSComm1->PortOpen())
+        return false;
+    // A built-in port while the scanner is elsewhere: say where it is.
+    const QString hint = builtInOpenedText(m_ports->resolve(MSComm1->CommPort()), *m_ports);
+    if (!hint.isEmpty())
+        showMessage(hint);
+    return true;
 }
 
 bool frmVantrel::ensureOpen()
@@ -408,12 +425,21 @@ void frmVantrel::closeEvent(QCloseEvent *event)
 void frmVantrel::onCommError(CommError error)
 {
     const int port = MSComm1->CommPort();
+    if (isOpenFailure(error)) {
+        // Something plugged in since the last listing may now be COM n.
+        m_ports->refreshIfChanged();
+        m_chooser->updateToolTips();
+        showSettingsProblem();
+    }
     if (error == m_shown.error && port == m_shown.port)
         return; // already shown: a failure repeated every tick is shown once
     if (m_shown.error == CommError::DeviceGone && port == m_shown.port && isOpenFailure(error))
         return; // waiting quietly for the device to come back
     m_shown = {error, port};
-    showMessage(errorText(error, port, MSComm1->devicePath(), MSComm1->errorDetail()));
+    QString text = errorText(error, port, MSComm1->devicePath(), MSComm1->errorDetail());
+    if (error == CommError::NotFound || error == CommError::NotSerial || error == CommError::BadSetting)
+        text += QLatin1Char(' ') + presentDevicesHint(port, *m_ports);
+    showMessage(text);
 }
 
 void frmVantrel::onPortOpenChanged(bool open)
@@ -432,9 +458,30 @@ void frmVantrel::showMessage(const QString &message)
     refreshStatus();
 }
 
+// Settings that could not be read are said once, until they read again.
+void frmVantrel::showSettingsProblem()
+{
+    const QSettings::Status status = m_ports->settingsStatus();
+    if (status == m_settingsShown)
+        return;
+    m_settingsShown = status;
+    if (status != QSettings::NoError)
+        showMessage(settingsProblemText(status, m_ports->settingsFile()));
+}
+
 void frmVantrel::refreshStatus()
 {
-    QString text = portStateText(MSComm1->PortOpen(), MSComm1->CommPort(), MSComm1->devicePath());
+    // An open device the system describes is named by its system path.
+    QString device = MSComm1->devicePath();
+    QString description;
+    for (const SerialDevice &d : m_ports->present()) {
+        if (MSComm1->PortOpen() && d.isNamedBy(device)) {
+            device = d.systemLocation;
+            description = d.description;
+            break;
+        }
+    }
+    QString text = portStateText(MSComm1->PortOpen(), MSComm1->CommPort(), device, description);
     QStringList messages;
     if (!m_message.isEmpty())
         messages << m_message;

@@ -3,6 +3,7 @@
 #include "Clock.h"
 #include "CommControl.h"
 #include "EventYield.h"
+#include "PortAssignments.h"
 
 #include <QWidget>
 
@@ -12,6 +13,7 @@
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class PortChooser;
 class QPlainTextEdit;
 class QPushButton;
 class QTimer;
@@ -30,6 +32,14 @@ class QTimer;
 // The fixed command (Command4_Click) waits on the line without yielding: the
 // window stays frozen for up to about 2 seconds, and what the operator does
 // meanwhile is handled afterwards.
+//
+// Never run a modal loop here (QDialog::exec(), QMenu::exec(), the static
+// QMessageBox and QFileDialog functions): the window spends most of its time
+// inside a tick's wait, and a modal loop stops the reception display until
+// it closes. Menus use popup(), dialogs open() and signals.
+//
+// Which device each COM number stands for is PortAssignments' business; the
+// list's tooltips and menu are PortChooser's.
 class frmVantrel : public QWidget
 {
     Q_OBJECT
@@ -37,9 +47,10 @@ public:
     static constexpr int MaxDepth = 64;
     static constexpr int TickMs = 500;
 
-    // Null arguments give the real serial control and the real clock.
+    // Null arguments give the real serial control, the real clock and the
+    // user's port assignments.
     explicit frmVantrel(CommControl *comm = nullptr, const Clock *clock = nullptr,
-                        QWidget *parent = nullptr);
+                        PortAssignments *ports = nullptr, QWidget *parent = nullptr);
     ~frmVantrel() override;
 
     // The reception box's text as the device sent it and the appends wrote it:
@@ -49,6 +60,8 @@ public:
     QString statusText() const { return m_status; }
     bool ending() const { return m_ending; }
     int depth() const { return m_depth; }
+    PortAssignments &ports() { return *m_ports; }
+    PortChooser *portChooser() const { return m_chooser; }
 
 signals:
     // The window was closed: the program ends with exit status 0.
@@ -78,6 +91,7 @@ private:
     void onCommError(CommError error);
     void onPortOpenChanged(bool open);
     void showMessage(const QString &message);
+    void showSettingsProblem();
     void refreshStatus();
 
 public:
@@ -101,6 +115,9 @@ private:
     std::unique_ptr<Clock> m_ownClock;
     const Clock *m_clock;
     EventYield m_yield;
+    std::unique_ptr<PortAssignments> m_ownPorts;
+    PortAssignments *m_ports;
+    PortChooser *m_chooser;
 
     // The error shown in the status line, so that one repeated every tick is
     // shown once. DeviceGone stays shown while reopening fails quietly.
@@ -110,6 +127,7 @@ private:
     } m_shown;
     QString m_message;       // the second line of the status line
     QString m_lengthMessage; // set while "Longueur a lire" is not valid
+    QSettings::Status m_settingsShown = QSettings::NoError;
     QString m_status;        // what the status line says
     int m_depth = 0;         // waiting handlers on the stack
     bool m_ending = false;

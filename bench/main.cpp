@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -401,6 +402,13 @@ void printTable()
 int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    // The windows measured here number ports as the tool does: never in the
+    // user's own settings. The children inherit the folder.
+    static QTemporaryDir config;
+    if (qEnvironmentVariableIsEmpty("VANTREL_BENCH_CONFIG")) {
+        qputenv("VANTREL_BENCH_CONFIG", "1");
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    }
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     if (mode == QLatin1String("--startup-child") || mode == QLatin1String("--startup-bare"))
         return startupChild(mode == QLatin1String("--startup-bare"), argc > 2 ? std::atoll(argv[2]) : 0);

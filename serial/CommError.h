@@ -5,6 +5,8 @@
 enum class CommError {
     None,
     NotFound,          // no device at the mapped path
+    BadSetting,        // the settings give COM n something that is not a path
+    NotSerial,         // the path names something that is not a serial line
     PermissionDenied,  // the device exists but this user may not open it
     Busy,              // another program (or another Vantrel) holds the port
     DeviceGone,        // the open device went away (adapter pulled, pty closed)

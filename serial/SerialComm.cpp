@@ -8,16 +8,17 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
-SerialComm::SerialComm(QObject *parent)
-    : CommControl(parent)
+SerialComm::SerialComm(const PortAssignments *ports, QObject *parent)
+    : CommControl(parent), m_ports(ports)
 {
     m_port.setReadBufferSize(0); // no limit: nothing received is ever dropped
     connect(&m_port, &QSerialPort::readyRead, this, &SerialComm::drainPort);
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialComm::onPortError);
-    m_path = comDevicePath(m_commPort);
+    m_path = pathFor(m_commPort);
 }
 
 SerialComm::~SerialComm()
@@ -32,7 +33,12 @@ void SerialComm::setCommPort(qint16 n)
 {
     m_commPort = n;
     if (!m_port.isOpen())
-        m_path = comDevicePath(n);
+        m_path = pathFor(n);
+}
+
+QString SerialComm::pathFor(qint16 n) const
+{
+    return m_ports ? m_ports->resolve(n).path : comDevicePath(n);
 }
 
 void SerialComm::setPortOpen(bool open)
@@ -47,13 +53,29 @@ void SerialComm::setPortOpen(bool open)
 
 void SerialComm::open()
 {
-    m_path = comDevicePath(m_commPort);
+    if (m_ports) {
+        const PortAssignments::Resolution r = m_ports->resolve(m_commPort);
+        if (!r.validPath) {
+            m_path = r.raw;
+            raiseError(CommError::BadSetting, m_ports->settingsFile());
+            return;
+        }
+        m_path = r.path;
+    } else {
+        m_path = comDevicePath(m_commPort);
+    }
     if (m_path.isEmpty() || !QFileInfo::exists(m_path)) {
         raiseError(CommError::NotFound);
         return;
     }
 #ifdef Q_OS_UNIX
     const QByteArray native = QFile::encodeName(m_path);
+    struct stat st {};
+    if (::stat(native.constData(), &st) == 0 && !S_ISCHR(st.st_mode)) {
+        // A folder or a plain file: opening it would read a file, not a line.
+        raiseError(CommError::NotSerial);
+        return;
+    }
     if (::access(native.constData(), R_OK | W_OK) != 0 && errno == EACCES) {
         raiseError(CommError::PermissionDenied, QString::fromLocal8Bit(std::strerror(EACCES)));
         return;
@@ -74,6 +96,10 @@ void SerialComm::open()
         switch (err) {
         case QSerialPort::DeviceNotFoundError:
             raiseError(CommError::NotFound, detail);
+            break;
+        case QSerialPort::UnsupportedOperationError:
+            // A device that is no terminal (/dev/null, /dev/zero ...).
+            raiseError(CommError::NotSerial, detail);
             break;
         case QSerialPort::PermissionError:
             // The access check above passed, so the lock or TIOCEXCL refused us.

@@ -1,11 +1,15 @@
 #pragma once
 
 #include "CommControl.h"
+#include "PortAssignments.h"
 
 #include <QByteArray>
 #include <QSerialPort>
 
 // The serial control on a real line, backed by QSerialPort.
+//
+// Which device COM n opens: PortAssignments, when one is given; without it,
+// comDevicePath() (VANTREL_COM<n>, then /dev/ttyS<n-1>).
 //
 // Line settings are fixed: 9600 baud, 8 data bits, no parity, 1 stop bit, no
 // flow control. The port is closed when the control is created.
@@ -29,7 +33,8 @@ public:
     static constexpr int NominalInBufferSize = 1024;
     static constexpr int NominalOutBufferSize = 512;
 
-    explicit SerialComm(QObject *parent = nullptr);
+    explicit SerialComm(QObject *parent = nullptr) : SerialComm(nullptr, parent) {}
+    SerialComm(const PortAssignments *ports, QObject *parent);
     ~SerialComm() override;
 
     void setCommPort(qint16 n) override;
@@ -43,11 +48,13 @@ public:
     QString devicePath() const override { return m_path; }
 
 private:
+    QString pathFor(qint16 n) const;
     void open();
     void closePort();
     void drainPort();
     void onPortError(QSerialPort::SerialPortError error);
 
+    const PortAssignments *m_ports = nullptr;
     QSerialPort m_port;
     QByteArray m_received;
     QString m_path;

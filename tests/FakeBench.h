@@ -12,7 +12,9 @@
 struct FakeBench {
     FakeComm *comm = new FakeComm; // owned by the window
     FakeClock clock;
-    frmVantrel w{comm, &clock};
+    // No devices listed, no variables: the in-memory control decides alone.
+    PortAssignments ports{PortSettings::userFileName(), QProcessEnvironment(), {}, {}};
+    frmVantrel w{comm, &clock, &ports};
 
     FakeBench()
     {

@@ -285,7 +285,9 @@ void tst_Faults::notFound()
     for (int i = 0; i < 20; ++i)
         w.Timer1_Timer();
     QVERIFY(t.elapsed() < 1000); // no wait on a port that did not open
-    QCOMPARE(w.statusText(), QStringLiteral("Port fermé\n") + errorText(CommError::NotFound, 1, absent));
+    // The message, then a hint on the devices present, which depends on the machine.
+    const QString message = QStringLiteral("Port fermé\n") + errorText(CommError::NotFound, 1, absent) + u' ';
+    QVERIFY2(w.statusText().startsWith(message), qPrintable(w.statusText()));
 }
 
 // As a user without the right to the device; the test runs itself as nobody.

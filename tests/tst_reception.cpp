@@ -81,7 +81,7 @@ void tst_Reception::ticks()
     QFETCH(bool, lengthMessage);
 
     FakeBench b;
-    auto &[comm, clock, w] = b;
+    auto &[comm, clock, ports, w] = b;
     w.Text3->setText(length);
 
     for (const auto &arrivals : script) {
@@ -110,7 +110,7 @@ void tst_Reception::ticks()
 void tst_Reception::invalidLengthMessageClears()
 {
     FakeBench b;
-    auto &[comm, clock, w] = b;
+    auto &[comm, clock, ports, w] = b;
     w.Text3->setText(QStringLiteral("abc"));
     QTimer::singleShot(50, &w, [&] { clock.advance(1s); });
     w.Timer1_Timer();
@@ -129,7 +129,7 @@ void tst_Reception::deadlineTestedBeforeLength()
     // The deadline passes during the first yield: the wait ends there, before
     // the length is read, so an invalid text is not even looked at.
     FakeBench b;
-    auto &[comm, clock, w] = b;
+    auto &[comm, clock, ports, w] = b;
     w.Text3->setText(QStringLiteral("abc"));
     comm->setPortOpen(true);
     comm->arrive("late");
@@ -144,7 +144,7 @@ void tst_Reception::deadlineTestedBeforeLength()
 void tst_Reception::listChangeWhileOpen()
 {
     FakeBench b;
-    auto &[comm, clock, w] = b;
+    auto &[comm, clock, ports, w] = b;
     w.Text3->setText(QStringLiteral("0"));
     w.Timer1_Timer();
     w.List1->setCurrentRow(4);
@@ -205,7 +205,7 @@ void tst_Reception::overdueTicksComeOnce()
 void tst_Reception::deviceGoneDuringTick()
 {
     FakeBench b;
-    auto &[comm, clock, w] = b;
+    auto &[comm, clock, ports, w] = b;
     comm->setPortOpen(true);
     comm->arriveIn(10, "ABC");
     QTimer::singleShot(30, &w, [&] { comm->unplug(); });

@@ -1,0 +1,158 @@
+#include "PortAssignments.h"
+
+#include "ComDevice.h"
+
+#include <algorithm>
+
+PortAssignments::PortAssignments(QString settingsFile, std::optional<QProcessEnvironment> env, Enumerate enumerate,
+                                 Stamp stamp)
+    : m_settings(std::move(settingsFile)),
+      m_env(std::move(env)),
+      m_enumerate(std::move(enumerate)),
+      m_stamp(std::move(stamp))
+{
+}
+
+QString PortAssignments::variable(int n) const
+{
+    const QString name = QStringLiteral("VANTREL_COM") + QString::number(n);
+    return m_env ? m_env->value(name) : qEnvironmentVariable(qPrintable(name));
+}
+
+PortSettings::Snapshot PortAssignments::snapshot() const
+{
+    PortSettings::Snapshot snap = m_settings.read();
+    for (const auto &[n, entry] : m_session)
+        snap.entries[size_t(n)] = entry;
+    m_status = snap.status;
+    return snap;
+}
+
+void PortAssignments::refresh()
+{
+    if (m_stamp)
+        m_lastStamp = m_stamp();
+    QList<SerialDevice> devices = m_enumerate ? m_enumerate() : QList<SerialDevice>{};
+    // Built-in ports first, in their system order; the others as listed.
+    std::stable_sort(devices.begin(), devices.end(), [](const SerialDevice &a, const SerialDevice &b) {
+        if (a.builtIn != b.builtIn)
+            return a.builtIn;
+        return a.builtIn && a.builtInIndex() < b.builtInIndex();
+    });
+    m_present = devices;
+
+    const PortSettings::Snapshot snap = snapshot();
+    std::array<bool, Count + 1> taken{};
+    QStringList named; // every path a number already stands for
+    for (int n = 1; n <= Count; ++n) {
+        const QString v = variable(n);
+        const PortSettings::Entry &e = snap.entries[size_t(n)];
+        taken[size_t(n)] = !v.isEmpty() || e.isSet();
+        // A device keeps its saved number while a variable stands over it.
+        if (!v.isEmpty())
+            named << v;
+        if (e.valid && e.isSet())
+            named << e.path;
+    }
+
+    for (const SerialDevice &d : std::as_const(m_present)) {
+        const bool known = std::any_of(named.cbegin(), named.cend(),
+                                       [&d](const QString &p) { return d.isNamedBy(p); });
+        if (known)
+            continue;
+        const auto free = std::find(taken.begin() + 1, taken.end(), false);
+        if (free == taken.end())
+            break; // eight numbers, all given
+        const int n = int(free - taken.begin());
+        *free = true;
+        named << d.stableName();
+        store(n, d.stableName(), true);
+    }
+}
+
+void PortAssignments::refreshIfChanged()
+{
+    if (!m_lastStamp || !m_stamp || m_stamp() != *m_lastStamp)
+        refresh();
+}
+
+PortAssignments::Resolution PortAssignments::resolve(int n) const
+{
+    Resolution r;
+    r.port = n;
+    if (n < 1)
+        return r;
+    const QString v = variable(n);
+    const PortSettings::Snapshot snap = snapshot();
+    const PortSettings::Entry e = n <= Count ? snap.entries[size_t(n)] : PortSettings::Entry{};
+    if (!v.isEmpty()) {
+        r.path = v;
+        r.source = Source::Variable;
+    } else if (e.isSet()) {
+        r.path = e.path;
+        r.raw = e.raw;
+        r.validPath = e.valid;
+        r.source = e.automatic ? Source::Automatic : Source::Chosen;
+    } else {
+        r.path = comDevicePath(n, QProcessEnvironment());
+    }
+    if (r.validPath) {
+        for (const SerialDevice &d : m_present) {
+            if (d.isNamedBy(r.path)) {
+                r.device = d;
+                break;
+            }
+        }
+    }
+    return r;
+}
+
+int PortAssignments::portOf(const SerialDevice &device) const
+{
+    for (int n = 1; n <= Count; ++n) {
+        const Resolution r = resolve(n);
+        if (r.source != Source::Default && r.validPath && device.isNamedBy(r.path))
+            return n;
+    }
+    return 0;
+}
+
+bool PortAssignments::store(int n, const QString &path, bool automatic)
+{
+    const bool saved = m_status != QSettings::AccessError && m_settings.write(n, path, automatic);
+    if (saved) {
+        m_session.erase(n);
+        return true;
+    }
+    PortSettings::Entry e;
+    e.path = path;
+    e.raw = path;
+    e.automatic = automatic && !path.isEmpty();
+    m_session[n] = e;
+    return false;
+}
+
+bool PortAssignments::choose(int n, const QString &path)
+{
+    if (n < 1 || n > Count || path.isEmpty())
+        return false;
+    snapshot(); // the file's state now, before writing to it
+    bool saved = true;
+    // The device leaves the number it stood for: one number per device.
+    for (int m = 1; m <= Count; ++m) {
+        if (m == n)
+            continue;
+        const Resolution r = resolve(m);
+        if ((r.source == Source::Chosen || r.source == Source::Automatic) && r.path == path)
+            saved = store(m, QString(), false) && saved;
+    }
+    return store(n, path, false) && saved;
+}
+
+bool PortAssignments::release(int n)
+{
+    if (n < 1 || n > Count)
+        return false;
+    snapshot();
+    return store(n, QString(), false);
+}

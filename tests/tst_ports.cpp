@@ -1,0 +1,432 @@
+#include "PortAssignments.h"
+#include "PortChooser.h"
+#include "PortTexts.h"
+#include "PtyDevice.h"
+#include "frmVantrel.h"
+
+#include <QFile>
+#include <QInputDialog>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+// The devices a test plugs in, by a short name.
+SerialDevice device(const QString &token)
+{
+    SerialDevice d;
+    if (token.startsWith(u'S')) {
+        d.systemLocation = QStringLiteral("/dev/tty") + token;
+        d.builtIn = true;
+    } else if (token == u"USB0") {
+        d.systemLocation = QStringLiteral("/dev/ttyUSB0"); // an adapter without a by-id link
+        d.description = QStringLiteral("USB Serial");
+    } else {
+        d.systemLocation = QStringLiteral("/dev/tty") + token;
+        d.byId = QStringLiteral("/dev/serial/by-id/usb-Acme_Scanner_") + token + QStringLiteral("-if00");
+        d.description = QStringLiteral("Scanner");
+        d.manufacturer = QStringLiteral("Acme");
+        d.serialNumber = token;
+        d.vendorId = 0x1234;
+    }
+    return d;
+}
+
+QList<SerialDevice> devices(const QString &tokens)
+{
+    QList<SerialDevice> list;
+    for (const QString &t : tokens.split(u' ', Qt::SkipEmptyParts))
+        list << device(t);
+    return list;
+}
+
+// "ACM0:A" for the scanner ACM0 given automatically; "-" for the default.
+QString shown(const PortAssignments::Resolution &r)
+{
+    static const char *letters = "VCAD";
+    if (!r.validPath)
+        return u'!' + r.raw;
+    if (r.source == PortAssignments::Source::Default)
+        return QStringLiteral("-");
+    QString name = r.path;
+    for (const char *token : {"S0", "S1", "USB0", "USB1", "ACM0", "ACM1"}) {
+        const QString t = QString::fromLatin1(token);
+        if (r.path == device(t).stableName())
+            name = t;
+    }
+    return name + u':' + QLatin1Char(letters[int(r.source)]);
+}
+
+QString shownPorts(const PortAssignments &ports)
+{
+    QStringList parts;
+    for (int n = 1; n <= 4; ++n)
+        parts << QString::number(n) + u'=' + shown(ports.resolve(n));
+    return parts.join(u' ');
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+}
+
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+// Assignments on a settings file of the test's, with the listed devices.
+struct Bench {
+    QTemporaryDir dir;
+    QString file = dir.filePath(QStringLiteral("Vantrel/Vantrel.conf"));
+    QList<SerialDevice> plugged;
+    QProcessEnvironment env;
+    PortAssignments ports{file, env, [this] { return plugged; }, {}};
+
+    void settings(const QByteArray &content)
+    {
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        writeAll(file, content);
+    }
+};
+
+} // namespace
+
+class tst_Ports : public QObject
+{
+    Q_OBJECT
+private slots:
+    void numbering_data();
+    void numbering();
+    void writesOnlyItsOwnLines();
+    void valuesReadBack_data();
+    void valuesReadBack();
+    void unwritableSettingsHoldForTheSession();
+    void unreadableSettingsAreLeftAlone();
+    void twoWindowsShareChoices();
+    void handWrittenFileOpensThePty();
+    void badValues_data();
+    void badValues();
+    void toolTipsAndMenu();
+    void typedPath();
+};
+
+// Each row lists the devices present at each listing, one after the other,
+// and what COM1 to COM4 stand for at the end.
+void tst_Ports::numbering_data()
+{
+    QTest::addColumn<QString>("variables");
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QStringList>("listings");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("no built-in port, one scanner") << "" << QByteArray() << QStringList{"ACM0"}
+                                                    << "1=ACM0:A 2=- 3=- 4=-";
+    QTest::newRow("one built-in port, one scanner") << "" << QByteArray() << QStringList{"ACM0 S0"}
+                                                     << "1=S0:A 2=ACM0:A 3=- 4=-";
+    QTest::newRow("built-in ports in their order") << "" << QByteArray() << QStringList{"S1 USB0 S0"}
+                                                    << "1=S0:A 2=S1:A 3=USB0:A 4=-";
+    QTest::newRow("two USB devices, ACM0 first") << "" << QByteArray() << QStringList{"ACM0", "USB1 ACM0"}
+                                                  << "1=ACM0:A 2=USB1:A 3=- 4=-";
+    QTest::newRow("two USB devices, USB1 first") << "" << QByteArray() << QStringList{"USB1", "ACM0 USB1"}
+                                                  << "1=USB1:A 2=ACM0:A 3=- 4=-";
+    QTest::newRow("unplugged and replugged keeps its number")
+        << "" << QByteArray() << QStringList{"ACM0 USB1", "USB1", "", "USB1 ACM0"} << "1=ACM0:A 2=USB1:A 3=- 4=-";
+    QTest::newRow("a newcomer while another is away takes the next number")
+        << "" << QByteArray() << QStringList{"ACM0", "", "USB0", "ACM0 USB0"} << "1=ACM0:A 2=USB0:A 3=- 4=-";
+    QTest::newRow("a variable's number is skipped")
+        << "1=/tmp/scanner" << QByteArray() << QStringList{"ACM0"} << "1=/tmp/scanner:V 2=ACM0:A 3=- 4=-";
+    QTest::newRow("a variable's device gets no second number")
+        << "1=/dev/ttyUSB0" << QByteArray() << QStringList{"USB0 ACM0"} << "1=USB0:V 2=ACM0:A 3=- 4=-";
+    QTest::newRow("a variable stands over a saved choice")
+        << "2=/tmp/scanner" << QByteArray("[Ports]\nCOM2=/dev/ttyUSB0\n") << QStringList{"USB0"}
+        << "1=- 2=/tmp/scanner:V 3=- 4=-";
+    QTest::newRow("hand-written choice") << "" << QByteArray("[Ports]\nCOM1=/dev/ttyUSB0\n")
+                                         << QStringList{"ACM0 USB0"} << "1=USB0:C 2=ACM0:A 3=- 4=-";
+    QTest::newRow("hand edit of an automatic number makes it a choice")
+        << "" << QByteArray("[Ports]\nCOM1=/dev/ttyUSB0\n[AutoPorts]\nCOM1=/dev/ttyACM0\n") << QStringList{"USB0"}
+        << "1=USB0:C 2=- 3=- 4=-";
+    QTest::newRow("empty value leaves the number free") << "" << QByteArray("[Ports]\nCOM1=\n")
+                                                        << QStringList{"ACM0"} << "1=ACM0:A 2=- 3=- 4=-";
+    QTest::newRow("a value that is no path keeps its number")
+        << "" << QByteArray("[Ports]\nCOM1=42\n") << QStringList{"ACM0"} << "1=!42 2=ACM0:A 3=- 4=-";
+}
+
+void tst_Ports::numbering()
+{
+    QFETCH(QString, variables);
+    QFETCH(QByteArray, settings);
+    QFETCH(QStringList, listings);
+    QFETCH(QString, expected);
+
+    Bench b;
+    for (const QString &v : variables.split(u' ', Qt::SkipEmptyParts))
+        b.env.insert(QStringLiteral("VANTREL_COM") + v.section(u'=', 0, 0), v.section(u'=', 1));
+    b.ports = PortAssignments(b.file, b.env, [&b] { return b.plugged; }, {});
+    if (!settings.isEmpty())
+        b.settings(settings);
+    for (const QString &listing : listings) {
+        b.plugged = devices(listing);
+        b.ports.refresh();
+    }
+    QCOMPARE(shownPorts(b.ports), expected);
+    QVERIFY(!b.ports.unsaved());
+
+    // A second run of the tool reads the same numbers back from the file.
+    PortAssignments again(b.file, b.env, [&b] { return b.plugged; }, {});
+    again.refresh();
+    QCOMPARE(shownPorts(again), expected);
+}
+
+// The file is the user's: a choice adds its lines, giving the number back
+// removes them, and nothing else changes, byte for byte.
+void tst_Ports::writesOnlyItsOwnLines()
+{
+    Bench b;
+    const QByteArray original = "; mes réglages\r\n[General]\r\nx=1, 2\r\n\r\n[Ports]\r\n"
+                                "COM9=/dev/ttyUSB9\r\nligne sans égal\r\nCOM2=@Variant(zz)\r\n\r\n[Autre]\r\ny=\"q\"\r\n";
+    b.settings(original);
+
+    QVERIFY(b.ports.choose(3, QStringLiteral("/dev/ttyUSB0")));
+    const QByteArray chosen = readAll(b.file);
+    QCOMPARE(chosen, QByteArray(original).replace("COM2=@Variant(zz)\r\n", "COM2=@Variant(zz)\r\nCOM3=/dev/ttyUSB0\r\n"));
+
+    QVERIFY(b.ports.release(3));
+    QCOMPARE(readAll(b.file), original);
+
+    // An automatic number writes both groups; giving it back removes both.
+    b.plugged = devices(QStringLiteral("ACM0"));
+    b.ports.refresh();
+    QVERIFY(readAll(b.file).contains("COM1=/dev/serial/by-id/usb-Acme_Scanner_ACM0-if00\r\n\r\n[Autre]"));
+    QVERIFY(readAll(b.file).endsWith("[AutoPorts]\r\nCOM1=/dev/serial/by-id/usb-Acme_Scanner_ACM0-if00\r\n"));
+    QVERIFY(b.ports.release(1));
+    QVERIFY(!readAll(b.file).contains("COM1="));
+}
+
+void tst_Ports::valuesReadBack_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("plain") << "/dev/ttyACM0";
+    QTest::newRow("spaces") << "/tmp/banc 2/ scanner ";
+    QTest::newRow("comma") << "/tmp/a,b";
+    QTest::newRow("quote and backslash") << "/tmp/a\"b\\c";
+    QTest::newRow("percent") << "/tmp/%1%2";
+    QTest::newRow("semicolon and hash") << "/tmp/a;b#c";
+    QTest::newRow("accents") << "/tmp/périphérique";
+    QTest::newRow("equals and brackets") << "/tmp/[a]=b";
+}
+
+// What write() puts in the file, QSettings reads back as it was.
+void tst_Ports::valuesReadBack()
+{
+    QFETCH(QString, path);
+    Bench b;
+    PortSettings settings(b.file);
+    QVERIFY(settings.write(5, path, true));
+    const PortSettings::Entry e = settings.read().entries[5];
+    QCOMPARE(e.path, path);
+    QVERIFY(e.valid);
+    QVERIFY(e.automatic);
+}
+
+// A settings file that cannot be written: the choice holds for the session
+// and says so; nothing is written anywhere.
+void tst_Ports::unwritableSettingsHoldForTheSession()
+{
+    QTemporaryDir dir;
+    const QString blocker = dir.filePath(QStringLiteral("not-a-folder"));
+    writeAll(blocker, "x");
+    const QString file = blocker + QStringLiteral("/Vantrel/Vantrel.conf"); // under a plain file
+    QList<SerialDevice> plugged = devices(QStringLiteral("ACM0"));
+    PortAssignments ports(file, QProcessEnvironment(), [&] { return plugged; }, {});
+
+    ports.refresh();
+    QCOMPARE(shownPorts(ports), QStringLiteral("1=ACM0:A 2=- 3=- 4=-"));
+    QVERIFY(!ports.choose(2, QStringLiteral("/dev/ttyUSB0")));
+    QVERIFY(ports.unsaved());
+    QCOMPARE(shownPorts(ports), QStringLiteral("1=ACM0:A 2=USB0:C 3=- 4=-"));
+    QVERIFY(!ports.release(1));
+    QCOMPARE(ports.resolve(1).source, PortAssignments::Source::Default);
+    QCOMPARE(readAll(blocker), QByteArray("x"));
+
+    const QString text = choiceText(ports.resolve(2), false, file);
+    QVERIFY2(text.contains(QStringLiteral("pour cette session seulement")), qPrintable(text));
+}
+
+// A settings "file" that cannot be read is reported and never replaced.
+void tst_Ports::unreadableSettingsAreLeftAlone()
+{
+    Bench b;
+    QVERIFY(QDir().mkpath(b.file)); // a folder where the file should be
+    b.plugged = devices(QStringLiteral("ACM0"));
+    b.ports.refresh();
+    QCOMPARE(b.ports.settingsStatus(), QSettings::AccessError);
+    QVERIFY(QFileInfo(b.file).isDir());
+    QCOMPARE(shownPorts(b.ports), QStringLiteral("1=ACM0:A 2=- 3=- 4=-")); // for this session
+    QVERIFY(settingsProblemText(b.ports.settingsStatus(), b.file).startsWith(QStringLiteral("Réglages illisibles")));
+}
+
+// Two windows on one settings file: a choice in one is what the other opens
+// next, and the numbers each gives are all kept.
+void tst_Ports::twoWindowsShareChoices()
+{
+    Bench b;
+    QList<SerialDevice> first = devices(QStringLiteral("ACM0")), second = devices(QStringLiteral("ACM0 USB1"));
+    PortAssignments one(b.file, QProcessEnvironment(), [&] { return first; }, {});
+    PortAssignments two(b.file, QProcessEnvironment(), [&] { return second; }, {});
+    one.refresh();
+    two.refresh();
+    QVERIFY(one.choose(4, QStringLiteral("/dev/ttyUSB0")));
+    QCOMPARE(shownPorts(two), QStringLiteral("1=ACM0:A 2=USB1:A 3=- 4=USB0:C"));
+    QCOMPARE(shownPorts(one), shownPorts(two));
+}
+
+// A file written by hand sends COM3 to a pseudo-terminal; the window opens
+// it when 3 is chosen and shows what the device sent.
+void tst_Ports::handWrittenFileOpensThePty()
+{
+    PtyDevice pty;
+    QVERIFY(pty.isValid());
+    Bench b;
+    b.settings("[Ports]\nCOM3=" + pty.path().toUtf8() + "\n");
+    frmVantrel w(nullptr, nullptr, &b.ports);
+    w.Timer1->stop();
+    w.List1->setCurrentRow(2);
+    pty.write("ABCDEF");
+    w.Timer1_Timer();
+    QCOMPARE(w.statusText(), QStringLiteral("COM3 ouvert (") + pty.path() + u')');
+    QCOMPARE(w.receptionText(), QStringLiteral("ABCDEF\r\n"));
+    QCOMPARE(w.List1->item(2)->toolTip(), QStringLiteral("COM3 : ") + pty.path() + QStringLiteral(" — choisi"));
+    w.close();
+}
+
+void tst_Ports::badValues_data()
+{
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("not a path") << QByteArray("42") << "« 42 » n'est pas un chemin de périphérique";
+    QTest::newRow("a list") << QByteArray("/dev/a, /dev/b") << "« /dev/a, /dev/b » n'est pas un chemin";
+    QTest::newRow("/dev/null") << QByteArray("/dev/null") << "/dev/null n'est pas un port série";
+    QTest::newRow("a folder") << QByteArray("/tmp") << "/tmp n'est pas un port série";
+    QTest::newRow("a plain file") << QByteArray("/etc/passwd") << "/etc/passwd n'est pas un port série";
+    QTest::newRow("absent") << QByteArray("/dev/ttyACM97") << "COM1 introuvable (/dev/ttyACM97)";
+}
+
+// A bad value in the settings: one clear message naming COM1 and the value,
+// no crash, no spin, and the file as it was.
+void tst_Ports::badValues()
+{
+    QFETCH(QByteArray, value);
+    QFETCH(QString, says);
+    Bench b;
+    const QByteArray content = "[Ports]\nCOM1=" + value + "\n";
+    b.settings(content);
+    frmVantrel w(nullptr, nullptr, &b.ports);
+    w.Timer1->stop();
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < 5; ++i)
+        w.Timer1_Timer();
+    QVERIFY(t.elapsed() < 1000); // no wait on a port that did not open
+    QVERIFY(!w.MSComm1->PortOpen());
+    QVERIFY2(w.statusText().contains(says), qPrintable(w.statusText()));
+    QVERIFY2(w.statusText().contains(QStringLiteral("clic droit sur la liste"), Qt::CaseInsensitive),
+             qPrintable(w.statusText()));
+    QVERIFY(!w.statusText().contains(QStringLiteral("VANTREL_COM")));
+    QCOMPARE(readAll(b.file), content);
+    w.close();
+}
+
+// What each number stands for, seen in the tooltips, and changed from the
+// list's menu without a modal loop.
+void tst_Ports::toolTipsAndMenu()
+{
+    Bench b;
+    b.plugged = devices(QStringLiteral("ACM0"));
+    b.plugged.first().description = QStringLiteral("Scan & Go");
+    frmVantrel w(nullptr, nullptr, &b.ports);
+    w.Timer1->stop();
+    const QString byId = device(QStringLiteral("ACM0")).byId;
+    QCOMPARE(w.List1->item(0)->toolTip(), QStringLiteral("COM1 : /dev/ttyACM0 — Scan & Go (Acme, n° ACM0) — "
+                                                         "attribué automatiquement\n")
+                                              + byId);
+    QCOMPARE(w.List1->item(1)->toolTip(), QStringLiteral("COM2 : /dev/ttyS1 — absent — par défaut"));
+
+    // The menu of COM2, from the keyboard on the current item.
+    w.show();
+    w.List1->setFocus();
+    w.List1->setCurrentRow(1);
+    QTest::keyClick(w.List1, Qt::Key_F10, Qt::ShiftModifier);
+    QMenu *menu = w.portChooser()->menu();
+    QVERIFY(menu && menu->isVisible());
+    QVERIFY(menu->actions().first()->text().startsWith(QStringLiteral("COM2 : /dev/ttyS1")));
+    auto *assign = menu->findChild<QMenu *>(QStringLiteral("AssignMenu"));
+    QVERIFY(assign);
+    QCOMPARE(assign->title(), QStringLiteral("Associer COM2 à"));
+    QCOMPARE(assign->actions().size(), 1);
+    QCOMPARE(assign->actions().first()->text(),
+             QStringLiteral("/dev/ttyACM0 — Scan && Go (Acme, n° ACM0) — déjà COM1"));
+
+    // The scanner moves to COM2: the choice is saved, COM1 is free again.
+    assign->actions().first()->trigger();
+    QCOMPARE(shownPorts(b.ports), QStringLiteral("1=- 2=ACM0:C 3=- 4=-"));
+    QVERIFY(w.statusText().endsWith(QStringLiteral("COM2 associé à ") + byId
+                                    + QStringLiteral(" : prend effet à la prochaine ouverture du port.")));
+    QVERIFY(w.List1->item(1)->toolTip().endsWith(QStringLiteral("— choisi\n") + byId));
+    menu->close();
+
+    // Given back, the system numbers it again: the lowest free number.
+    w.portChooser()->showMenu(2, QPoint());
+    QAction *give = w.portChooser()->menu()->actions().last();
+    QCOMPARE(give->text(), QStringLiteral("Rendre le numéro au système"));
+    QVERIFY(give->isEnabled());
+    give->trigger();
+    QCOMPARE(shownPorts(b.ports), QStringLiteral("1=ACM0:A 2=- 3=- 4=-"));
+    QVERIFY(w.statusText().contains(QStringLiteral("COM2 rendu au système : /dev/ttyS1 (par défaut)")));
+    w.close();
+}
+
+// "Autre chemin…" asks in a dialog that does not block the window.
+void tst_Ports::typedPath()
+{
+    Bench b;
+    frmVantrel w(nullptr, nullptr, &b.ports);
+    w.Timer1->stop();
+    w.show();
+
+    struct Row {
+        QString typed;
+        QString status;
+        QString com5;
+    };
+    const Row rows[] = {
+        {QStringLiteral("ttyUSB7"), QStringLiteral("COM5 : « ttyUSB7 » n'est pas un chemin complet"), QStringLiteral("-")},
+        {QStringLiteral("  /dev/ttyUSB7 "), QStringLiteral("COM5 associé à /dev/ttyUSB7"), QStringLiteral("/dev/ttyUSB7:C")},
+    };
+    for (const Row &row : rows) {
+        w.portChooser()->showMenu(5, QPoint());
+        const auto actions = w.portChooser()->menu()->actions();
+        const auto other = std::find_if(actions.begin(), actions.end(),
+                                        [](QAction *a) { return a->text() == QStringLiteral("Autre chemin…"); });
+        QVERIFY(other != actions.end());
+        (*other)->trigger();
+        QInputDialog *dialog = w.portChooser()->pathDialog();
+        QVERIFY(dialog && dialog->isVisible());
+        QVERIFY(dialog->isModal()); // window-modal, through open(): the event loop goes on
+        dialog->setTextValue(row.typed);
+        dialog->accept();
+        QVERIFY2(w.statusText().contains(row.status), qPrintable(w.statusText()));
+        QCOMPARE(shown(b.ports.resolve(5)), row.com5);
+    }
+    w.close();
+}
+
+QTEST_MAIN(tst_Ports)
+#include "tst_ports.moc"
