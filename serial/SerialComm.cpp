@@ -7,6 +7,7 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstring>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,7 +48,7 @@ void SerialComm::setPortOpen(bool open)
         if (!m_port.isOpen())
             this->open();
     } else if (m_port.isOpen()) {
-        closePort();
+        closePort(PendingOutput::Flush);
     }
 }
 
@@ -127,14 +128,41 @@ void SerialComm::open()
     emit portOpenChanged(true);
 }
 
-void SerialComm::closePort()
+// Closes the line. Output still queued is given a moment to leave, unless
+// the device is gone (Discard): then it never could. An error raised while
+// closing (the pending output meeting a vanished device) is only recorded,
+// never acted on again from inside the close, and reported once afterwards.
+void SerialComm::closePort(PendingOutput pending)
 {
+    m_closing = true;
     drainPort();
-    if (m_port.bytesToWrite() > 0)
+    if (pending == PendingOutput::Flush && m_port.bytesToWrite() > 0)
         m_port.waitForBytesWritten(100);
+    // A line that hung up before its error reached us: the device is gone.
+    if (!m_goneWhileClosing && lineHungUp()) {
+        m_goneWhileClosing = true;
+        m_goneDetail = QString::fromLocal8Bit(std::strerror(EIO));
+    }
+    if (m_port.bytesToWrite() > 0)
+        m_port.clear(QSerialPort::Output); // what did not leave in time never will
     m_port.close(); // releases the flock with the descriptor
     m_port.clearError();
+    m_closing = false;
     emit portOpenChanged(false);
+    if (m_goneWhileClosing) {
+        m_goneWhileClosing = false;
+        raiseError(CommError::DeviceGone, m_goneDetail);
+    }
+}
+
+bool SerialComm::lineHungUp() const
+{
+#ifdef Q_OS_UNIX
+    pollfd p{int(m_port.handle()), POLLIN, 0};
+    return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+    return false;
+#endif
 }
 
 void SerialComm::drainPort()
@@ -164,7 +192,10 @@ void SerialComm::setOutput(const QString &text)
         return;
     }
     const QByteArray bytes = text.toLatin1();
-    if (m_port.write(bytes) != bytes.size()) {
+    const qint64 queued = m_port.write(bytes);
+    if (!m_port.isOpen())
+        return; // the device went away under the write: reported as DeviceGone
+    if (queued != bytes.size()) {
         raiseError(CommError::WriteFailed, m_port.errorString());
         return;
     }
@@ -186,9 +217,16 @@ void SerialComm::onPortError(QSerialPort::SerialPortError error)
 {
     if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError)
         return;
+    if (m_closing) {
+        // Raised by the close itself: closing already, say it once after.
+        if (!m_goneWhileClosing)
+            m_goneDetail = m_port.errorString();
+        m_goneWhileClosing = true;
+        return;
+    }
     if (!m_port.isOpen())
         return;
-    const QString detail = m_port.errorString();
-    closePort();
-    raiseError(CommError::DeviceGone, detail);
+    m_goneWhileClosing = true;
+    m_goneDetail = m_port.errorString();
+    closePort(PendingOutput::Discard);
 }

@@ -24,8 +24,10 @@
 // as well; a device that another program holds is refused as Busy.
 //
 // Device gone: the first read or resource error drains what QSerialPort still
-// holds into the receive buffer, closes the port and reports DeviceGone once.
-// Closing stops the error flood that Qt emits after an unplug.
+// holds into the receive buffer, discards the output that can no longer
+// leave, closes the port and reports DeviceGone once. Closing stops the error
+// flood that Qt emits after an unplug. Errors raised while the port closes
+// are recorded, not acted on: a close never recurses into another close.
 class SerialComm : public CommControl
 {
     Q_OBJECT
@@ -50,8 +52,10 @@ public:
 private:
     QString pathFor(qint16 n) const;
     void open();
-    void closePort();
+    enum class PendingOutput { Flush, Discard };
+    void closePort(PendingOutput pending);
     void drainPort();
+    bool lineHungUp() const;
     void onPortError(QSerialPort::SerialPortError error);
 
     const PortAssignments *m_ports = nullptr;
@@ -59,4 +63,7 @@ private:
     QByteArray m_received;
     QString m_path;
     qint16 m_commPort = 1;
+    bool m_closing = false;          // inside closePort()
+    bool m_goneWhileClosing = false; // the device was lost: DeviceGone to report
+    QString m_goneDetail;
 };

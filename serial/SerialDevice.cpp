@@ -79,15 +79,15 @@ QList<SerialDevice> presentSerialDevices()
 qint64 serialDeviceStamp()
 {
 #ifdef Q_OS_UNIX
-    qint64 stamp = 0;
+    quint64 stamp = 0;
     for (const char *dir : {"/dev", "/dev/serial/by-id"}) {
         struct stat st {};
         if (::stat(dir, &st) == 0)
-            stamp = stamp * 1000003 + qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+            stamp = stamp * 1000003u + quint64(st.st_mtim.tv_sec) * 1000000000u + quint64(st.st_mtim.tv_nsec);
         else
-            stamp = stamp * 1000003 + 1;
+            stamp = stamp * 1000003u + 1u;
     }
-    return stamp;
+    return qint64(stamp);
 #else
     return 0; // no cheap signal: list the devices whenever asked
 #endif

@@ -1,7 +1,10 @@
 #include "PtyDevice.h"
 #include "SerialComm.h"
 
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QSignalSpy>
+#include <QThread>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -64,6 +67,8 @@ private slots:
     void busy_data();
     void busy();
     void deviceGone();
+    void writeOnVanishedDevice_data();
+    void writeOnVanishedDevice();
     void closedPort();
     void heldAcrossClose();
 };
@@ -226,6 +231,64 @@ void tst_SerialComm::deviceGone()
     QCOMPARE(comm.Input(), QStringLiteral("ABC"));
     // A port left open after the unplug spins at 100% of a core.
     QVERIFY2(used < 0.5, qPrintable(QStringLiteral("%1 s of CPU in 1 s").arg(used)));
+}
+
+// The device goes away just before or while the control writes to it, with
+// no event processed in between: the port closes, the loss is reported once,
+// what came before it is still there, and the process lives on.
+void tst_SerialComm::writeOnVanishedDevice_data()
+{
+    QTest::addColumn<int>("pendingBytes"); // queued before the unplug
+    QTest::addColumn<bool>("writeAfter");  // a command written after the unplug
+    QTest::addColumn<bool>("closeAfter");  // "Eteindre" after the unplug
+
+    QTest::newRow("a command after the hang-up") << 0 << true << false;
+    QTest::newRow("a command after the hang-up, output pending") << 256 * 1024 << true << false;
+    QTest::newRow("Eteindre with output pending") << 256 * 1024 << false << true;
+    QTest::newRow("a command, then Eteindre, output pending") << 256 * 1024 << true << true;
+}
+
+void tst_SerialComm::writeOnVanishedDevice()
+{
+    QFETCH(int, pendingBytes);
+    QFETCH(bool, writeAfter);
+    QFETCH(bool, closeAfter);
+
+    auto pty = std::make_unique<PtyDevice>();
+    SerialComm comm;
+    QVERIFY(openOn(comm, 1, pty->path()));
+    pty->write("ABC");
+    QTRY_COMPARE(comm.InBufferCount(), 3);
+    QSignalSpy errors(&comm, &CommControl::errorOccurred);
+
+    if (pendingBytes > 0)
+        comm.setOutput(QString(pendingBytes, u'x'));
+    const QString path = pty->path();
+    pty->unplug();
+    // The hang-up is complete when the pseudo-terminal's node goes; wait for
+    // it without processing events, so that the control learns nothing yet.
+    QElapsedTimer t;
+    t.start();
+    while (QFileInfo::exists(path) && t.elapsed() < 2000)
+        QThread::msleep(1);
+    QVERIFY(!QFileInfo::exists(path));
+    if (writeAfter)
+        comm.setOutput(QStringLiteral("\x1bS7\r"));
+    if (closeAfter)
+        comm.setPortOpen(false);
+    QTRY_VERIFY(!comm.PortOpen());
+    QTest::qWait(200); // any late error would come now
+
+    QCOMPARE(errors.count(), 1);
+    QCOMPARE(errors.at(0).at(0).value<CommError>(), CommError::DeviceGone);
+    QCOMPARE(comm.Input(), QStringLiteral("ABC"));
+
+    // The control is sound afterwards: a new device opens and reads.
+    pty = std::make_unique<PtyDevice>();
+    QVERIFY(openOn(comm, 1, pty->path()));
+    pty->write("DEF");
+    QTRY_COMPARE(comm.InBufferCount(), 3);
+    QCOMPARE(comm.Input(), QStringLiteral("DEF"));
 }
 
 void tst_SerialComm::closedPort()
