@@ -1,12 +1,35 @@
+#include "CommandLine.h"
 #include "SystemCloseWatcher.h"
 #include "frmVantrel.h"
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine line = CommandLine::parse(arguments);
+    switch (line.action) {
+    case CommandLine::Action::Help:
+        std::fputs(line.usage().toLocal8Bit().constData(), stdout);
+        return 0;
+    case CommandLine::Action::Version:
+        std::fputs(line.version().toLocal8Bit().constData(), stdout);
+        return 0;
+    case CommandLine::Action::Error:
+        std::fprintf(stderr, "vantrel : %s\n\n%s", line.error.toLocal8Bit().constData(),
+                     line.usage().toLocal8Bit().constData());
+        return 2;
+    case CommandLine::Action::Run:
+        break;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vantrel"));
+    QApplication::setApplicationVersion(QStringLiteral(VANTREL_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("vantrel"));
     app.setQuitOnLastWindowClosed(false); // the window's own end decides
 

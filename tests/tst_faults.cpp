@@ -103,10 +103,10 @@ void tst_Faults::load()
     int gapMs = 0;
     switch (Load(kind)) {
     case Load::Burst: {
-        QByteArray b(1 << 20, Qt::Uninitialized);
-        for (char &c : b)
+        QByteArray burst(1 << 20, Qt::Uninitialized);
+        for (char &c : burst)
             c = char(rng.bounded(256));
-        pieces << b;
+        pieces << burst;
         break;
     }
     case Load::Paced: // 576,000 bytes: 960 bytes a second for 10 minutes
@@ -129,12 +129,12 @@ void tst_Faults::load()
         gapMs = 2;
         break;
     case Load::ControlFlood: {
-        QByteArray b(200 * 1024, Qt::Uninitialized);
-        for (char &c : b) {
+        QByteArray flood(200 * 1024, Qt::Uninitialized);
+        for (char &c : flood) {
             const int v = int(rng.bounded(33));
             c = char(v == 32 ? 0x7F : v);
         }
-        pieces << b;
+        pieces << flood;
         break;
     }
     }
