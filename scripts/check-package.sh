@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Checks the programs' command line and the Debian package made from the
+# build folder given (build/ by default): what it holds, its dependencies,
+# stripped programs, and, where the tools are installed, lintian,
+# appstreamcli and desktop-file-validate. Under CI (CI=true, as root) it also
+# installs the package with apt-get, runs it, and removes it again.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/lib.sh
+dir=${1:-build}
+version=$(sed -n 's/^project(Vantrel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+failures=0
+check() { # check DESCRIPTION COMMAND...: one line per check
+  if "$@" >/dev/null 2>&1; then printf '  ok    %s\n' "$desc"
+  else printf '  ÉCHEC %s\n' "$desc"; failures=$((failures + 1)); fi
+}
+
+# The command line: exit status and first line printed, never a window
+# (no display here: a window would abort with status 134).
+cli() { # cli ARGS EXPECTED_STATUS STREAM FIRST_LINE
+  local out err status
+  out=$(mktemp) err=$(mktemp)
+  set +e; env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$dir/vantrel" $1 >"$out" 2>"$err"; status=$?; set -e
+  local stream=$out; [ "$3" = stderr ] && stream=$err
+  desc="vantrel $1 : statut $2, « $4 »"
+  check test "$status" = "$2" -a "$(head -1 "$stream")" = "$4"
+  rm -f "$out" "$err"
+}
+cli --version 0 stdout "vantrel $version"
+cli -v 0 stdout "vantrel $version"
+cli --help 0 stdout "Usage : vantrel [option]"
+cli -h 0 stdout "Usage : vantrel [option]"
+cli --bogus 2 stderr "vantrel : option inconnue : --bogus"
+cli "-platform offscreen --version" 0 stdout "vantrel $version"
+cli extra 2 stderr "vantrel : argument inattendu : extra"
+
+# The package.
+rm -f "$dir"/vantrel_*.deb
+(cd "$dir" && as_builder cpack -G DEB >/dev/null)
+deb=$(ls "$dir"/vantrel_"$version"_*.deb)
+desc="paquet $(basename "$deb")"; check test -f "$deb"
+contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
+for f in ./usr/bin/vantrel ./usr/bin/vantrel-sim ./usr/share/applications/vantrel.desktop \
+         ./usr/share/icons/hicolor/scalable/apps/vantrel.svg \
+         ./usr/share/metainfo/org.example.Vantrel.metainfo.xml \
+         ./usr/share/man/man1/vantrel.1.gz ./usr/share/man/man1/vantrel-sim.1.gz \
+         ./usr/share/man/fr/man1/vantrel.1.gz ./usr/share/man/fr/man1/vantrel-sim.1.gz \
+         ./usr/share/doc/vantrel/README.md ./usr/share/doc/vantrel/copyright ./usr/share/doc/vantrel/changelog.gz; do
+  desc="contient $f"; check grep -qxF "$f" <<<"$contents"
+done
+depends=$(dpkg-deb -f "$deb" Depends)
+for d in libqt6serialport6 libqt6widgets6 fonts-freefont-ttf; do
+  desc="dépend de $d"; check grep -q "$d" <<<"$depends"
+done
+unpacked=$(mktemp -d)
+dpkg-deb -x "$deb" "$unpacked"
+for p in vantrel vantrel-sim; do
+  desc="$p sans symboles"; check bash -c "! readelf -S '$unpacked/usr/bin/$p' | grep -qE '\.symtab|\.debug_info'"
+done
+if command -v appstreamcli >/dev/null 2>&1; then
+  desc="appstreamcli validate"
+  check appstreamcli validate --no-net "$unpacked/usr/share/metainfo/org.example.Vantrel.metainfo.xml"
+fi
+if command -v desktop-file-validate >/dev/null 2>&1; then
+  desc="desktop-file-validate"; check desktop-file-validate "$unpacked/usr/share/applications/vantrel.desktop"
+fi
+if command -v lintian >/dev/null 2>&1; then
+  desc="lintian sans erreur"; check lintian --fail-on error "$deb"
+fi
+rm -rf "$unpacked"
+
+# Installed and removed for real, on CI's throwaway machine only.
+if [ "${CI:-}" = true ] && [ "$(id -u)" = 0 ] && ! dpkg-query -W vantrel >/dev/null 2>&1; then
+  export DEBIAN_FRONTEND=noninteractive
+  desc="apt-get install du paquet"; check apt-get install -y -q "$PWD/$deb"
+  desc="/usr/bin/vantrel --version"; check test "$(/usr/bin/vantrel --version)" = "vantrel $version"
+  desc="man -w vantrel"; check test -f /usr/share/man/man1/vantrel.1.gz
+  desc="apt-get purge du paquet"; check apt-get purge -y -q vantrel
+  desc="rien ne reste"; check bash -c "! ls /usr/bin/vantrel /usr/share/doc/vantrel /usr/share/metainfo/org.example.Vantrel.metainfo.xml 2>/dev/null | grep -q ."
+fi
+
+if [ "$failures" -ne 0 ]; then
+  echo "check-package : $failures échec(s)"
+  exit 1
+fi
+echo "check-package : tout est bon"

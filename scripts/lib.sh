@@ -1,0 +1,55 @@
+# Shared by run.sh and test.sh (sourced, never run). Installs what the machine
+# lacks and builds as the owner of this tree, so that a run as root (with
+# sudo) and a run as the user can follow each other in any order: nothing
+# the user needs is ever left owned by root.
+
+# The Debian packages every build needs. fonts-freefont-ttf draws the control
+# pictures (U+2400...) of the reception box.
+base_packages=(build-essential cmake qt6-base-dev qt6-serialport-dev fonts-freefont-ttf)
+
+# install_packages NAME...: installs those not installed yet, with sudo for
+# apt-get alone when not root.
+install_packages() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local apt=(apt-get)
+  if [ "$(id -u)" != 0 ]; then
+    if ! command -v sudo >/dev/null 2>&1; then
+      echo "Paquets manquants : ${missing[*]}. Installez-les en root : apt-get install ${missing[*]}" >&2
+      return 1
+    fi
+    echo "Installation de ${missing[*]} avec sudo (pour apt-get seulement) :"
+    apt=(sudo DEBIAN_FRONTEND=noninteractive apt-get)
+  else
+    echo "Installation de : ${missing[*]}"
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  "${apt[@]}" update -q
+  "${apt[@]}" install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# as_builder COMMAND...: runs it as the owner of this tree when we are root
+# and the tree is someone else's; as ourselves otherwise.
+tree_owner=$(stat -c %U .)
+as_builder() {
+  if [ "$(id -u)" = 0 ] && [ "$tree_owner" != root ] && command -v runuser >/dev/null 2>&1; then
+    runuser -u "$tree_owner" -- "$@"
+  else
+    "$@"
+  fi
+}
+
+# configure_and_build DIR [TARGET...] [-- CMAKE_ARGS...]: configures DIR and
+# builds the targets given (all when none).
+configure_and_build() {
+  local dir=$1; shift
+  local targets=() args=()
+  while [ $# -gt 0 ] && [ "$1" != -- ]; do targets+=(--target "$1"); shift; done
+  [ "${1:-}" = -- ] && shift
+  args=("$@")
+  as_builder cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "${args[@]}" ${CMAKE_ARGS:-}
+  as_builder cmake --build "$dir" -j"$(nproc)" "${targets[@]}"
+}
