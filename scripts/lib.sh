@@ -4,8 +4,9 @@
 # the user needs is ever left owned by root.
 
 # The Debian packages every build needs. fonts-freefont-ttf draws the control
-# pictures (U+2400...) of the reception box.
-base_packages=(build-essential cmake qt6-base-dev qt6-serialport-dev fonts-freefont-ttf)
+# pictures (U+2400...) of the reception box; libxcb1-dev lets the clipboard
+# guard ask the X server who owns a selection.
+base_packages=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev libxcb1-dev fonts-freefont-ttf)
 
 # install_packages NAME...: installs those not installed yet, with sudo for
 # apt-get alone when not root.
