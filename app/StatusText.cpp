@@ -46,6 +46,27 @@ QString errorText(CommError error, int port, const QString &device, const QStrin
     return {};
 }
 
+QString sharedText(int port, const QString &device, const QList<PortHolder> &holders)
+{
+    QStringList names;
+    QStringList remedies;
+    for (const PortHolder &h : holders) {
+        names << (h.name.isEmpty() ? QStringLiteral("un programme") : h.name) + QStringLiteral(" (pid ")
+                + QString::number(h.pid) + QLatin1Char(')');
+        const QString remedy = h.knownRemedy();
+        if (!remedy.isEmpty() && !remedies.contains(remedy))
+            remedies << remedy;
+    }
+    QString text = QStringLiteral("COM") + QString::number(port) + QStringLiteral(" : ") + device
+        + QStringLiteral(" est aussi ouvert par ") + names.join(QStringLiteral(", "))
+        + QStringLiteral(" ; des octets peuvent lui aller au lieu de Vantrel.");
+    if (remedies.isEmpty())
+        text += QStringLiteral(" Fermez ce programme pour tout recevoir.");
+    else
+        text += QLatin1Char(' ') + remedies.join(QLatin1Char(' '));
+    return text;
+}
+
 QString returnText(int port, const QString &device)
 {
     return QStringLiteral("COM%1 : appareil de retour (%2).").arg(port).arg(device);

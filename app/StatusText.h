@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CommError.h"
+#include "PortHolders.h"
 
 #include <QString>
 
@@ -13,6 +14,9 @@ QString portStateText(bool open, int port, const QString &device, const QString 
 // What went wrong, naming COM n and its device, with the likely remedy.
 // Empty for CommError::None.
 QString errorText(CommError error, int port, const QString &device, const QString &detail = {});
+
+// Other programs hold the device open too: they may take bytes.
+QString sharedText(int port, const QString &device, const QList<PortHolder> &holders);
 
 // The device came back after it had gone.
 QString returnText(int port, const QString &device);

@@ -455,6 +455,10 @@ void frmVantrel::onPortOpenChanged(bool open)
         m_shown = {};
         m_message = returned ? returnText(MSComm1->CommPort(), MSComm1->devicePath()) : QString();
     }
+    // Said once per open: the operator decides whether to share the port.
+    const QList<PortHolder> holders = open ? MSComm1->otherHolders() : QList<PortHolder>{};
+    if (!holders.isEmpty())
+        m_message = sharedText(MSComm1->CommPort(), MSComm1->devicePath(), holders);
     refreshStatus();
 }
 

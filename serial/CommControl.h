@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CommError.h"
+#include "PortHolders.h"
 
 #include <QObject>
 #include <QString>
@@ -41,6 +42,10 @@ public:
 
     // The device the current or last open used (or would use).
     virtual QString devicePath() const = 0;
+
+    // Other programs that held the device open when it was opened: they may
+    // take bytes meant for this one. Empty when none was seen.
+    virtual QList<PortHolder> otherHolders() const { return {}; }
 
     CommError lastError() const { return m_lastError; }
     QString errorDetail() const { return m_errorDetail; }

@@ -124,6 +124,7 @@ void SerialComm::open()
     }
 #endif
 
+    m_holders = otherHoldersOf(m_path);
     clearError();
     emit portOpenChanged(true);
 }
@@ -226,6 +227,20 @@ void SerialComm::onPortError(QSerialPort::SerialPortError error)
     }
     if (!m_port.isOpen())
         return;
+    // A read that found nothing on a line that is still there: another
+    // program that shares the device took the bytes first. Not a loss of the
+    // device; but a flood of such errors is taken as one, whatever the line
+    // says, so that Qt's error loop after an unplug can never spin.
+    if (!lineHungUp() && QFileInfo::exists(m_path)) {
+        if (!m_spuriousSince.isValid() || m_spuriousSince.elapsed() > 1000) {
+            m_spuriousSince.start();
+            m_spurious = 0;
+        }
+        if (++m_spurious < 200) {
+            m_port.clearError();
+            return;
+        }
+    }
     m_goneWhileClosing = true;
     m_goneDetail = m_port.errorString();
     closePort(PendingOutput::Discard);

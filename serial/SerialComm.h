@@ -4,6 +4,7 @@
 #include "PortAssignments.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QSerialPort>
 
 // The serial control on a real line, backed by QSerialPort.
@@ -20,10 +21,14 @@
 // reference only and never cause a byte to be dropped.
 //
 // Exclusive use: besides QSerialPort's lock file and TIOCEXCL, the open takes
-// an advisory flock(LOCK_EX|LOCK_NB) on the device, which holds against root
-// as well; a device that another program holds is refused as Busy.
+// an advisory flock(LOCK_EX|LOCK_NB) on the device; a device that another
+// program holds that way is refused as Busy. A program that opened the
+// device without any lock cannot be kept out: after the open, otherHolders()
+// names the programs that hold the same device (PortHolders), and their
+// reads (which leave ours empty) are not taken for an unplug.
 //
-// Device gone: the first read or resource error drains what QSerialPort still
+// Device gone: the first read or resource error on a line that hung up (or
+// whose device node went away) drains what QSerialPort still
 // holds into the receive buffer, discards the output that can no longer
 // leave, closes the port and reports DeviceGone once. Closing stops the error
 // flood that Qt emits after an unplug. Errors raised while the port closes
@@ -48,6 +53,7 @@ public:
     void setOutput(const QString &text) override;
     bool waitForBytes(int msecs) override;
     QString devicePath() const override { return m_path; }
+    QList<PortHolder> otherHolders() const override { return m_holders; }
 
 private:
     QString pathFor(qint16 n) const;
@@ -66,4 +72,7 @@ private:
     bool m_closing = false;          // inside closePort()
     bool m_goneWhileClosing = false; // the device was lost: DeviceGone to report
     QString m_goneDetail;
+    QList<PortHolder> m_holders; // seen at the last open
+    QElapsedTimer m_spuriousSince;  // read errors on a line still there
+    int m_spurious = 0;
 };

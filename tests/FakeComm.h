@@ -27,6 +27,7 @@ public:
     void setOutput(const QString &text) override;
     bool waitForBytes(int msecs) override;
     QString devicePath() const override;
+    QList<PortHolder> otherHolders() const override { return holders; }
 
     // Bytes from the device, now or after ms milliseconds.
     void arrive(const QByteArray &bytes);
@@ -40,6 +41,7 @@ public:
     CommError refuseOpen = CommError::None; // opens fail with this while set
     int opens = 0;                 // successful opens
     int countReads = 0;            // InBufferCount polls
+    QList<PortHolder> holders;     // other programs "seen" at each open
     // What waitForBytes() does instead of sleeping, when set: a test moves its
     // clock here. The line never answers during such a wait.
     std::function<void(int msecs)> onWait;

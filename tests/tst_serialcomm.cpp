@@ -3,6 +3,7 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QThread>
 #include <QTemporaryDir>
@@ -12,6 +13,9 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+#include <poll.h>
+#include <csignal>
+#include <sys/wait.h>
 
 namespace {
 
@@ -70,6 +74,7 @@ private slots:
     void writeOnVanishedDevice_data();
     void writeOnVanishedDevice();
     void closedPort();
+    void sharedDevice();
     void heldAcrossClose();
 };
 
@@ -289,6 +294,64 @@ void tst_SerialComm::writeOnVanishedDevice()
     pty->write("DEF");
     QTRY_COMPARE(comm.InBufferCount(), 3);
     QCOMPARE(comm.Input(), QStringLiteral("DEF"));
+}
+
+// A program that opened the device first, without a lock, shares it: it is
+// named, and the bytes it takes are no sign that the device went away.
+void tst_SerialComm::sharedDevice()
+{
+    PtyDevice pty;
+    // Another program reads the device a byte at a time, as soon as it can.
+    const QByteArray path = pty.path().toLocal8Bit();
+    const pid_t reader = ::fork();
+    if (reader == 0) {
+        ::close(STDOUT_FILENO);
+        ::close(STDERR_FILENO);
+        const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY);
+        for (char c; fd >= 0;) {
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, 5000) <= 0 || (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+                break; // idle for 5 s, or the device is gone
+            if (::read(fd, &c, 1) < 0 && errno != EAGAIN)
+                break;
+        }
+        ::_exit(0);
+    }
+    QVERIFY(reader > 0);
+    const auto endReader = qScopeGuard([reader] {
+        ::kill(reader, SIGKILL);
+        ::waitpid(reader, nullptr, 0);
+    });
+    QTRY_VERIFY(!otherHoldersOf(pty.path()).isEmpty());
+
+    SerialComm comm;
+    QSignalSpy errors(&comm, &CommControl::errorOccurred);
+    QVERIFY(openOn(comm, 1, pty.path()));
+    const QList<PortHolder> holders = comm.otherHolders();
+    QCOMPARE(holders.size(), 1);
+    QCOMPARE(holders.first().pid, qint64(reader));
+    QCOMPARE(holders.first().name, QStringLiteral("tst_serialcomm"));
+
+    qsizetype received = 0;
+    for (int i = 0; i < 40; ++i) {
+        pty.write("ABCDEF\r");
+        QTest::qWait(20);
+        received += comm.Input().size();
+    }
+    QVERIFY(comm.PortOpen());
+    QCOMPARE(errors.count(), 0);
+    QVERIFY2(received <= 40 * 7, qPrintable(QString::number(received))); // the rest went to the other
+
+    // Once the other program has gone, the device is ours alone.
+    ::kill(reader, SIGKILL);
+    ::waitpid(reader, nullptr, 0);
+    QTRY_VERIFY(otherHoldersOf(pty.path()).isEmpty());
+    comm.setPortOpen(false);
+    QVERIFY(openOn(comm, 1, pty.path()));
+    QVERIFY(comm.otherHolders().isEmpty());
+    pty.write("GHIJKL");
+    QTRY_COMPARE(comm.InBufferCount(), 6);
+    QCOMPARE(comm.Input(), QStringLiteral("GHIJKL"));
 }
 
 void tst_SerialComm::closedPort()

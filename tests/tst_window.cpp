@@ -42,6 +42,8 @@ private slots:
     void errorMessages();
     void repeatedFailureShownOnceAndCleared();
     void deviceGoneThenBack();
+    void sharedPort_data();
+    void sharedPort();
 };
 
 void tst_Window::controlTable_data()
@@ -372,6 +374,37 @@ void tst_Window::deviceGoneThenBack()
     b.comm->refuseOpen = CommError::None;
     b.quickTick();
     QCOMPARE(b.w.statusText(), QStringLiteral("COM1 ouvert (/dev/fake1)\nCOM1 : appareil de retour (/dev/fake1)."));
+}
+
+void tst_Window::sharedPort_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("remedy");
+    QTest::newRow("a terminal program") << "cat" << "Fermez ce programme pour tout recevoir.";
+    QTest::newRow("ModemManager") << "ModemManager" << "(sudo systemctl stop ModemManager).";
+    QTest::newRow("brltty") << "brltty" << "(sudo apt remove brltty) puis rebranchez l'appareil.";
+}
+
+// Another program holds the device too: said once when the port opens, the
+// port stays open, and it is no unplug.
+void tst_Window::sharedPort()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, remedy);
+    FakeBench b;
+    b.comm->holders = {{4242, program}};
+    b.quickTick();
+    QVERIFY(b.comm->PortOpen());
+    const QString expected = QStringLiteral("COM1 ouvert (/dev/fake1)\nCOM1 : /dev/fake1 est aussi ouvert par ")
+        + program + QStringLiteral(" (pid 4242) ; des octets peuvent lui aller au lieu de Vantrel. ");
+    QVERIFY2(b.w.statusText().startsWith(expected), qPrintable(b.w.statusText()));
+    QVERIFY2(b.w.statusText().endsWith(remedy), qPrintable(b.w.statusText()));
+    QVERIFY(!b.w.statusText().contains(QStringLiteral("retour")));
+
+    // A tick on the open port keeps it open and the message shown.
+    b.quickTick();
+    QVERIFY(b.comm->PortOpen());
+    QVERIFY(b.w.statusText().startsWith(expected));
 }
 
 QTEST_MAIN(tst_Window)

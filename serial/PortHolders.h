@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// Other programs that hold a device open, found in /proc/<pid>/fd on Linux.
+//
+// The open refuses a port that another program has locked (flock, or
+// TIOCEXCL for a user other than root), but a program that opened the device
+// without a lock shares it silently: each byte then goes to one of the two
+// readers. The control looks for such programs after each open and the
+// window says who they are. Only what this user may see is found: the
+// programs of other users stay hidden unless this one is root.
+struct PortHolder {
+    qint64 pid = 0;
+    QString name; // the command name, /proc/<pid>/comm
+
+    // A system service known to take serial devices, with its usual remedy
+    // in French; empty for any other program.
+    QString knownRemedy() const;
+};
+
+// The processes other than this one that hold `devicePath` (or the device a
+// link resolves to) open. Empty off Linux.
+QList<PortHolder> otherHoldersOf(const QString &devicePath);
