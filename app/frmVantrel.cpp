@@ -5,6 +5,7 @@
 #include "LengthText.h"
 #include "PortChooser.h"
 #include "PortTexts.h"
+#include "ScannerCommands.h"
 #include "SerialComm.h"
 #include "StatusText.h"
 
@@ -34,13 +35,9 @@ constexpr int ClientWidth = 7005 / 15;  // 467
 constexpr int ClientHeight = 5205 / 15; // 347
 constexpr int StatusHeight = 64;        // the state, then the message on up to three lines
 
-const QString ReadStart = QStringLiteral("\x1bS7\r");
-const QString ReadEnd = QStringLiteral("\x1bS8\r");
-
-QString fixedCommand()
-{
-    return QString::number(48) + QStringLiteral("200000000050") + QStringLiteral("\r\n");
-}
+const QString ReadStart = QLatin1String(ScannerCommands::ReadStart);
+const QString ReadEnd = QLatin1String(ScannerCommands::ReadEnd);
+const QString FixedCommand = QLatin1String(ScannerCommands::FixedCommand);
 
 // Device paths have no spaces: let the status line break them after a
 // slash, a dash or an underscore, with zero-width spaces.
@@ -333,7 +330,7 @@ void frmVantrel::Command4_Click()
         return;
     if (!openStep())
         return;
-    MSComm1->setOutput(fixedCommand());
+    MSComm1->setOutput(FixedCommand);
 
     // Waits on the line alone, no window events, for 10 bytes or 2 seconds.
     const auto t0 = m_clock->now();

@@ -61,6 +61,12 @@ public:
     bool ending() const { return m_ending; }
     int depth() const { return m_depth; }
     PortAssignments &ports() { return *m_ports; }
+
+    // Opens the selected port if it is closed, as a tick does before it
+    // waits, and says so in the status line. True when the port is open.
+    // For the tests and the benchmarks, which need an open port without a
+    // tick's wait.
+    bool openPort() { return ensureOpen(); }
     PortChooser *portChooser() const { return m_chooser; }
 
 signals:

@@ -1,5 +1,7 @@
 #include "BenchPty.h"
 
+#include "RawPty.h"
+
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
@@ -9,13 +11,9 @@
 
 BenchPty::BenchPty()
 {
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
-        return;
-    m_path = QString::fromLocal8Bit(::ptsname(m_master));
-    const int s = openSlave();
-    if (s >= 0)
-        ::close(s);
+    const RawPty pty = openRawPty();
+    m_master = pty.master;
+    m_path = QString::fromStdString(pty.slavePath);
 }
 
 BenchPty::~BenchPty()
@@ -45,12 +43,5 @@ std::int64_t BenchPty::write(const QByteArray &bytes)
 
 int BenchPty::openSlave() const
 {
-    const int fd = ::open(m_path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
-    if (fd >= 0) {
-        termios t{};
-        ::tcgetattr(fd, &t);
-        ::cfmakeraw(&t);
-        ::tcsetattr(fd, TCSANOW, &t);
-    }
-    return fd;
+    return openRawSlave(m_path.toStdString());
 }

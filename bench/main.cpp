@@ -81,9 +81,7 @@ std::unique_ptr<frmVantrel> windowOn(const BenchPty &pty, bool timer)
     auto w = std::make_unique<frmVantrel>();
     if (!timer)
         w->Timer1->stop();
-    w->Text3->setText(QStringLiteral("0"));
-    w->Timer1_Timer(); // opens COM1
-    w->Text3->setText(QStringLiteral("6"));
+    w->openPort(); // COM1
     return w;
 }
 

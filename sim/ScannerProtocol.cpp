@@ -1,12 +1,14 @@
 #include "ScannerProtocol.h"
 
+#include "ScannerCommands.h"
+
 #include <array>
 #include <cstdio>
 #include <utility>
 
-const std::string ScannerProtocol::TriggerOnBytes = "\x1bS7\r";
-const std::string ScannerProtocol::TriggerOffBytes = "\x1bS8\r";
-const std::string ScannerProtocol::FixedCommandBytes = "48200000000050\r\n";
+const std::string ScannerProtocol::TriggerOnBytes = ScannerCommands::ReadStart;
+const std::string ScannerProtocol::TriggerOffBytes = ScannerCommands::ReadEnd;
+const std::string ScannerProtocol::FixedCommandBytes = ScannerCommands::FixedCommand;
 const std::string ScannerProtocol::FixedReply = "ACK48200000\r\n";
 
 namespace {

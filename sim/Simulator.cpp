@@ -1,5 +1,7 @@
 #include "Simulator.h"
 
+#include "RawPty.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -50,25 +52,13 @@ void Simulator::stopFromSignal()
 
 bool Simulator::start()
 {
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {
+    const RawPty pty = openRawPty(O_NONBLOCK);
+    if (pty.master < 0) {
         m_error = std::string("pseudo-terminal impossible : ") + std::strerror(errno);
         return false;
     }
-    m_path = ::ptsname(m_master);
-
-    // Raw from the start: nothing is echoed or held for a line end before the
-    // tool opens its side and sets its own modes.
-    const int slave = ::open(m_path.c_str(), O_RDWR | O_NOCTTY);
-    if (slave >= 0) {
-        termios t{};
-        if (::tcgetattr(slave, &t) == 0) {
-            ::cfmakeraw(&t);
-            ::cfsetspeed(&t, B9600);
-            ::tcsetattr(slave, TCSANOW, &t);
-        }
-        ::close(slave);
-    }
+    m_master = pty.master;
+    m_path = pty.slavePath;
 
     if (!m_options.link.empty()) {
         // Replace a stale link left by an earlier run, never a real file.

@@ -21,6 +21,9 @@ public:
 
     explicit Simulator(SimOptions options);
     ~Simulator();
+    // It owns a descriptor and a link: one of each, never shared by a copy.
+    Simulator(const Simulator &) = delete;
+    Simulator &operator=(const Simulator &) = delete;
 
     // Opens the pseudo-terminal and the link. False, with error(), if not.
     bool start();

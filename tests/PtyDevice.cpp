@@ -1,5 +1,7 @@
 #include "PtyDevice.h"
 
+#include "RawPty.h"
+
 #include <chrono>
 #include <cerrno>
 #include <fcntl.h>
@@ -10,20 +12,11 @@
 
 PtyDevice::PtyDevice()
 {
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
+    const RawPty pty = openRawPty(O_NONBLOCK);
+    if (pty.master < 0)
         return;
-    m_path = QString::fromLocal8Bit(::ptsname(m_master));
-
-    // Raw from the start, so that nothing is echoed before the tool opens it.
-    const int slave = ::open(::ptsname(m_master), O_RDWR | O_NOCTTY);
-    if (slave >= 0) {
-        termios t{};
-        ::tcgetattr(slave, &t);
-        ::cfmakeraw(&t);
-        ::tcsetattr(slave, TCSANOW, &t);
-        ::close(slave);
-    }
+    m_master = pty.master;
+    m_path = QString::fromStdString(pty.slavePath);
     if (::pipe(m_stop) != 0)
         return;
     m_thread = std::thread([this] { run(); });

@@ -1,5 +1,6 @@
 #include "FakeBench.h"
 #include "PtyDevice.h"
+#include "ScannerCommands.h"
 #include "StatusText.h"
 
 #include <QElapsedTimer>
@@ -12,9 +13,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const QByteArray ReadStart("\x1bS7\r");
-const QByteArray ReadEnd("\x1bS8\r");
-const QByteArray Fixed("48200000000050\r\n");
+const QByteArray ReadStart(ScannerCommands::ReadStart);
+const QByteArray ReadEnd(ScannerCommands::ReadEnd);
+const QByteArray Fixed(ScannerCommands::FixedCommand);
 
 // A window on a pseudo-terminal as COM1, with the timer stopped.
 struct PtyBench {
@@ -27,12 +28,7 @@ struct PtyBench {
         w->Timer1->stop();
     }
     ~PtyBench() { delete w; }
-    void openWithTick()
-    {
-        w->Text3->setText(QStringLiteral("0"));
-        w->Timer1_Timer();
-        w->Text3->setText(QStringLiteral("6"));
-    }
+    void openPort() { QVERIFY(w->openPort()); } // the selected port, COM1
 };
 
 } // namespace
@@ -41,6 +37,8 @@ class tst_Commands : public QObject
 {
     Q_OBJECT
 private slots:
+    void commandBytes_data();
+    void commandBytes();
     // On a pseudo-terminal, the test as the device.
     void switchOn();
     void triggeredRead();
@@ -61,6 +59,23 @@ private slots:
     void closeDuringFixedCommand();
     void depthCap();
 };
+
+// The commands as the line carries them, byte by byte.
+void tst_Commands::commandBytes_data()
+{
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<QByteArray>("hex");
+    QTest::newRow("read start: ESC S7 CR") << ReadStart << QByteArray("1b53370d");
+    QTest::newRow("read end: ESC S8 CR") << ReadEnd << QByteArray("1b53380d");
+    QTest::newRow("fixed command") << Fixed << QByteArray("34383230303030303030303035300d0a");
+}
+
+void tst_Commands::commandBytes()
+{
+    QFETCH(QByteArray, command);
+    QFETCH(QByteArray, hex);
+    QCOMPARE(command.toHex(), hex);
+}
 
 void tst_Commands::switchOn()
 {
@@ -122,7 +137,7 @@ void tst_Commands::commandsOnOpenPortSendNothing()
 {
     QFETCH(QString, button);
     PtyBench b;
-    b.openWithTick();
+    b.openPort();
     QVERIFY(b.w->MSComm1->PortOpen());
     b.pty.write("123456789012");
     QTRY_COMPARE(b.w->MSComm1->InBufferCount(), 12);
@@ -137,7 +152,7 @@ void tst_Commands::commandsOnOpenPortSendNothing()
 void tst_Commands::bufferRead()
 {
     PtyBench b;
-    b.openWithTick();
+    b.openPort();
     b.w->Command5_Click();
     QCOMPARE(b.w->receptionText(), QString());
     b.pty.write(QByteArray("AB\x00" "C", 4));
@@ -162,7 +177,7 @@ void tst_Commands::refusedOpenSendsNothing()
     PtyBench b;
     PtyBench other; // another Vantrel holds the port first
     qputenv("VANTREL_COM1", b.pty.path().toLocal8Bit());
-    other.openWithTick();
+    other.openPort();
     QVERIFY(other.w->MSComm1->PortOpen());
 
     QElapsedTimer t;

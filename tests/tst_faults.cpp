@@ -1,6 +1,7 @@
 #include "BoxBytes.h"
 #include "FakeBench.h"
 #include "PtyDevice.h"
+#include "ScannerCommands.h"
 #include "SerialComm.h"
 #include "StatusText.h"
 
@@ -24,8 +25,8 @@
 
 namespace {
 
-const QByteArray ReadStart("\x1bS7\r");
-const QByteArray Fixed("48200000000050\r\n");
+const QByteArray ReadStart(ScannerCommands::ReadStart);
+const QByteArray Fixed(ScannerCommands::FixedCommand);
 
 qint64 residentKb()
 {
@@ -49,12 +50,7 @@ struct LineBench {
         if (!timer)
             w->Timer1->stop();
     }
-    void open()
-    {
-        w->Text3->setText(QStringLiteral("0"));
-        w->Timer1_Timer();
-        w->Text3->setText(QStringLiteral("6"));
-    }
+    void open() { w->openPort(); }
 };
 
 enum class Load { Burst, Paced, Scans, ControlFlood };

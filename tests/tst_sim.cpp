@@ -1,3 +1,4 @@
+#include "RawPty.h"
 #include "PtyDevice.h"
 #include "ScannerProtocol.h"
 #include "SimOptions.h"
@@ -20,13 +21,7 @@ struct Line {
     int fd = -1;
     explicit Line(const QString &path)
     {
-        fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
-        if (fd >= 0) {
-            termios t{};
-            ::tcgetattr(fd, &t);
-            ::cfmakeraw(&t);
-            ::tcsetattr(fd, TCSANOW, &t);
-        }
+        fd = openRawSlave(path.toStdString());
     }
     ~Line() { close(); }
     void close()
