@@ -216,11 +216,20 @@ void tst_Faults::unplug()
         // the 3 and the window stays usable until the operator closes it.
         QString shownWhileWaiting;
         int depthWhileWaiting = 0;
-        QTimer::singleShot(1800, b.w.get(), [&] {
+        // The operator closes once a nested tick has shown the 3 bytes (or
+        // gives up after 3 s): no fixed sleep.
+        QTimer watch;
+        QElapsedTimer since;
+        since.start();
+        QObject::connect(&watch, &QTimer::timeout, b.w.get(), [&] {
+            if (b.w->receptionText() != expected && since.elapsed() < 3000)
+                return;
+            watch.stop();
             shownWhileWaiting = b.w->receptionText();
             depthWhileWaiting = b.w->depth(); // the command, and maybe a tick in it
             b.w->close();
         });
+        watch.start(20);
         if (Wait(wait) == Wait::Read)
             b.w->Command3_Click();
         else
