@@ -185,6 +185,7 @@ void tst_Faults::unplug()
     const bool nestedTicks = Wait(wait) == Wait::SwitchOn || Wait(wait) == Wait::Read;
     LineBench b(nestedTicks);
     QSignalSpy ended(b.w.get(), &frmVantrel::programEnded);
+    QSignalSpy errors(b.w->MSComm1, &CommControl::errorOccurred);
     auto pull = [&] { b.pty.unplug(); };
 
     QElapsedTimer t;
@@ -257,6 +258,10 @@ void tst_Faults::unplug()
     QVERIFY(!b.w->MSComm1->PortOpen());
     QVERIFY2(b.w->statusText().contains(QStringLiteral("COM1 : appareil déconnecté (%1)").arg(b.pty.path())),
              qPrintable(b.w->statusText()));
+    int gone = 0; // the loss is reported once, whatever the handler was doing
+    for (const QList<QVariant> &e : errors)
+        gone += e.at(0).value<CommError>() == CommError::DeviceGone;
+    QCOMPARE(gone, 1);
 }
 
 void tst_Faults::heldByFlockProcess()
