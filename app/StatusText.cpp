@@ -77,6 +77,12 @@ QString invalidLengthText(const QString &text)
     return QStringLiteral("« Longueur a lire » non valide : \"%1\" (entier de -32768 à 32767 attendu).").arg(text);
 }
 
+QString stillTriggeredText()
+{
+    return QStringLiteral("La lecture n'a pas pu être arrêtée : le lecteur est peut-être resté déclenché ; "
+                          "débranchez-le un instant ou appuyez sur sa gâchette.");
+}
+
 QString tooDeepText()
 {
     return QStringLiteral("Trop de commandes en attente les unes dans les autres : clic ignoré.");

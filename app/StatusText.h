@@ -24,5 +24,8 @@ QString returnText(int port, const QString &device);
 // The text of "Longueur a lire" is not a length.
 QString invalidLengthText(const QString &text);
 
+// The device went away during "Lire": the end of the read could not be sent.
+QString stillTriggeredText();
+
 // A click refused because handlers are nested too deep.
 QString tooDeepText();

@@ -10,6 +10,12 @@
 namespace {
 int g_pair[2] = {-1, -1};
 
+// Every signal whose default action ends the program (with or without a
+// core) and that the system or a user sends to ask for an end: each closes
+// the window as the operator would, so the port is released and nothing is
+// left behind.
+constexpr int ClosingSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM};
+
 void onTermination(int)
 {
     const char c = 1;
@@ -31,8 +37,10 @@ SystemCloseWatcher::SystemCloseWatcher(QObject *parent)
     sa.sa_handler = onTermination;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
-    for (int s : {SIGTERM, SIGINT, SIGHUP})
+    for (int s : ClosingSignals)
         ::sigaction(s, &sa, nullptr);
+    // A write to a closed pipe or socket is an error to handle, not an end.
+    ::signal(SIGPIPE, SIG_IGN);
 #endif
 }
 
@@ -41,7 +49,7 @@ SystemCloseWatcher::~SystemCloseWatcher()
 #ifdef Q_OS_UNIX
     struct sigaction sa{};
     sa.sa_handler = SIG_DFL;
-    for (int s : {SIGTERM, SIGINT, SIGHUP})
+    for (int s : ClosingSignals)
         ::sigaction(s, &sa, nullptr);
     for (int &fd : g_pair) {
         if (fd >= 0)

@@ -303,8 +303,18 @@ void frmVantrel::Command2_Click()
 {
     if (m_ending)
         return;
-    if (MSComm1->PortOpen())
+    if (MSComm1->PortOpen()) {
+        releaseTrigger();
         MSComm1->setPortOpen(false);
+    }
+}
+
+// Ends a triggered read still running on the open port.
+void frmVantrel::releaseTrigger()
+{
+    if (m_triggered && MSComm1->PortOpen())
+        MSComm1->setOutput(ReadEnd);
+    m_triggered = false;
 }
 
 void frmVantrel::Command3_Click()
@@ -317,10 +327,12 @@ void frmVantrel::Command3_Click()
     if (!openStep())
         return;
     MSComm1->setOutput(ReadStart);
+    m_triggered = MSComm1->PortOpen();
     if (!waitForCount(6))
         return;
     appendToLog(MSComm1->Input());
     MSComm1->setOutput(ReadEnd);
+    m_triggered = false;
     MSComm1->setPortOpen(false);
 }
 
@@ -410,7 +422,7 @@ void frmVantrel::Form_Unload()
 {
     if (m_ending)
         return;
-    Command2_Click();
+    Command2_Click(); // ends a triggered read first
     m_ending = true;
     Timer1->stop();
     emit programEnded();
@@ -438,8 +450,13 @@ void frmVantrel::onCommError(CommError error)
         return; // already shown: a failure repeated every tick is shown once
     if (m_shown.error == CommError::DeviceGone && port == m_shown.port && isOpenFailure(error))
         return; // waiting quietly for the device to come back
+    const bool leftTriggered = error == CommError::DeviceGone && m_triggered;
+    if (error == CommError::DeviceGone)
+        m_triggered = false;
     m_shown = {error, port};
     QString text = errorText(error, port, MSComm1->devicePath(), MSComm1->errorDetail());
+    if (leftTriggered)
+        text += QLatin1Char(' ') + stillTriggeredText();
     if (error == CommError::NotFound || error == CommError::NotSerial || error == CommError::BadSetting)
         text += QLatin1Char(' ') + presentDevicesHint(port, *m_ports);
     showMessage(text);

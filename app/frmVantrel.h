@@ -93,6 +93,7 @@ private:
     bool ensureOpen();
     void appendToLog(const QString &received);
     void appendWhatCame();
+    void releaseTrigger();
     bool waitForCount(int count);
     void onCommError(CommError error);
     void onPortOpenChanged(bool open);
@@ -136,5 +137,8 @@ private:
     QSettings::Status m_settingsShown = QSettings::NoError;
     QString m_status;        // what the status line says
     int m_depth = 0;         // waiting handlers on the stack
+    // "Lire" sent ESC S7 CR on the open port and no ESC S8 CR has followed:
+    // the close step ends the read first, so the scanner is never left firing.
+    bool m_triggered = false;
     bool m_ending = false;
 };

@@ -56,6 +56,7 @@ private slots:
     void writeOnPortClosedUnderRead();
     void closeDuringWait_data();
     void closeDuringWait();
+    void unplugDuringReadSaysTriggered();
     void closeDuringFixedCommand();
     void depthCap();
 };
@@ -211,9 +212,11 @@ void tst_Commands::nestedSwitchOffDuringRead()
     b.comm->arriveIn(30, "123456");
     b.w.Command3_Click();
     QCOMPARE(b.comm->sets,
-             QStringList({"CommPort=1", "PortOpen=True", "Output=\x1bS7\r", "PortOpen=False", "CommPort=1",
-                          "PortOpen=True", "Output=\x1bS8\r", "PortOpen=False"}));
-    QCOMPARE(b.comm->written, ReadStart + ReadEnd);
+             QStringList({"CommPort=1", "PortOpen=True", "Output=\x1bS7\r", "Output=\x1bS8\r", "PortOpen=False",
+                          "CommPort=1", "PortOpen=True", "Output=\x1bS8\r", "PortOpen=False"}));
+    // "Eteindre" ends the read before it closes; the handler ends its own
+    // read on the port the tick reopened, as before.
+    QCOMPARE(b.comm->written, ReadStart + ReadEnd + ReadEnd);
     QCOMPARE(b.w.receptionText(), QStringLiteral("123456\r\n"));
 }
 
@@ -226,7 +229,7 @@ void tst_Commands::writeOnPortClosedUnderRead()
     });
     b.w.Command3_Click();
     QCOMPARE(b.w.receptionText(), QStringLiteral("123456\r\n"));
-    QCOMPARE(b.comm->written, ReadStart); // the read end never reached the line
+    QCOMPARE(b.comm->written, ReadStart + ReadEnd); // ended by "Eteindre"; the handler's own end found the port closed
     QVERIFY2(b.w.statusText().contains(QStringLiteral("port fermé, rien n'a été envoyé")), qPrintable(b.w.statusText()));
     QVERIFY(!b.comm->PortOpen());
 }
@@ -265,6 +268,26 @@ void tst_Commands::closeDuringWait()
     QVERIFY(!b.comm->PortOpen());
     QCOMPARE(b.comm->sets.last(), QStringLiteral("PortOpen=False"));
     QCOMPARE(b.w.depth(), 0);
+    // A read cut short by the close is ended on the line before the port closes.
+    if (handler == QLatin1String("Command3_Click"))
+        QCOMPARE(b.comm->sets.mid(b.comm->sets.size() - 3),
+                 QStringList({"Output=\x1bS7\r", "Output=\x1bS8\r", "PortOpen=False"}));
+    else
+        QVERIFY(!b.comm->written.contains(ReadEnd));
+}
+
+// The device goes away while "Lire" waits: the end of the read cannot be
+// sent, and the status line says the scanner may still be firing.
+void tst_Commands::unplugDuringReadSaysTriggered()
+{
+    FakeBench b;
+    QTimer::singleShot(10, &b.w, [&] { b.comm->unplug(); });
+    QTimer::singleShot(30, &b.w, [&] { b.w.close(); });
+    b.w.Command3_Click();
+    QCOMPARE(b.comm->written, ReadStart);
+    QVERIFY2(b.w.statusText().contains(QStringLiteral("appareil déconnecté"))
+                 && b.w.statusText().endsWith(stillTriggeredText()),
+             qPrintable(b.w.statusText()));
 }
 
 void tst_Commands::closeDuringFixedCommand()
