@@ -1,5 +1,6 @@
 #include "SimOptions.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -8,9 +9,28 @@ namespace {
 
 const std::vector<std::string> DefaultCodes = {"4006381333931", "3017620422003", "5449000000996", "7622210449283"};
 
+// A value that names a file rather than a list of codes: it has a slash,
+// or ends in a file name extension (".txt", ".csv").
+bool looksLikePath(const std::string &value)
+{
+    if (value.find('/') != std::string::npos)
+        return true;
+    const size_t dot = value.rfind('.');
+    if (dot == std::string::npos || dot + 1 >= value.size() || value.size() - dot > 5)
+        return false;
+    for (size_t i = dot + 1; i < value.size(); ++i)
+        if (!std::isalpha(static_cast<unsigned char>(value[i])))
+            return false;
+    return value.find(',') == std::string::npos;
+}
+
 bool readCodes(const std::string &value, std::vector<std::string> &codes, std::string &error)
 {
     std::ifstream file(value);
+    if (!file && looksLikePath(value)) {
+        error = "--codes : fichier « " + value + " » introuvable ou illisible";
+        return false;
+    }
     if (file) {
         std::string line;
         while (std::getline(file, line)) {
@@ -65,8 +85,9 @@ SimParse parseSimOptions(const std::vector<std::string> &args)
                 return fail("--every attend un nombre de secondes");
             char *end = nullptr;
             o.everySeconds = std::strtod(v.c_str(), &end);
-            if (end == v.c_str() || *end != '\0' || !(o.everySeconds > 0) || o.everySeconds > 86400)
-                return fail("--every : « " + v + " » n'est pas une durée en secondes (> 0)");
+            // Below a millisecond the loop would do nothing but send.
+            if (end == v.c_str() || *end != '\0' || !(o.everySeconds >= 0.001) || o.everySeconds > 86400)
+                return fail("--every : « " + v + " » n'est pas une durée en secondes (de 0.001 à 86400)");
         } else if (a == "--codes") {
             if (!value(v))
                 return fail("--codes attend un fichier ou une liste séparée par des virgules");
@@ -98,7 +119,8 @@ std::string simUsage()
            "Joue un lecteur de codes-barres sur un pseudo-terminal et affiche son chemin.\n"
            "\n"
            "  --link CHEMIN     tient un lien symbolique CHEMIN vers le pseudo-terminal\n"
-           "  --every SECONDES  envoie aussi un code tout seul à cet intervalle (mode continu)\n"
+           "  --every SECONDES  envoie aussi un code tout seul à cet intervalle (mode continu,\n"
+           "                    de 0.001 à 86400)\n"
            "  --codes F|LISTE   codes à envoyer : un fichier (un code par ligne) ou a,b,c\n"
            "  --split           envoie chaque code en deux morceaux, avec une pause entre eux\n"
            "  --silent          ne répond à rien\n"

@@ -30,6 +30,14 @@ constexpr auto HangupLook = 20ms;          // how often to look for the other si
 
 } // namespace
 
+// Where a symbolic link points; empty when the path is no link.
+static std::string linkTarget(const std::string &path)
+{
+    char buf[4096];
+    const ssize_t n = ::readlink(path.c_str(), buf, sizeof buf - 1);
+    return n > 0 ? std::string(buf, size_t(n)) : std::string();
+}
+
 Simulator::Simulator(SimOptions options)
     : m_options(std::move(options))
 {
@@ -37,7 +45,9 @@ Simulator::Simulator(SimOptions options)
 
 Simulator::~Simulator()
 {
-    if (m_linked)
+    // The link goes only if it is still ours: a file or another simulator's
+    // link put in its place meanwhile stays.
+    if (m_linked && linkTarget(m_options.link) == m_path)
         ::unlink(m_options.link.c_str());
     if (m_master >= 0)
         ::close(m_master);
@@ -61,12 +71,27 @@ bool Simulator::start()
     m_path = pty.slavePath;
 
     if (!m_options.link.empty()) {
-        // Replace a stale link left by an earlier run, never a real file.
+        // Only a stale link is replaced: one left by an earlier run, pointing
+        // at a pseudo-terminal that no longer exists. A file, a folder, a
+        // live simulator's link or any other link of the user's stays.
         struct stat st{};
-        if (::lstat(m_options.link.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+        if (::lstat(m_options.link.c_str(), &st) == 0) {
+            const std::string target = linkTarget(m_options.link);
+            const bool stale = S_ISLNK(st.st_mode) && target.rfind("/dev/pts/", 0) == 0
+                && ::access(target.c_str(), F_OK) != 0;
+            if (!stale) {
+                if (!S_ISLNK(st.st_mode))
+                    m_error = "lien " + m_options.link + " impossible : ce chemin existe déjà et n'est pas un lien";
+                else if (target.rfind("/dev/pts/", 0) == 0)
+                    m_error = "lien " + m_options.link + " impossible : un autre simulateur le tient (vers " + target + ")";
+                else
+                    m_error = "lien " + m_options.link + " impossible : c'est déjà un lien vers " + target;
+                return false;
+            }
             ::unlink(m_options.link.c_str());
+        }
         if (::symlink(m_path.c_str(), m_options.link.c_str()) != 0) {
-            m_error = "lien " + m_options.link + " impossible : " + std::strerror(errno);
+            m_error = "lien " + m_options.link + " impossible (dossier absent ou protégé ?)";
             return false;
         }
         m_linked = true;

@@ -1,9 +1,10 @@
-#include "RawPty.h"
 #include "PtyDevice.h"
+#include "RawPty.h"
 #include "ScannerProtocol.h"
 #include "SimOptions.h"
 #include "SimProcess.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -71,6 +72,8 @@ private slots:
     void continuousAndPaced();
     void linkAndSignals();
     void onceEndsOnHangup();
+    void linkOwnership_data();
+    void linkOwnership();
 };
 
 void tst_Sim::options_data()
@@ -86,6 +89,13 @@ void tst_Sim::options_data()
     QTest::newRow("codes list") << QStringList{"--codes", "ABCDEF,1234567"} << true << 0.0
                                 << QStringList{"ABCDEF", "1234567"};
     QTest::newRow("every 0") << QStringList{"--every", "0"} << false << 0.0 << QStringList();
+    QTest::newRow("every 1 ms, the floor") << QStringList{"--every", "0.001"} << true << 0.001 << defaults;
+    QTest::newRow("every 1e-10, below it") << QStringList{"--every", "1e-10"} << false << 0.0 << QStringList();
+    QTest::newRow("every 1e-6, below it") << QStringList{"--every", "1e-6"} << false << 0.0 << QStringList();
+    QTest::newRow("codes from a file that is not there") << QStringList{"--codes", "/nonexistent/codes.txt"} << false
+                                                         << 0.0 << QStringList();
+    QTest::newRow("codes.txt that is not there") << QStringList{"--codes", "codes-absents.txt"} << false << 0.0
+                                                 << QStringList();
     QTest::newRow("every abc") << QStringList{"--every", "abc"} << false << 0.0 << QStringList();
     QTest::newRow("every missing") << QStringList{"--every"} << false << 0.0 << QStringList();
     QTest::newRow("short code") << QStringList{"--codes", "ABCDEF,123"} << false << 0.0 << QStringList();
@@ -246,15 +256,96 @@ void tst_Sim::linkAndSignals()
     QCOMPARE(sim.stop(), 0); // SIGTERM: a clean end
     QVERIFY(!QFileInfo(link).isSymLink());
 
-    // A stale link of an earlier run is replaced.
-    QVERIFY(QFile::link(QStringLiteral("/dev/null"), link));
-    SimProcess again;
-    QVERIFY(again.start({"--link", link}));
-    QCOMPARE(QFileInfo(link).symLinkTarget(), again.path());
-    ::kill(pid_t(again.process().processId()), SIGINT);
-    QVERIFY(again.process().waitForFinished(5000));
-    QCOMPARE(again.process().exitCode(), 0);
-    QVERIFY(!QFileInfo(link).isSymLink());
+    // A stale link of an earlier run is replaced; SIGINT and SIGHUP end it
+    // as SIGTERM does.
+    for (int signal : {SIGINT, SIGHUP}) {
+        QVERIFY(QFile::link(QStringLiteral("/dev/pts/999999"), link));
+        SimProcess again;
+        QVERIFY(again.start({"--link", link}));
+        QCOMPARE(QFileInfo(link).symLinkTarget(), again.path());
+        ::kill(pid_t(again.process().processId()), signal);
+        QVERIFY(again.process().waitForFinished(5000));
+        QCOMPARE(again.process().exitStatus(), QProcess::NormalExit);
+        QCOMPARE(again.process().exitCode(), 0);
+        QVERIFY(!QFileInfo(link).isSymLink());
+    }
+}
+
+void tst_Sim::linkOwnership_data()
+{
+    QTest::addColumn<QString>("before");  // what is at the link's path before
+    QTest::addColumn<bool>("starts");
+    QTest::addColumn<QString>("during"); // put there while it runs
+    QTest::addColumn<QString>("after");  // what is there once it has ended
+
+    QTest::newRow("nothing") << "" << true << "" << "";
+    QTest::newRow("a stale link to a closed pseudo-terminal") << "stale" << true << "" << "";
+    QTest::newRow("a plain file") << "file" << false << "" << "file";
+    QTest::newRow("a folder") << "folder" << false << "" << "folder";
+    QTest::newRow("a link of the user's") << "userlink" << false << "" << "userlink";
+    QTest::newRow("a live simulator's link") << "live" << false << "" << "live";
+    QTest::newRow("replaced by a file meanwhile") << "" << true << "file" << "file";
+    QTest::newRow("replaced by another link meanwhile") << "" << true << "userlink" << "userlink";
+}
+
+// What is on disk at the link's path, before and after: the simulator takes
+// only what is free or stale, and removes only its own link.
+void tst_Sim::linkOwnership()
+{
+    QFETCH(QString, before);
+    QFETCH(bool, starts);
+    QFETCH(QString, during);
+    QFETCH(QString, after);
+
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("scanner"));
+    SimProcess other; // a live simulator elsewhere
+    auto put = [&](const QString &what) {
+        QFile::remove(link);
+        if (what == u"stale")
+            QVERIFY(QFile::link(QStringLiteral("/dev/pts/999999"), link));
+        else if (what == u"file") {
+            QFile f(link);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("mes codes\n");
+        } else if (what == u"folder")
+            QVERIFY(QDir().mkdir(link));
+        else if (what == u"userlink")
+            QVERIFY(QFile::link(QStringLiteral("/etc/passwd"), link));
+        else if (what == u"live") {
+            QVERIFY(other.start({}));
+            QVERIFY(QFile::link(other.path(), link));
+        }
+    };
+    auto what = [&]() -> QString {
+        const QFileInfo info(link);
+        if (info.isSymLink())
+            return info.symLinkTarget() == QStringLiteral("/etc/passwd") ? QStringLiteral("userlink")
+                : other.path().size() && info.symLinkTarget() == other.path() ? QStringLiteral("live")
+                                                                              : QStringLiteral("link");
+        if (info.isDir())
+            return QStringLiteral("folder");
+        if (info.exists())
+            return QStringLiteral("file");
+        return QString();
+    };
+
+    put(before);
+    SimProcess sim;
+    QCOMPARE(sim.start({"--link", link}, 3000), starts);
+    if (starts) {
+        QCOMPARE(QFileInfo(link).symLinkTarget(), sim.path());
+        if (!during.isEmpty())
+            put(during);
+        QCOMPARE(sim.stop(), 0);
+    } else {
+        QVERIFY(sim.process().state() == QProcess::NotRunning || sim.process().waitForFinished(3000));
+        QCOMPARE(sim.process().exitCode(), 1);
+        QVERIFY2(sim.log().contains(QStringLiteral("lien ")), qPrintable(sim.log()));
+    }
+    QCOMPARE(what(), after);
+    if (other.process().state() != QProcess::NotRunning)
+        QCOMPARE(other.stop(), 0);
 }
 
 void tst_Sim::onceEndsOnHangup()
