@@ -63,8 +63,9 @@ bool PortChooser::eventFilter(QObject *watched, QEvent *event)
 
 void PortChooser::updateToolTips()
 {
-    for (int row = 0; row < m_list->count(); ++row)
-        m_list->item(row)->setToolTip(portToolTip(m_ports.resolve(portOfRow(row))));
+    const QList<PortAssignments::Resolution> all = m_ports.resolveAll();
+    for (int row = 0; row < m_list->count() && row < all.size(); ++row)
+        m_list->item(row)->setToolTip(portToolTip(all.at(row)));
 }
 
 void PortChooser::showMenu(int port, const QPoint &globalPos)

@@ -106,7 +106,7 @@ QString presentDevicesHint(int port, const PortAssignments &ports)
 
 QString builtInOpenedText(const PortAssignments::Resolution &r, const PortAssignments &ports)
 {
-    const bool builtIn = r.device ? r.device->builtIn : r.path.startsWith(QStringLiteral("/dev/ttyS"));
+    const bool builtIn = r.device ? r.device->builtIn : builtInPortIndex(r.path) >= 0;
     if (!builtIn)
         return {};
     const bool usbPresent = std::any_of(ports.present().cbegin(), ports.present().cend(),

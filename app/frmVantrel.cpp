@@ -498,11 +498,13 @@ void frmVantrel::refreshStatus()
     // An open device the system describes is named by its system path.
     QString device = MSComm1->devicePath();
     QString description;
-    for (const SerialDevice &d : m_ports->present()) {
-        if (MSComm1->PortOpen() && d.isNamedBy(device)) {
-            device = d.systemLocation;
-            description = d.description;
-            break;
+    if (MSComm1->PortOpen()) {
+        for (const SerialDevice &d : m_ports->present()) {
+            if (d.isNamedBy(device)) {
+                device = d.systemLocation;
+                description = d.description;
+                break;
+            }
         }
     }
     QString text = portStateText(MSComm1->PortOpen(), MSComm1->CommPort(), device, description);

@@ -11,6 +11,7 @@ dir=${1:-build}
 version=$(sed -n 's/^project(Vantrel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 failures=0
 check() { # check DESCRIPTION COMMAND...: one line per check
+  local desc=$1; shift
   if "$@" >/dev/null 2>&1; then printf '  ok    %s\n' "$desc"
   else printf '  ÉCHEC %s\n' "$desc"; failures=$((failures + 1)); fi
 }
@@ -22,8 +23,7 @@ cli() { # cli ARGS EXPECTED_STATUS STREAM FIRST_LINE
   out=$(mktemp) err=$(mktemp)
   set +e; env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$dir/vantrel" $1 >"$out" 2>"$err"; status=$?; set -e
   local stream=$out; [ "$3" = stderr ] && stream=$err
-  desc="vantrel $1 : statut $2, « $4 »"
-  check test "$status" = "$2" -a "$(head -1 "$stream")" = "$4"
+  check "vantrel $1 : statut $2, « $4 »" test "$status" = "$2" -a "$(head -1 "$stream")" = "$4"
   rm -f "$out" "$err"
 }
 cli --version 0 stdout "vantrel $version"
@@ -38,7 +38,7 @@ cli extra 2 stderr "vantrel : argument inattendu : extra"
 rm -f "$dir"/vantrel_*.deb
 (cd "$dir" && as_builder cpack -G DEB >/dev/null)
 deb=$(ls "$dir"/vantrel_"$version"_*.deb)
-desc="paquet $(basename "$deb")"; check test -f "$deb"
+check "paquet $(basename "$deb")" test -f "$deb"
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for f in ./usr/bin/vantrel ./usr/bin/vantrel-sim ./usr/share/applications/vantrel.desktop \
          ./usr/share/icons/hicolor/scalable/apps/vantrel.svg \
@@ -46,37 +46,36 @@ for f in ./usr/bin/vantrel ./usr/bin/vantrel-sim ./usr/share/applications/vantre
          ./usr/share/man/man1/vantrel.1.gz ./usr/share/man/man1/vantrel-sim.1.gz \
          ./usr/share/man/fr/man1/vantrel.1.gz ./usr/share/man/fr/man1/vantrel-sim.1.gz \
          ./usr/share/doc/vantrel/README.md ./usr/share/doc/vantrel/copyright ./usr/share/doc/vantrel/changelog.gz; do
-  desc="contient $f"; check grep -qxF "$f" <<<"$contents"
+  check "contient $f" grep -qxF "$f" <<<"$contents"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
 for d in libqt6serialport6 libqt6widgets6 fonts-freefont-ttf; do
-  desc="dépend de $d"; check grep -q "$d" <<<"$depends"
+  check "dépend de $d" grep -q "$d" <<<"$depends"
 done
 unpacked=$(mktemp -d)
 dpkg-deb -x "$deb" "$unpacked"
 for p in vantrel vantrel-sim; do
-  desc="$p sans symboles"; check bash -c "! readelf -S '$unpacked/usr/bin/$p' | grep -qE '\.symtab|\.debug_info'"
+  check "$p sans symboles" bash -c "! readelf -S '$unpacked/usr/bin/$p' | grep -qE '\.symtab|\.debug_info'"
 done
 if command -v appstreamcli >/dev/null 2>&1; then
-  desc="appstreamcli validate"
-  check appstreamcli validate --no-net "$unpacked/usr/share/metainfo/org.example.Vantrel.metainfo.xml"
+  check "appstreamcli validate" appstreamcli validate --no-net "$unpacked/usr/share/metainfo/org.example.Vantrel.metainfo.xml"
 fi
 if command -v desktop-file-validate >/dev/null 2>&1; then
-  desc="desktop-file-validate"; check desktop-file-validate "$unpacked/usr/share/applications/vantrel.desktop"
+  check "desktop-file-validate" desktop-file-validate "$unpacked/usr/share/applications/vantrel.desktop"
 fi
 if command -v lintian >/dev/null 2>&1; then
-  desc="lintian sans erreur"; check lintian --fail-on error "$deb"
+  check "lintian sans erreur" lintian --fail-on error "$deb"
 fi
 rm -rf "$unpacked"
 
 # Installed and removed for real, on CI's throwaway machine only.
 if [ "${CI:-}" = true ] && [ "$(id -u)" = 0 ] && ! dpkg-query -W vantrel >/dev/null 2>&1; then
   export DEBIAN_FRONTEND=noninteractive
-  desc="apt-get install du paquet"; check apt-get install -y -q "$PWD/$deb"
-  desc="/usr/bin/vantrel --version"; check test "$(/usr/bin/vantrel --version)" = "vantrel $version"
-  desc="man -w vantrel"; check test -f /usr/share/man/man1/vantrel.1.gz
-  desc="apt-get purge du paquet"; check apt-get purge -y -q vantrel
-  desc="rien ne reste"; check bash -c "! ls /usr/bin/vantrel /usr/share/doc/vantrel /usr/share/metainfo/org.example.Vantrel.metainfo.xml 2>/dev/null | grep -q ."
+  check "apt-get install du paquet" apt-get install -y -q "$PWD/$deb"
+  check "/usr/bin/vantrel --version" test "$(/usr/bin/vantrel --version)" = "vantrel $version"
+  check "page de manuel installée" test -f /usr/share/man/man1/vantrel.1.gz
+  check "apt-get purge du paquet" apt-get purge -y -q vantrel
+  check "rien ne reste" bash -c "! ls /usr/bin/vantrel /usr/share/doc/vantrel /usr/share/metainfo/org.example.Vantrel.metainfo.xml 2>/dev/null | grep -q ."
 fi
 
 if [ "$failures" -ne 0 ]; then

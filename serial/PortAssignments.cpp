@@ -78,12 +78,25 @@ void PortAssignments::refreshIfChanged()
 
 PortAssignments::Resolution PortAssignments::resolve(int n) const
 {
+    return resolveFrom(n, snapshot());
+}
+
+QList<PortAssignments::Resolution> PortAssignments::resolveAll() const
+{
+    const PortSettings::Snapshot snap = snapshot();
+    QList<Resolution> all;
+    for (int n = 1; n <= Count; ++n)
+        all << resolveFrom(n, snap);
+    return all;
+}
+
+PortAssignments::Resolution PortAssignments::resolveFrom(int n, const PortSettings::Snapshot &snap) const
+{
     Resolution r;
     r.port = n;
     if (n < 1)
         return r;
     const QString v = variable(n);
-    const PortSettings::Snapshot snap = snapshot();
     const PortSettings::Entry e = n <= Count ? snap.entries[size_t(n)] : PortSettings::Entry{};
     if (!v.isEmpty()) {
         r.path = v;
@@ -109,10 +122,9 @@ PortAssignments::Resolution PortAssignments::resolve(int n) const
 
 int PortAssignments::portOf(const SerialDevice &device) const
 {
-    for (int n = 1; n <= Count; ++n) {
-        const Resolution r = resolve(n);
+    for (const Resolution &r : resolveAll()) {
         if (r.source != Source::Default && r.validPath && device.isNamedBy(r.path))
-            return n;
+            return r.port;
     }
     return 0;
 }
@@ -136,15 +148,11 @@ bool PortAssignments::choose(int n, const QString &path)
 {
     if (n < 1 || n > Count || path.isEmpty())
         return false;
-    snapshot(); // the file's state now, before writing to it
     bool saved = true;
     // The device leaves the number it stood for: one number per device.
-    for (int m = 1; m <= Count; ++m) {
-        if (m == n)
-            continue;
-        const Resolution r = resolve(m);
-        if ((r.source == Source::Chosen || r.source == Source::Automatic) && r.path == path)
-            saved = store(m, QString(), false) && saved;
+    for (const Resolution &r : resolveAll()) { // the file's state now, before writing to it
+        if (r.port != n && (r.source == Source::Chosen || r.source == Source::Automatic) && r.path == path)
+            saved = store(r.port, QString(), false) && saved;
     }
     return store(n, path, false) && saved;
 }
@@ -153,6 +161,6 @@ bool PortAssignments::release(int n)
 {
     if (n < 1 || n > Count)
         return false;
-    snapshot();
+    snapshot(); // the file's state now, before writing to it
     return store(n, QString(), false);
 }

@@ -64,6 +64,8 @@ public:
     void refreshIfChanged();
 
     Resolution resolve(int n) const;
+    // COM1 to COM8, from one reading of the settings.
+    QList<Resolution> resolveAll() const;
     const QList<SerialDevice> &present() const { return m_present; }
     // The COM number that stands for this device (1 to 8), or 0.
     int portOf(const SerialDevice &device) const;
@@ -82,6 +84,7 @@ public:
 
 private:
     PortSettings::Snapshot snapshot() const;
+    Resolution resolveFrom(int n, const PortSettings::Snapshot &snap) const;
     QString variable(int n) const;
     bool store(int n, const QString &path, bool automatic);
 

@@ -11,21 +11,16 @@
 #include <sys/stat.h>
 #endif
 
-namespace {
-
-// The number of a built-in port (/dev/ttyS12 gives 12), or -1.
-int builtInNumber(const QString &systemLocation)
+int builtInPortIndex(const QString &path)
 {
     static const QRegularExpression re(QStringLiteral("^/dev/ttyS(\\d+)$"));
-    const auto m = re.match(systemLocation);
+    const auto m = re.match(path);
     return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
-} // namespace
-
 int SerialDevice::builtInIndex() const
 {
-    return builtIn ? builtInNumber(systemLocation) : -1;
+    return builtIn ? builtInPortIndex(systemLocation) : -1;
 }
 
 bool SerialDevice::isNamedBy(const QString &path) const
@@ -63,14 +58,14 @@ QList<SerialDevice> presentSerialDevices()
             d.vendorId = info.vendorIdentifier();
         if (info.hasProductIdentifier())
             d.productId = info.productIdentifier();
-        d.builtIn = builtInNumber(d.systemLocation) >= 0 && !info.hasVendorIdentifier();
+        d.builtIn = builtInPortIndex(d.systemLocation) >= 0 && !info.hasVendorIdentifier();
         devices << d;
     }
     std::sort(devices.begin(), devices.end(), [](const SerialDevice &a, const SerialDevice &b) {
         if (a.builtIn != b.builtIn)
             return a.builtIn;
         if (a.builtIn)
-            return builtInNumber(a.systemLocation) < builtInNumber(b.systemLocation);
+            return builtInPortIndex(a.systemLocation) < builtInPortIndex(b.systemLocation);
         return a.systemLocation < b.systemLocation;
     });
     return devices;

@@ -26,6 +26,9 @@ struct SerialDevice {
     bool isNamedBy(const QString &path) const;
 };
 
+// The number of a built-in port from its path (/dev/ttyS12 gives 12), or -1.
+int builtInPortIndex(const QString &path);
+
 // The serial devices present now, built-in ports first in their system
 // order (ttyS0, ttyS1 ...), then the others sorted by path. Lists what the
 // system knows; it never opens a port itself.
