@@ -1,10 +1,14 @@
 #include "PortTexts.h"
 
-#include <QFileInfo>
+#include "DevicePath.h"
+#include "StatusPieces.h"
+
 
 namespace {
 
 const QString Dash = QStringLiteral(" — ");
+
+using StatusPieces::piece;
 
 QString com(int port)
 {
@@ -13,7 +17,7 @@ QString com(int port)
 
 QString unsavedText(const QString &settingsFile)
 {
-    return QStringLiteral(" Le choix n'a pas pu être enregistré dans ") + settingsFile
+    return QStringLiteral(" Le choix n'a pas pu être enregistré dans ") + piece(settingsFile)
         + QStringLiteral(" : il vaut pour cette session seulement.");
 }
 
@@ -53,17 +57,17 @@ QString portToolTip(const PortAssignments::Resolution &r)
 {
     const QString head = com(r.port) + QStringLiteral(" : ");
     if (!r.validPath)
-        return head + QStringLiteral("« ") + r.raw + QStringLiteral(" » n'est pas un chemin de périphérique")
+        return head + QStringLiteral("« ") + visiblePath(r.raw) + QStringLiteral(" » n'est pas un chemin de périphérique")
             + Dash + QStringLiteral("réglages");
     QString text;
     if (r.device) {
         text = head + deviceLabel(*r.device) + Dash + sourceText(r.source, r.port);
         if (r.path != r.device->systemLocation)
-            text += QLatin1Char('\n') + r.path;
-    } else if (QFileInfo::exists(r.path)) {
-        text = head + r.path + Dash + sourceText(r.source, r.port); // present, but the system does not list it
+            text += QLatin1Char('\n') + visiblePath(r.path);
+    } else if (devicePathExists(r.path)) {
+        text = head + visiblePath(r.path) + Dash + sourceText(r.source, r.port); // present, but the system does not list it
     } else {
-        text = head + r.path + Dash + QStringLiteral("absent") + Dash + sourceText(r.source, r.port);
+        text = head + visiblePath(r.path) + Dash + QStringLiteral("absent") + Dash + sourceText(r.source, r.port);
     }
     return text;
 }
@@ -78,9 +82,9 @@ QString presentDevicesHint(int port, const PortAssignments &ports)
         if (d.builtIn || (here.device && here.device->systemLocation == d.systemLocation))
             continue;
         const int on = ports.portOf(d);
-        QString item = d.systemLocation;
+        QString item = piece(d.systemLocation);
         if (!d.description.isEmpty())
-            item += QStringLiteral(" (") + d.description + QLatin1Char(')');
+            item += QStringLiteral(" (") + piece(d.description) + QLatin1Char(')');
         item += on ? QStringLiteral(" sur ") + com(on) : QStringLiteral(", sans numéro");
         seen << item;
         single = d.systemLocation;
@@ -95,7 +99,7 @@ QString presentDevicesHint(int port, const PortAssignments &ports)
             text += QStringLiteral("Choisissez ") + QString::number(singleOn) + QStringLiteral(" dans la liste, ou c");
         else
             text += QStringLiteral("C");
-        return text + QStringLiteral("lic droit sur la liste pour associer ") + single + QStringLiteral(" à ")
+        return text + QStringLiteral("lic droit sur la liste pour associer ") + piece(single) + QStringLiteral(" à ")
             + com(port) + QLatin1Char('.');
     }
     return QStringLiteral("Présents : ") + seen.join(QStringLiteral(", "))
@@ -113,13 +117,13 @@ QString builtInOpenedText(const PortAssignments::Resolution &r, const PortAssign
                                         [](const SerialDevice &d) { return !d.builtIn; });
     if (!usbPresent)
         return {};
-    return com(r.port) + QStringLiteral(" est le port intégré ") + r.path + QStringLiteral(". ")
+    return com(r.port) + QStringLiteral(" est le port intégré ") + piece(r.path) + QStringLiteral(". ")
         + presentDevicesHint(r.port, ports);
 }
 
 QString choiceText(const PortAssignments::Resolution &now, bool saved, const QString &settingsFile)
 {
-    QString text = com(now.port) + QStringLiteral(" associé à ") + now.path
+    QString text = com(now.port) + QStringLiteral(" associé à ") + piece(now.path)
         + QStringLiteral(" : prend effet à la prochaine ouverture du port.");
     if (!saved)
         text += unsavedText(settingsFile);
@@ -128,7 +132,7 @@ QString choiceText(const PortAssignments::Resolution &now, bool saved, const QSt
 
 QString releaseText(const PortAssignments::Resolution &now, bool saved, const QString &settingsFile)
 {
-    QString text = com(now.port) + QStringLiteral(" rendu au système : ") + now.path + QStringLiteral(" (")
+    QString text = com(now.port) + QStringLiteral(" rendu au système : ") + piece(now.path) + QStringLiteral(" (")
         + sourceText(now.source, now.port) + QStringLiteral("), à la prochaine ouverture du port.");
     if (!saved)
         text += unsavedText(settingsFile);
@@ -137,7 +141,7 @@ QString releaseText(const PortAssignments::Resolution &now, bool saved, const QS
 
 QString notAbsoluteText(int port, const QString &typed)
 {
-    return com(port) + QStringLiteral(" : « ") + typed
+    return com(port) + QStringLiteral(" : « ") + piece(typed)
         + QStringLiteral(" » n'est pas un chemin complet. Donnez un chemin qui commence par /, par exemple "
                          "/dev/ttyUSB0.");
 }
@@ -145,11 +149,11 @@ QString notAbsoluteText(int port, const QString &typed)
 QString settingsProblemText(QSettings::Status status, const QString &settingsFile)
 {
     if (status == QSettings::AccessError)
-        return QStringLiteral("Réglages illisibles (") + settingsFile
+        return QStringLiteral("Réglages illisibles (") + piece(settingsFile)
             + QStringLiteral(") : les choix de ports ne sont pas lus et le fichier n'est pas modifié. "
                              "Vérifiez ses droits.");
     if (status == QSettings::FormatError)
-        return QStringLiteral("Réglages en partie illisibles (") + settingsFile
+        return QStringLiteral("Réglages en partie illisibles (") + piece(settingsFile)
             + QStringLiteral(") : les lignes non comprises sont laissées telles quelles. Vérifiez le fichier.");
     return {};
 }

@@ -1,64 +1,80 @@
 #include "StatusText.h"
 
+#include "StatusPieces.h"
+
+using StatusPieces::piece;
+
 QString portStateText(bool open, int port, const QString &device, const QString &description)
 {
     if (!open)
         return QStringLiteral("Port fermé");
-    QString text = QStringLiteral("COM") + QString::number(port) + QStringLiteral(" ouvert (") + device;
+    QString text = QStringLiteral("COM") + QString::number(port) + QStringLiteral(" ouvert (") + piece(device);
     if (!description.isEmpty())
-        text += QStringLiteral(", ") + description;
+        text += QStringLiteral(", ") + piece(description);
     return text + QLatin1Char(')');
 }
 
 QString errorText(CommError error, int port, const QString &device, const QString &detail)
 {
-    const QString com = QStringLiteral("COM%1").arg(port);
-    const QString dev = device.isEmpty() ? QStringLiteral("aucun périphérique") : device;
+    const QString com = QStringLiteral("COM") + QString::number(port);
+    const QString dev = device.isEmpty() ? QStringLiteral("aucun périphérique") : piece(device);
+    const QString why = detail.isEmpty() ? QString() : QStringLiteral(" (") + piece(detail) + QLatin1Char(')');
+    const QString choose = QStringLiteral(" Clic droit sur la liste pour choisir l'appareil de ") + com
+        + QLatin1Char('.');
     switch (error) {
     case CommError::None:
         return {};
     case CommError::NotFound:
         return com + QStringLiteral(" introuvable (") + dev + QStringLiteral(") : branchez l'appareil.");
     case CommError::BadSetting:
-        return com + QStringLiteral(" : « ") + device
-            + QStringLiteral(" » n'est pas un chemin de périphérique (réglages ") + detail
-            + QStringLiteral("). Clic droit sur la liste pour choisir l'appareil de ") + com + QLatin1Char('.');
+        return com + QStringLiteral(" : « ") + piece(device)
+            + QStringLiteral(" » n'est pas un chemin de périphérique (réglages ") + piece(detail)
+            + QStringLiteral(").") + choose;
     case CommError::NotSerial:
-        return com + QStringLiteral(" : ") + dev
-            + QStringLiteral(" n'est pas un port série. Clic droit sur la liste pour choisir l'appareil de ")
-            + com + QLatin1Char('.');
-    case CommError::PermissionDenied:
-        return QStringLiteral("%1 : accès refusé à %2. Ajoutez votre compte au groupe dialout, puis reconnectez-vous.")
-            .arg(com, dev);
+        return com + QStringLiteral(" : ") + dev + QStringLiteral(" n'est pas un port série.") + choose;
+    case CommError::PermissionDenied: {
+        const QString group = detail.isEmpty() ? QStringLiteral("dialout") : piece(detail);
+        return com + QStringLiteral(" : accès refusé à ") + dev + QStringLiteral(", réservé au groupe ") + group
+            + QStringLiteral(". Ajoutez votre compte à ce groupe (sudo usermod -aG ") + group
+            + QStringLiteral(" $USER), puis fermez puis rouvrez votre session.");
+    }
     case CommError::Busy:
-        return QStringLiteral("%1 occupé (%2) : un autre programme utilise ce port. Fermez-le, puis réessayez.")
-            .arg(com, dev);
+        return com + QStringLiteral(" occupé (") + dev + QStringLiteral(") : ")
+            + (detail.isEmpty() ? QStringLiteral("un autre programme") : piece(detail))
+            + (detail.count(QStringLiteral("(pid ")) > 1 ? QStringLiteral(" utilisent ce port. Fermez-les")
+                                                          : QStringLiteral(" utilise ce port. Fermez-le"))
+            + QStringLiteral(", puis réessayez.");
+    case CommError::StaleLock:
+        return com + QStringLiteral(" : aucun programme n'utilise ") + dev + QStringLiteral(", mais le fichier verrou ")
+            + piece(detail) + QStringLiteral(", laissé par un programme arrêté, en empêche l'ouverture. "
+                                             "Supprimez-le (sudo rm ")
+            + piece(detail) + QStringLiteral("), puis réessayez.");
     case CommError::DeviceGone:
-        return QStringLiteral("%1 : appareil déconnecté (%2). Reconnexion automatique dès son retour.")
-            .arg(com, dev);
+        return com + QStringLiteral(" : appareil déconnecté (") + dev
+            + QStringLiteral("). Reconnexion automatique dès son retour.");
     case CommError::NotOpen:
-        return QStringLiteral("%1 : port fermé, rien n'a été envoyé à %2.").arg(com, dev);
+        return com + QStringLiteral(" : port fermé, rien n'a été envoyé à ") + dev
+            + QStringLiteral(". Ouvrez le port, puis réessayez.");
     case CommError::WriteFailed:
-        return QStringLiteral("%1 : échec de l'envoi vers %2 (%3).").arg(com, dev, detail);
+        return com + QStringLiteral(" : échec de l'envoi vers ") + dev + why
+            + QStringLiteral(". Vérifiez l'appareil et son câble, puis réessayez.");
     case CommError::Other:
-        return QStringLiteral("%1 : ouverture de %2 impossible (%3).").arg(com, dev, detail);
+        return com + QStringLiteral(" : ouverture de ") + dev + QStringLiteral(" impossible") + why
+            + QStringLiteral(". Vérifiez l'appareil et son chemin, puis réessayez.");
     }
     return {};
 }
 
 QString sharedText(int port, const QString &device, const QList<PortHolder> &holders)
 {
-    QStringList names;
     QStringList remedies;
     for (const PortHolder &h : holders) {
-        names << (h.name.isEmpty() ? QStringLiteral("un programme") : h.name) + QStringLiteral(" (pid ")
-                + QString::number(h.pid) + QLatin1Char(')');
         const QString remedy = h.knownRemedy();
         if (!remedy.isEmpty() && !remedies.contains(remedy))
             remedies << remedy;
     }
-    QString text = QStringLiteral("COM") + QString::number(port) + QStringLiteral(" : ") + device
-        + QStringLiteral(" est aussi ouvert par ") + names.join(QStringLiteral(", "))
+    QString text = QStringLiteral("COM") + QString::number(port) + QStringLiteral(" : ") + piece(device)
+        + QStringLiteral(" est aussi ouvert par ") + piece(holdersText(holders))
         + QStringLiteral(" ; des octets peuvent lui aller au lieu de Vantrel.");
     if (remedies.isEmpty())
         text += QStringLiteral(" Fermez ce programme pour tout recevoir.");
@@ -69,12 +85,14 @@ QString sharedText(int port, const QString &device, const QList<PortHolder> &hol
 
 QString returnText(int port, const QString &device)
 {
-    return QStringLiteral("COM%1 : appareil de retour (%2).").arg(port).arg(device);
+    return QStringLiteral("COM") + QString::number(port) + QStringLiteral(" : appareil reconnecté (") + piece(device)
+        + QStringLiteral(").");
 }
 
 QString invalidLengthText(const QString &text)
 {
-    return QStringLiteral("« Longueur a lire » non valide : \"%1\" (entier de -32768 à 32767 attendu).").arg(text);
+    return QStringLiteral("« Longueur a lire » non valide : « ") + piece(text)
+        + QStringLiteral(" ». Tapez un entier de -32768 à 32767.");
 }
 
 QString stillTriggeredText()

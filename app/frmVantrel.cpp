@@ -7,6 +7,7 @@
 #include "PortTexts.h"
 #include "ScannerCommands.h"
 #include "SerialComm.h"
+#include "StatusLineLabel.h"
 #include "StatusText.h"
 
 #include <QCloseEvent>
@@ -39,24 +40,11 @@ const QString ReadStart = QLatin1String(ScannerCommands::ReadStart);
 const QString ReadEnd = QLatin1String(ScannerCommands::ReadEnd);
 const QString FixedCommand = QLatin1String(ScannerCommands::FixedCommand);
 
-// Device paths have no spaces: let the status line break them after a
-// slash, a dash or an underscore, with zero-width spaces.
-QString breakable(const QString &text)
-{
-    QString out;
-    out.reserve(text.size() + text.size() / 8);
-    for (const QChar c : text) {
-        out += c;
-        if (c == u'/' || c == u'_' || c == u'-')
-            out += QChar(0x200B);
-    }
-    return out;
-}
-
 bool isOpenFailure(CommError e)
 {
     return e == CommError::NotFound || e == CommError::PermissionDenied || e == CommError::Busy
-        || e == CommError::BadSetting || e == CommError::NotSerial || e == CommError::Other;
+        || e == CommError::StaleLock || e == CommError::BadSetting || e == CommError::NotSerial
+        || e == CommError::Other;
 }
 
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, QRect geometry)
@@ -164,11 +152,12 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, PortAssignments *p
     Label1->lower();
     Label2->lower();
 
-    StatusLine = makeLabel(this, "StatusLine", QString(), QRect(0, ClientHeight, ClientWidth, StatusHeight));
+    StatusLine = new StatusLineLabel(this);
+    StatusLine->setObjectName(QStringLiteral("StatusLine"));
+    StatusLine->setGeometry(QRect(0, ClientHeight, ClientWidth, StatusHeight));
+    StatusLine->setFocusPolicy(Qt::NoFocus);
     StatusLine->setContentsMargins(6, 0, 6, 0);
     StatusLine->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    StatusLine->setTextFormat(Qt::PlainText);
-    StatusLine->setWordWrap(true);
     StatusLine->setFrameShape(QFrame::StyledPanel);
 
     // A paste from a program that has closed must not bring the window down.
@@ -263,6 +252,11 @@ void frmVantrel::appendToLog(const QString &received)
     cursor.endEditBlock();
     if (follow)
         bar->setValue(bar->maximum());
+}
+
+QString frmVantrel::statusText() const
+{
+    return StatusLine->fullText();
 }
 
 QString frmVantrel::receptionText() const
@@ -515,7 +509,5 @@ void frmVantrel::refreshStatus()
         messages << m_lengthMessage;
     if (!messages.isEmpty())
         text += QLatin1Char('\n') + messages.join(QLatin1Char(' '));
-    m_status = text;
-    StatusLine->setText(breakable(text));
-    StatusLine->setToolTip(text);
+    StatusLine->setMessage(text);
 }

@@ -4,6 +4,7 @@
 #include "CommControl.h"
 #include "EventYield.h"
 #include "PortAssignments.h"
+#include "StatusLineLabel.h"
 
 #include <QWidget>
 
@@ -14,6 +15,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class PortChooser;
+
 class QPlainTextEdit;
 class QPushButton;
 class QTimer;
@@ -56,8 +58,8 @@ public:
     // The reception box's text as the device sent it and the appends wrote it:
     // lines end in CR LF. Control pictures stay as shown.
     QString receptionText() const;
-    // The status line's text, without the break hints it is shown with.
-    QString statusText() const { return m_status; }
+    // The status line's whole text (what its tooltip holds).
+    QString statusText() const;
     bool ending() const { return m_ending; }
     int depth() const { return m_depth; }
     PortAssignments &ports() { return *m_ports; }
@@ -116,7 +118,7 @@ public:
     QLabel *Label2;
     QTimer *Timer1;
     CommControl *MSComm1;
-    QLabel *StatusLine;
+    StatusLineLabel *StatusLine;
 
 private:
     std::unique_ptr<Clock> m_ownClock;
@@ -135,7 +137,6 @@ private:
     QString m_message;       // the second line of the status line
     QString m_lengthMessage; // set while "Longueur a lire" is not valid
     QSettings::Status m_settingsShown = QSettings::NoError;
-    QString m_status;        // what the status line says
     int m_depth = 0;         // waiting handlers on the stack
     // "Lire" sent ESC S7 CR on the open port and no ESC S8 CR has followed:
     // the close step ends the read first, so the scanner is never left firing.

@@ -9,6 +9,7 @@ enum class CommError {
     NotSerial,         // the path names something that is not a serial line
     PermissionDenied,  // the device exists but this user may not open it
     Busy,              // another program (or another Vantrel) holds the port
+    StaleLock,         // nothing holds the port, but a left-over lock file blocks the open
     DeviceGone,        // the open device went away (adapter pulled, pty closed)
     NotOpen,           // a write on a closed port: nothing was sent
     WriteFailed,       // the line refused the bytes

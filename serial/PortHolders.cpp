@@ -1,5 +1,7 @@
 #include "PortHolders.h"
 
+#include "DevicePath.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -27,7 +29,7 @@ QList<PortHolder> otherHoldersOf(const QString &devicePath)
     QList<PortHolder> holders;
 #ifdef Q_OS_LINUX
     struct stat device {};
-    if (::stat(QFile::encodeName(devicePath).constData(), &device) != 0 || !S_ISCHR(device.st_mode))
+    if (::stat(devicePathBytes(devicePath).constData(), &device) != 0 || !S_ISCHR(device.st_mode))
         return holders;
     const qint64 self = QCoreApplication::applicationPid();
     const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
@@ -63,4 +65,13 @@ QList<PortHolder> otherHoldersOf(const QString &devicePath)
     Q_UNUSED(devicePath);
 #endif
     return holders;
+}
+
+QString holdersText(const QList<PortHolder> &holders)
+{
+    QStringList names;
+    for (const PortHolder &h : holders)
+        names << (h.name.isEmpty() ? QStringLiteral("un programme") : h.name) + QStringLiteral(" (pid ")
+                + QString::number(h.pid) + QLatin1Char(')');
+    return names.join(QStringLiteral(", "));
 }

@@ -23,3 +23,7 @@ struct PortHolder {
 // The processes other than this one that hold `devicePath` (or the device a
 // link resolves to) open. Empty off Linux.
 QList<PortHolder> otherHoldersOf(const QString &devicePath);
+
+// The holders as the messages name them: "minicom (pid 1234), ...", or
+// empty when there are none.
+QString holdersText(const QList<PortHolder> &holders);

@@ -1,8 +1,12 @@
 #include "SerialComm.h"
 
 #include "ComDevice.h"
+#include "DevicePath.h"
+#include "LineProbe.h"
+#include "PortLockFile.h"
+#include "SystemErrorText.h"
 
-#include <QFileInfo>
+#include <QFile>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -65,25 +69,26 @@ void SerialComm::open()
     } else {
         m_path = comDevicePath(m_commPort);
     }
-    if (m_path.isEmpty() || !QFileInfo::exists(m_path)) {
+    if (m_path.isEmpty()) {
         raiseError(CommError::NotFound);
         return;
     }
+
+    QString location = m_path; // what QSerialPort opens
 #ifdef Q_OS_UNIX
-    const QByteArray native = QFile::encodeName(m_path);
-    struct stat st {};
-    if (::stat(native.constData(), &st) == 0 && !S_ISCHR(st.st_mode)) {
-        // A folder or a plain file: opening it would read a file, not a line.
-        raiseError(CommError::NotSerial);
+    // The device is tried first on a descriptor of our own, which tells every
+    // refusal by its reason; it stays open until QSerialPort has the line, so
+    // that closing it never drops the modem lines of a real port.
+    LineProbe probe;
+    const LineProbe::Verdict verdict = probe.check(m_path);
+    if (verdict.error != CommError::None) {
+        raiseError(verdict.error, verdict.detail);
         return;
     }
-    if (::access(native.constData(), R_OK | W_OK) != 0 && errno == EACCES) {
-        raiseError(CommError::PermissionDenied, QString::fromLocal8Bit(std::strerror(EACCES)));
-        return;
-    }
+    location = probe.location();
 #endif
 
-    m_port.setPortName(m_path);
+    m_port.setPortName(location);
     m_port.setBaudRate(QSerialPort::Baud9600);
     m_port.setDataBits(QSerialPort::Data8);
     m_port.setParity(QSerialPort::NoParity);
@@ -92,22 +97,20 @@ void SerialComm::open()
 
     if (!m_port.open(QIODevice::ReadWrite)) {
         const auto err = m_port.error();
-        const QString detail = m_port.errorString();
         m_port.clearError();
         switch (err) {
         case QSerialPort::DeviceNotFoundError:
-            raiseError(CommError::NotFound, detail);
+            raiseError(CommError::NotFound);
             break;
         case QSerialPort::UnsupportedOperationError:
-            // A device that is no terminal (/dev/null, /dev/zero ...).
-            raiseError(CommError::NotSerial, detail);
+            raiseError(CommError::NotSerial);
             break;
         case QSerialPort::PermissionError:
-            // The access check above passed, so the lock or TIOCEXCL refused us.
-            raiseError(CommError::Busy, detail);
+            // The device itself let us in: what refused is Qt's lock file.
+            refusedByLockFile(location);
             break;
         default:
-            raiseError(CommError::Other, detail);
+            raiseError(CommError::Other);
             break;
         }
         return;
@@ -118,8 +121,10 @@ void SerialComm::open()
         const int e = errno;
         m_port.close();
         m_port.clearError();
-        raiseError(e == EWOULDBLOCK ? CommError::Busy : CommError::Other,
-                   QString::fromLocal8Bit(std::strerror(e)));
+        if (e == EWOULDBLOCK)
+            raiseError(CommError::Busy, holdersText(otherHoldersOf(m_path)));
+        else
+            raiseError(CommError::Other, systemErrorText(e));
         return;
     }
 #endif
@@ -127,6 +132,31 @@ void SerialComm::open()
     m_holders = otherHoldersOf(m_path);
     clearError();
     emit portOpenChanged(true);
+}
+
+// "Occupé" only when a live program holds the lock file (or the device); a
+// file left by a program that was stopped is named with its remedy.
+void SerialComm::refusedByLockFile(const QString &location)
+{
+    const PortLockFile lock(location);
+    if (lock.holderAlive()) {
+        PortHolder h;
+        h.pid = lock.pid();
+        QFile comm(QStringLiteral("/proc/") + QString::number(h.pid) + QStringLiteral("/comm"));
+        if (comm.open(QIODevice::ReadOnly))
+            h.name = QString::fromLocal8Bit(comm.readAll()).trimmed();
+        raiseError(CommError::Busy, holdersText({h}));
+        return;
+    }
+    const QList<PortHolder> holders = otherHoldersOf(m_path);
+    if (!holders.isEmpty()) {
+        raiseError(CommError::Busy, holdersText(holders));
+        return;
+    }
+    if (lock.exists())
+        raiseError(CommError::StaleLock, lock.path());
+    else
+        raiseError(CommError::Other, QStringLiteral("fichier verrou impossible à créer"));
 }
 
 // Closes the line. Output still queued is given a moment to leave, unless
@@ -142,7 +172,7 @@ void SerialComm::closePort(PendingOutput pending)
     // A line that hung up before its error reached us: the device is gone.
     if (!m_goneWhileClosing && lineHungUp()) {
         m_goneWhileClosing = true;
-        m_goneDetail = QString::fromLocal8Bit(std::strerror(EIO));
+        m_goneDetail = systemErrorText(EIO);
     }
     if (m_port.bytesToWrite() > 0)
         m_port.clear(QSerialPort::Output); // what did not leave in time never will
@@ -197,7 +227,7 @@ void SerialComm::setOutput(const QString &text)
     if (!m_port.isOpen())
         return; // the device went away under the write: reported as DeviceGone
     if (queued != bytes.size()) {
-        raiseError(CommError::WriteFailed, m_port.errorString());
+        raiseError(CommError::WriteFailed);
         return;
     }
     // write() only queues; flush() puts the bytes on the line now, so that a
@@ -221,7 +251,7 @@ void SerialComm::onPortError(QSerialPort::SerialPortError error)
     if (m_closing) {
         // Raised by the close itself: closing already, say it once after.
         if (!m_goneWhileClosing)
-            m_goneDetail = m_port.errorString();
+            m_goneDetail = systemErrorText(EIO);
         m_goneWhileClosing = true;
         return;
     }
@@ -231,7 +261,7 @@ void SerialComm::onPortError(QSerialPort::SerialPortError error)
     // program that shares the device took the bytes first. Not a loss of the
     // device; but a flood of such errors is taken as one, whatever the line
     // says, so that Qt's error loop after an unplug can never spin.
-    if (!lineHungUp() && QFileInfo::exists(m_path)) {
+    if (!lineHungUp() && devicePathExists(m_path)) {
         if (!m_spuriousSince.isValid() || m_spuriousSince.elapsed() > 1000) {
             m_spuriousSince.start();
             m_spurious = 0;
@@ -242,6 +272,6 @@ void SerialComm::onPortError(QSerialPort::SerialPortError error)
         }
     }
     m_goneWhileClosing = true;
-    m_goneDetail = m_port.errorString();
+    m_goneDetail = systemErrorText(EIO);
     closePort(PendingOutput::Discard);
 }

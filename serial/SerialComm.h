@@ -20,9 +20,18 @@
 // sizes of the line settings (1024 in, 512 out) are kept as constants for
 // reference only and never cause a byte to be dropped.
 //
+// Opening: LineProbe first opens the device on its own descriptor and tells
+// every refusal by the system's reason; QSerialPort then opens the device the
+// path resolves to (never a link), which keeps Qt's lock file name short and
+// one per device.
+//
 // Exclusive use: besides QSerialPort's lock file and TIOCEXCL, the open takes
 // an advisory flock(LOCK_EX|LOCK_NB) on the device; a device that another
-// program holds that way is refused as Busy. A program that opened the
+// program holds that way is refused as Busy, naming the program when this
+// user can see it. The flock goes with the descriptor, whatever ends the
+// program; Qt's lock file does not, and a file left by a program that was
+// killed is told apart from a live holder (PortLockFile) and reported as
+// StaleLock with its remedy, never as "occupé". A program that opened the
 // device without any lock cannot be kept out: after the open, otherHolders()
 // names the programs that hold the same device (PortHolders), and their
 // reads (which leave ours empty) are not taken for an unplug.
@@ -58,6 +67,7 @@ public:
 private:
     QString pathFor(qint16 n) const;
     void open();
+    void refusedByLockFile(const QString &location);
     enum class PendingOutput { Flush, Discard };
     void closePort(PendingOutput pending);
     void drainPort();

@@ -373,7 +373,7 @@ void tst_Window::deviceGoneThenBack()
     // It comes back: one message for the return.
     b.comm->refuseOpen = CommError::None;
     b.quickTick();
-    QCOMPARE(b.w.statusText(), QStringLiteral("COM1 ouvert (/dev/fake1)\nCOM1 : appareil de retour (/dev/fake1)."));
+    QCOMPARE(b.w.statusText(), QStringLiteral("COM1 ouvert (/dev/fake1)\nCOM1 : appareil reconnecté (/dev/fake1)."));
 }
 
 void tst_Window::sharedPort_data()

@@ -1,0 +1,86 @@
+#include "LineProbe.h"
+
+#include "DevicePath.h"
+#include "PortHolders.h"
+#include "SystemErrorText.h"
+
+#include <algorithm>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
+
+LineProbe::~LineProbe()
+{
+#ifdef Q_OS_UNIX
+    if (m_fd >= 0)
+        ::close(m_fd);
+#endif
+}
+
+LineProbe::Verdict LineProbe::check(const QString &path)
+{
+    m_location = path;
+#ifdef Q_OS_UNIX
+    const QByteArray native = devicePathBytes(path);
+    struct stat st {};
+    if (::stat(native.constData(), &st) != 0) {
+        const int e = errno;
+        if (e == ENOENT || e == ENOTDIR)
+            return {CommError::NotFound, {}};
+        if (e == EACCES)
+            return {CommError::PermissionDenied, {}};
+        return {CommError::Other, systemErrorText(e)};
+    }
+    if (!S_ISCHR(st.st_mode))
+        return {CommError::NotSerial, {}}; // a folder or a file would read a file, not a line
+
+    m_fd = ::open(native.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (m_fd < 0) {
+        const int e = errno;
+        switch (e) {
+        case EACCES:
+        case EPERM: {
+            // The detail is the device's group, the one to join.
+            const group *g = ::getgrgid(st.st_gid);
+            return {CommError::PermissionDenied, g ? QString::fromLocal8Bit(g->gr_name) : QString()};
+        }
+        case EBUSY: // held in exclusive mode (TIOCEXCL)
+            return {CommError::Busy, holdersText(otherHoldersOf(path))};
+        case ENOENT:
+        case ENXIO:
+        case ENODEV:
+        case EIO:
+            return {CommError::NotFound, {}};
+        default:
+            return {CommError::Other, systemErrorText(e)};
+        }
+    }
+    termios t {};
+    if (::tcgetattr(m_fd, &t) != 0)
+        return {CommError::NotSerial, {}}; // /dev/null, /dev/zero...
+    if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+        const int e = errno;
+        if (e == EWOULDBLOCK)
+            return {CommError::Busy, holdersText(otherHoldersOf(path))};
+        return {CommError::Other, systemErrorText(e)};
+    }
+    ::flock(m_fd, LOCK_UN);
+
+    if (char *real = ::realpath(native.constData(), nullptr)) {
+        const QString resolved = devicePathFromBytes(QByteArray(real));
+        std::free(real);
+        const bool passesQt = std::none_of(resolved.cbegin(), resolved.cend(),
+                                           [](QChar c) { return escapedByte(c) >= 0; });
+        m_location = passesQt ? resolved : QStringLiteral("/proc/self/fd/") + QString::number(m_fd);
+    }
+#endif
+    return {};
+}
