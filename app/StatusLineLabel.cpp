@@ -49,8 +49,9 @@ void StatusLineLabel::fit()
     QString shown;
     for (const int maxPiece : {INT_MAX, 64, 40, 28, 20, 12}) {
         shown = maxPiece == INT_MAX ? m_full : StatusPieces::elidedText(m_marked, maxPiece);
-        if (fm.boundingRect(room, Qt::TextWordWrap, breakable(shown)).height() <= room.height())
-            break;
+        const QRect needed = fm.boundingRect(room, Qt::TextWordWrap, breakable(shown));
+        if (needed.height() <= room.height() && needed.width() <= room.width())
+            break; // a word wider than the line would be cut at the edge
     }
     m_shown = shown;
     setText(breakable(shown));

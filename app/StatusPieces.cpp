@@ -12,9 +12,10 @@ QString readable(const QString &text)
 {
     QString out;
     out.reserve(text.size());
-    for (const QChar c : text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
         const char16_t u = c.unicode();
-        const int byte = escapedByte(c);
+        const int byte = escapedByteAt(text, i);
         if (byte >= 0)
             out += QStringLiteral("\\x") + QString::number(byte, 16).toUpper();
         else if (u < 0x20 || u == 0x7F)

@@ -9,4 +9,7 @@
 // device (any path: /dev/ttyUSB0, /dev/serial/by-id/..., a pseudo-terminal or
 // a link to one). Otherwise COM n is /dev/ttyS<n-1> on Linux and COM<n> on
 // Windows. n below 1 stands for no device: the result is empty.
-QString comDevicePath(int n, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
+// Without `env`, the process's own variable is read as bytes, so that a path
+// that is not UTF-8 keeps its bytes (DevicePath).
+QString comDevicePath(int n);
+QString comDevicePath(int n, const QProcessEnvironment &env);

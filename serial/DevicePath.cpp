@@ -3,6 +3,7 @@
 #include <QFileInfo>
 
 #ifdef Q_OS_UNIX
+#include <cstdlib>
 #include <sys/stat.h>
 #endif
 
@@ -70,10 +71,14 @@ QString devicePathFromBytes(const QByteArray &bytes)
     return out;
 }
 
-int escapedByte(QChar c)
+int escapedByteAt(QStringView text, qsizetype i)
 {
-    const char16_t u = c.unicode();
-    return u >= EscapeBase + 0x80 && u <= EscapeBase + 0xFF ? int(u - EscapeBase) : -1;
+    const char16_t u = text.at(i).unicode();
+    if (u < EscapeBase + 0x80 || u > EscapeBase + 0xFF)
+        return -1;
+    if (i > 0 && text.at(i - 1).isHighSurrogate())
+        return -1;
+    return int(u - EscapeBase);
 }
 
 QByteArray devicePathBytes(const QString &path)
@@ -82,9 +87,9 @@ QByteArray devicePathBytes(const QString &path)
     out.reserve(path.size());
     qsizetype runStart = 0;
     for (qsizetype i = 0; i < path.size(); ++i) {
-        const int byte = escapedByte(path.at(i));
-        if (byte < 0 || (i > 0 && path.at(i - 1).isHighSurrogate()))
-            continue; // the low half of a pair is a character, not a byte
+        const int byte = escapedByteAt(path, i);
+        if (byte < 0)
+            continue;
         out += QStringView(path).mid(runStart, i - runStart).toUtf8();
         out += char(byte);
         runStart = i + 1;
@@ -97,14 +102,30 @@ QString visiblePath(const QString &path)
 {
     QString out;
     out.reserve(path.size());
-    for (const QChar c : path) {
-        const int byte = escapedByte(c);
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        const int byte = escapedByteAt(path, i);
         if (byte < 0)
-            out += c;
+            out += path.at(i);
         else
             out += QStringLiteral("\\x") + QString::number(byte, 16).toUpper();
     }
     return out;
+}
+
+QString canonicalDevicePath(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    if (path.isEmpty())
+        return {};
+    char *real = ::realpath(devicePathBytes(path).constData(), nullptr);
+    if (!real)
+        return {};
+    const QString resolved = devicePathFromBytes(QByteArray(real));
+    std::free(real);
+    return resolved;
+#else
+    return QFileInfo(path).canonicalFilePath();
+#endif
 }
 
 bool devicePathExists(const QString &path)

@@ -19,11 +19,15 @@
 QString devicePathFromBytes(const QByteArray &bytes);
 QByteArray devicePathBytes(const QString &path);
 
-// The byte a character stands for when it is an escaped byte, or -1.
-int escapedByte(QChar c);
+// The byte that the character at `i` stands for when it is an escaped byte,
+// or -1 (also for the low half of a surrogate pair, which is text).
+int escapedByteAt(QStringView text, qsizetype i);
 
 // The path with escaped bytes written \xNN, for messages.
 QString visiblePath(const QString &path);
+
+// The path with every link resolved, empty when nothing is there.
+QString canonicalDevicePath(const QString &path);
 
 // True when something exists at the path (a link is followed).
 bool devicePathExists(const QString &path);

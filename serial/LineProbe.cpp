@@ -4,7 +4,6 @@
 #include "PortHolders.h"
 #include "SystemErrorText.h"
 
-#include <algorithm>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -74,11 +73,9 @@ LineProbe::Verdict LineProbe::check(const QString &path)
     }
     ::flock(m_fd, LOCK_UN);
 
-    if (char *real = ::realpath(native.constData(), nullptr)) {
-        const QString resolved = devicePathFromBytes(QByteArray(real));
-        std::free(real);
-        const bool passesQt = std::none_of(resolved.cbegin(), resolved.cend(),
-                                           [](QChar c) { return escapedByte(c) >= 0; });
+    const QString resolved = canonicalDevicePath(path);
+    if (!resolved.isEmpty()) {
+        const bool passesQt = visiblePath(resolved) == resolved;
         m_location = passesQt ? resolved : QStringLiteral("/proc/self/fd/") + QString::number(m_fd);
     }
 #endif

@@ -1,6 +1,7 @@
 #include "PortAssignments.h"
 
 #include "ComDevice.h"
+#include "DevicePath.h"
 
 #include <algorithm>
 
@@ -16,7 +17,7 @@ PortAssignments::PortAssignments(QString settingsFile, std::optional<QProcessEnv
 QString PortAssignments::variable(int n) const
 {
     const QString name = QStringLiteral("VANTREL_COM") + QString::number(n);
-    return m_env ? m_env->value(name) : qEnvironmentVariable(qPrintable(name));
+    return m_env ? m_env->value(name) : devicePathFromBytes(qgetenv(qPrintable(name)));
 }
 
 PortSettings::Snapshot PortAssignments::snapshot() const

@@ -1,5 +1,7 @@
 #include "PortSettings.h"
 
+#include "DevicePath.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,6 +13,12 @@ namespace {
 
 const QString PortsGroup = QStringLiteral("Ports");
 const QString AutoGroup = QStringLiteral("AutoPorts");
+
+bool isHexDigit(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
+}
 
 QString key(int n)
 {
@@ -226,7 +234,17 @@ QByteArray PortSettings::encodeValue(const QString &value)
     if (v.startsWith(QLatin1Char('@')))
         v.prepend(QLatin1Char('@')); // "@@" reads back as one "@"
     QString out = QStringLiteral("\"");
-    for (const QChar c : std::as_const(v)) {
+    for (qsizetype i = 0; i < v.size(); ++i) {
+        const QChar c = v.at(i);
+        if (escapedByteAt(v, i) >= 0) {
+            // A byte that is not UTF-8, kept as its lone surrogate, which the
+            // INI reader takes back from \x; a hex digit after it would
+            // join the escape, so the quotes close and reopen there.
+            out += QStringLiteral("\\x") + QString::number(c.unicode(), 16);
+            if (i + 1 < v.size() && isHexDigit(v.at(i + 1)))
+                out += QStringLiteral("\"\"");
+            continue;
+        }
         switch (c.unicode()) {
         case '"': out += QStringLiteral("\\\""); break;
         case '\\': out += QStringLiteral("\\\\"); break;

@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+
+#include "DevicePath.h"
 #include <QRegularExpression>
 #include <QSerialPortInfo>
 
@@ -29,7 +31,7 @@ bool SerialDevice::isNamedBy(const QString &path) const
         return false;
     if (path == systemLocation || (!byId.isEmpty() && path == byId))
         return true;
-    const QString resolved = QFileInfo(path).canonicalFilePath();
+    const QString resolved = canonicalDevicePath(path);
     return !resolved.isEmpty() && resolved == QFileInfo(systemLocation).canonicalFilePath();
 }
 

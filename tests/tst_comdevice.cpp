@@ -1,4 +1,9 @@
 #include "ComDevice.h"
+#include "DevicePath.h"
+#include "PortSettings.h"
+
+#include <QSettings>
+#include <QTemporaryDir>
 
 #include <QTest>
 
@@ -8,6 +13,8 @@ class tst_ComDevice : public QObject
 private slots:
     void mapping_data();
     void mapping();
+    void pathBytes_data();
+    void pathBytes();
 };
 
 void tst_ComDevice::mapping_data()
@@ -43,6 +50,42 @@ void tst_ComDevice::mapping()
     if (!variable.isEmpty())
         env.insert(variable, value);
     QCOMPARE(comDevicePath(n, env), expected);
+}
+
+void tst_ComDevice::pathBytes_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("visible");
+
+    QTest::newRow("ASCII") << QByteArray("/dev/ttyACM0") << "/dev/ttyACM0";
+    QTest::newRow("UTF-8 accents") << QByteArray("/tmp/banc \xc3\xa9t\xc3\xa9") << QString::fromUtf8("/tmp/banc été");
+    QTest::newRow("four-byte UTF-8") << QByteArray("/tmp/\xf0\x9f\x93\xa0") << QString::fromUtf8("/tmp/📠");
+    QTest::newRow("Latin-1 byte") << QByteArray("/tmp/caf\xe9") << "/tmp/caf\\xE9";
+    QTest::newRow("Latin-1 byte, then hex digits") << QByteArray("/tmp/\xe9" "abc") << "/tmp/\\xE9abc";
+    QTest::newRow("stray continuation") << QByteArray("/tmp/\x80\xbf") << "/tmp/\\x80\\xBF";
+    QTest::newRow("overlong slash") << QByteArray("/tmp/\xc0\xaf") << "/tmp/\\xC0\\xAF";
+    QTest::newRow("encoded surrogate") << QByteArray("/tmp/\xed\xb3\xa9") << "/tmp/\\xED\\xB3\\xA9";
+    QTest::newRow("cut short at the end") << QByteArray("/tmp/\xe2\x82") << "/tmp/\\xE2\\x82";
+    QTest::newRow("beyond U+10FFFF") << QByteArray("/tmp/\xf4\x90\x80\x80") << "/tmp/\\xF4\\x90\\x80\\x80";
+}
+
+// Bytes to text and back give the same bytes, the text shows each byte that
+// is not UTF-8, and the settings file keeps such a path as it is.
+void tst_ComDevice::pathBytes()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, visible);
+
+    const QString path = devicePathFromBytes(bytes);
+    QCOMPARE(devicePathBytes(path), bytes);
+    QCOMPARE(visiblePath(path), visible);
+
+    QTemporaryDir dir;
+    PortSettings settings(dir.filePath(QStringLiteral("Vantrel.conf")));
+    QVERIFY(settings.write(3, path, false));
+    const PortSettings::Snapshot snap = settings.read();
+    QCOMPARE(snap.status, QSettings::NoError);
+    QCOMPARE(devicePathBytes(snap.entries[3].path), bytes);
 }
 
 QTEST_APPLESS_MAIN(tst_ComDevice)

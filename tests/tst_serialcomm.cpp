@@ -1,7 +1,14 @@
+#include "DevicePath.h"
+#include "PortLockFile.h"
 #include "PtyDevice.h"
 #include "SerialComm.h"
+#include "StatusPieces.h"
+#include "StatusText.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QSysInfo>
+#include <QProcess>
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -16,6 +23,7 @@
 #include <poll.h>
 #include <csignal>
 #include <sys/wait.h>
+#include <utime.h>
 
 namespace {
 
@@ -76,6 +84,12 @@ private slots:
     void closedPort();
     void sharedDevice();
     void heldAcrossClose();
+    void awkwardPaths_data();
+    void awkwardPaths();
+    void refusalReasons_data();
+    void refusalReasons();
+    void lockFileLeftBehind_data();
+    void lockFileLeftBehind();
 };
 
 void tst_SerialComm::closedWhenCreated()
@@ -379,6 +393,182 @@ void tst_SerialComm::heldAcrossClose()
     comm.setPortOpen(false);
     QCOMPARE(comm.InBufferCount(), 6);
     QCOMPARE(comm.Input(), QStringLiteral("123456"));
+}
+
+void tst_SerialComm::awkwardPaths_data()
+{
+    QTest::addColumn<QByteArray>("linkName"); // under the test's folder
+    QTest::addColumn<QString>("shown");       // how the status line writes it
+
+    QTest::newRow("percent signs") << QByteArray("banc %1%2 %L1") << "banc %1%2 %L1";
+    QTest::newRow("not UTF-8") << QByteArray("caf\xe9") << "caf\\xE9";
+    QTest::newRow("not UTF-8, then hex digits") << QByteArray("\xe9" "abc") << "\\xE9abc";
+    QTest::newRow("newline and escape") << QByteArray("a\nb\x1b") << QString::fromUtf8("a␊b␛");
+    // Past 255 characters, a lock file named after the path could not exist.
+    const QByteArray part(60, 'd');
+    QTest::newRow("300 characters") << part + '/' + part + '/' + part + '/' + part + '/' + part
+                                    << QString::fromLatin1(part + '/' + part + '/' + part + '/' + part + '/' + part);
+}
+
+// A link with any name the system accepts opens the device it points at,
+// every byte goes round, and the status line shows the name as it is.
+void tst_SerialComm::awkwardPaths()
+{
+    QFETCH(QByteArray, linkName);
+    QFETCH(QString, shown);
+
+    PtyDevice pty;
+    QTemporaryDir dir;
+    const QByteArray link = QFile::encodeName(dir.path()) + '/' + linkName;
+    const qsizetype slash = link.lastIndexOf('/');
+    QVERIFY(QDir().mkpath(QString::fromLatin1(link.left(slash))));
+    QVERIFY(::symlink(pty.path().toLocal8Bit().constData(), link.constData()) == 0);
+    auto removeLink = qScopeGuard([&] { ::unlink(link.constData()); }); // QDir cannot name it
+
+    qputenv("VANTREL_COM2", link);
+    SerialComm comm;
+    comm.setCommPort(2);
+    comm.setPortOpen(true);
+    QVERIFY2(comm.PortOpen(), qPrintable(StatusPieces::fullText(
+                                  errorText(comm.lastError(), 2, comm.devicePath(), comm.errorDetail()))));
+    QCOMPARE(devicePathBytes(comm.devicePath()), link);
+
+    pty.write(allBytes());
+    QTRY_COMPARE(comm.InBufferCount(), 256);
+    QCOMPARE(comm.Input().toLatin1(), allBytes());
+    comm.setOutput(QStringLiteral("\x1bS8\r"));
+    QVERIFY(pty.waitForReceived(4, 2000));
+    QCOMPARE(pty.received(), QByteArray("\x1bS8\r"));
+
+    const QString state = StatusPieces::fullText(portStateText(true, 2, comm.devicePath()));
+    QVERIFY2(state.endsWith(shown + QLatin1Char(')')), qPrintable(state));
+    QVERIFY(!state.contains(QLatin1Char('\n')));
+    comm.setPortOpen(false);
+}
+
+void tst_SerialComm::refusalReasons_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<CommError>("error");
+    QTest::addColumn<QString>("detail");
+
+    QTest::newRow("a folder") << "folder" << CommError::NotSerial << "";
+    QTest::newRow("a plain file") << "file" << CommError::NotSerial << "";
+    QTest::newRow("/dev/null, no terminal") << "/dev/null" << CommError::NotSerial << "";
+    QTest::newRow("a link to nothing") << "dangling" << CommError::NotFound << "";
+    QTest::newRow("under a plain file") << "file/tty" << CommError::NotFound << "";
+    QTest::newRow("a loop of links") << "loop" << CommError::Other << "trop de liens symboliques";
+}
+
+// Each refusal has its own reason, in French, and the message ends with
+// what to do.
+void tst_SerialComm::refusalReasons()
+{
+    QFETCH(QString, what);
+    QFETCH(CommError, error);
+    QFETCH(QString, detail);
+
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+    QFile file(dir.filePath(QStringLiteral("file")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("absent")), dir.filePath(QStringLiteral("dangling"))));
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("loop")), dir.filePath(QStringLiteral("loop"))));
+
+    SerialComm comm;
+    QVERIFY(!openOn(comm, 1, what.startsWith(QLatin1Char('/')) ? what : dir.filePath(what)));
+    QCOMPARE(comm.lastError(), error);
+    QCOMPARE(comm.errorDetail(), detail);
+    const QString text = StatusPieces::fullText(errorText(comm.lastError(), 1, comm.devicePath(), comm.errorDetail()));
+    QVERIFY2(text.endsWith(QStringLiteral("réessayez.")) || text.endsWith(QStringLiteral("de COM1."))
+                 || text.endsWith(QStringLiteral("branchez l'appareil.")),
+             qPrintable(text));
+}
+
+void tst_SerialComm::lockFileLeftBehind_data()
+{
+    QTest::addColumn<QString>("left");
+    QTest::addColumn<bool>("opens");
+    QTest::addColumn<CommError>("error");
+
+    // Qt removes a lock file of a process that has ended when it may.
+    QTest::newRow("by an ended process") << "ended" << true << CommError::None;
+    // One it may not remove (another user's file in the sticky lock
+    // folder; a folder stands for it, since root may remove any file).
+    QTest::newRow("that Qt may not remove") << "unremovable" << false << CommError::StaleLock;
+    QTest::newRow("by a live process") << "live" << false << CommError::Busy;
+}
+
+// A lock file left in the lock folder is "occupé" only while its process
+// lives; otherwise it is named with its remedy, and the port opens once it
+// is gone.
+void tst_SerialComm::lockFileLeftBehind()
+{
+    QFETCH(QString, left);
+    QFETCH(bool, opens);
+    QFETCH(CommError, error);
+
+    PtyDevice pty;
+    const PortLockFile lock(pty.path());
+    if (lock.path().isEmpty() || !QFileInfo(QFileInfo(lock.path()).path()).isWritable())
+        QSKIP("no writable lock folder here");
+    QVERIFY(!lock.exists());
+    auto cleanup = qScopeGuard([&] {
+        QDir(lock.path()).removeRecursively();
+        QFile::remove(lock.path());
+    });
+
+    QProcess live;
+    if (left == QLatin1String("unremovable")) {
+        QVERIFY(QDir().mkdir(lock.path()));
+        const utimbuf old{std::time(nullptr) - 3600, std::time(nullptr) - 3600};
+        QVERIFY(::utime(QFile::encodeName(lock.path()).constData(), &old) == 0);
+    } else {
+        qint64 pid = 0;
+        QString host = QSysInfo::machineHostName();
+        if (left == QLatin1String("ended")) {
+            QProcess ended;
+            ended.start(QStringLiteral("true"), QStringList());
+            QVERIFY(ended.waitForFinished(5000));
+            pid = ended.processId() ? ended.processId() : 999999;
+        } else {
+            live.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+            QVERIFY(live.waitForStarted());
+            pid = live.processId();
+            host = QStringLiteral("elsewhere"); // not judged by its process: a fresh lock holds
+        }
+        QFile f(lock.path());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray::number(pid) + "\nvantrel\n" + host.toUtf8() + '\n');
+        f.close();
+    }
+
+    SerialComm comm;
+    QCOMPARE(openOn(comm, 1, pty.path()), opens);
+    QCOMPARE(comm.lastError(), error);
+    const QString text = StatusPieces::fullText(errorText(comm.lastError(), 1, comm.devicePath(), comm.errorDetail()));
+    if (error == CommError::StaleLock) {
+        QVERIFY2(!text.contains(QStringLiteral("occupé")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("(sudo rm ") + lock.path() + QLatin1Char(')')), qPrintable(text));
+    }
+    if (error == CommError::Busy)
+        QVERIFY2(text.contains(QStringLiteral("sleep (pid ") + QString::number(live.processId()) + QLatin1Char(')')),
+                 qPrintable(text));
+    if (live.state() != QProcess::NotRunning) {
+        live.kill();
+        live.waitForFinished();
+    }
+    if (opens) {
+        comm.setPortOpen(false);
+        QVERIFY(!lock.exists()); // Qt's own lock goes with the close
+        return;
+    }
+    cleanup.dismiss();
+    QDir(lock.path()).removeRecursively();
+    QFile::remove(lock.path());
+    QVERIFY(openOn(comm, 1, pty.path())); // the file gone, the port opens
+    comm.setPortOpen(false);
 }
 
 QTEST_GUILESS_MAIN(tst_SerialComm)

@@ -1,5 +1,7 @@
 #include "FakeBench.h"
 
+#include "SerialComm.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -44,6 +46,8 @@ private slots:
     void deviceGoneThenBack();
     void sharedPort_data();
     void sharedPort();
+    void statusLineKeepsTheRemedy_data();
+    void statusLineKeepsTheRemedy();
 };
 
 void tst_Window::controlTable_data()
@@ -308,6 +312,7 @@ void tst_Window::errorMessages_data()
     QTest::newRow("permission") << int(CommError::PermissionDenied) << "groupe dialout";
     QTest::newRow("busy") << int(CommError::Busy) << "un autre programme utilise ce port";
     QTest::newRow("other") << int(CommError::Other) << "ouverture de /dev/fake1 impossible";
+    QTest::newRow("lock file left behind") << int(CommError::StaleLock) << "aucun programme n'utilise /dev/fake1";
 }
 
 void tst_Window::errorMessages()
@@ -405,6 +410,69 @@ void tst_Window::sharedPort()
     b.quickTick();
     QVERIFY(b.comm->PortOpen());
     QVERIFY(b.w.statusText().startsWith(expected));
+}
+
+void tst_Window::statusLineKeepsTheRemedy_data()
+{
+    QTest::addColumn<QString>("device");  // COM1's path, for the real control; empty: the fake one
+    QTest::addColumn<QString>("length");  // what "Longueur a lire" holds
+    QTest::addColumn<QString>("remedy");  // what the shown text must still say
+    QTest::addColumn<QString>("piece");   // what the whole text must hold
+
+    const QString part(75, u'p');
+    const QString longPath = QStringLiteral("/tmp/") + QStringList(4, part).join(u'/') + QStringLiteral("/ttyUSB9");
+    QTest::newRow("a 300-character path") << longPath << "6" << " : branchez l'appareil." << longPath;
+    QTest::newRow("a path with a newline") << "/tmp/a\nb/" + part + "/" + part + "/ttyUSB9" << "6"
+                                           << " : branchez l'appareil."
+                                           << QString::fromUtf8("/tmp/a␊b/") + part + "/" + part + "/ttyUSB9";
+    const QString typed = QString(5000, u'7') + QStringLiteral("\n\r") + QString(5000, u'x');
+    QTest::newRow("10,000 characters typed") << "" << typed << "Tapez un entier de -32768 à 32767."
+                                             << QString(5000, u'7') + QString::fromUtf8("␊␍") + QString(5000, u'x');
+}
+
+// However long the outside pieces of a message, the status line shows its
+// end (the remedy) on its own lines, cut in the middle of the pieces; the
+// tooltip and the accessible description keep the whole text.
+void tst_Window::statusLineKeepsTheRemedy()
+{
+    QFETCH(QString, device);
+    QFETCH(QString, length);
+    QFETCH(QString, remedy);
+    QFETCH(QString, piece);
+
+    FakeBench b;
+    PortAssignments ports{PortSettings::userFileName(), [&] {
+                              QProcessEnvironment env;
+                              env.insert(QStringLiteral("VANTREL_COM1"), device);
+                              return env;
+                          }(), {}, {}};
+    std::unique_ptr<frmVantrel> real;
+    frmVantrel *w = &b.w;
+    if (!device.isEmpty()) {
+        real = std::make_unique<frmVantrel>(new SerialComm(&ports, nullptr), &b.clock, &ports);
+        real->Timer1->stop();
+        w = real.get();
+    }
+    w->Text3->setText(length);
+    w->openPort();
+    if (device.isEmpty()) {
+        QTimer::singleShot(50, [&] { b.clock.advance(std::chrono::seconds(1)); });
+        w->Timer1_Timer(); // sees the length and says it is not one
+    }
+
+    QLabel *line = w->StatusLine;
+    const QString shown = line->accessibleName();
+    QVERIFY2(shown.contains(remedy), qPrintable(shown));
+    QVERIFY2(shown.contains(QChar(0x2026)), qPrintable(shown)); // cut
+    QCOMPARE(shown.count(u'\n'), 1);                            // the state, then the message
+    QVERIFY(!shown.contains(QChar(0x200B)));
+    const QRect room = line->contentsRect();
+    const QRect needed = line->fontMetrics().boundingRect(room, Qt::TextWordWrap, line->text());
+    QVERIFY(needed.height() <= room.height() && needed.width() <= room.width());
+
+    QCOMPARE(line->toolTip(), w->statusText());
+    QCOMPARE(line->accessibleDescription(), w->statusText());
+    QVERIFY2(w->statusText().contains(piece), qPrintable(w->statusText().left(200)));
 }
 
 QTEST_MAIN(tst_Window)
