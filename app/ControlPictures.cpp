@@ -9,7 +9,7 @@ QChar shownChar(uchar byte)
     return QChar(char16_t(byte));
 }
 
-QString shownText(const QString &received)
+QString shownText(QStringView received)
 {
     QString out(received.size(), Qt::Uninitialized);
     QChar *dst = out.data();
@@ -28,4 +28,17 @@ int byteOfShownChar(QChar c)
     if ((u >= 0x20 && u < 0x7F) || (u >= 0x80 && u <= 0xFF))
         return u;
     return -1;
+}
+
+std::optional<QByteArray> bytesOfShownText(QStringView shown)
+{
+    QByteArray bytes(shown.size(), Qt::Uninitialized);
+    char *dst = bytes.data();
+    for (const QChar c : shown) {
+        const int b = byteOfShownChar(c);
+        if (b < 0)
+            return std::nullopt;
+        *dst++ = char(b);
+    }
+    return bytes;
 }

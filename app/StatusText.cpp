@@ -105,3 +105,32 @@ QString tooDeepText()
 {
     return QStringLiteral("Trop de commandes en attente les unes dans les autres : clic ignoré.");
 }
+
+QString linesLeftText(qint64 total, bool journalRunning)
+{
+    QString text = QString::number(total) + (total == 1 ? QStringLiteral(" ligne est sortie")
+                                                        : QStringLiteral(" lignes sont sorties"))
+        + QStringLiteral(" de la réception depuis le début, pour en limiter la taille");
+    return text + (journalRunning ? QStringLiteral(" ; le journal les garde toutes.")
+                                  : QStringLiteral(". Pour tout garder : clic droit sur la réception, « Journal… »."));
+}
+
+QString journalRunningText(const QString &file)
+{
+    return QStringLiteral(" — journal : ") + piece(file);
+}
+
+QString journalFailedText(const QString &file, const QString &why)
+{
+    return QStringLiteral("Journal arrêté : ") + piece(file) + QStringLiteral(" (") + why
+        + QStringLiteral("). La réception continue ; clic droit sur la réception, « Journal… », pour en ouvrir "
+                         "un autre.");
+}
+
+QString savedText(const QString &file, const QString &why)
+{
+    if (why.isEmpty())
+        return QStringLiteral("Réception enregistrée dans ") + piece(file) + QLatin1Char('.');
+    return QStringLiteral("Enregistrement impossible dans ") + piece(file) + QStringLiteral(" (") + why
+        + QStringLiteral("). Choisissez un autre fichier.");
+}

@@ -29,3 +29,16 @@ QString stillTriggeredText();
 
 // A click refused because handlers are nested too deep.
 QString tooDeepText();
+
+// Lines left the reception box to keep it within its size: how many since
+// the start, and where they are kept.
+QString linesLeftText(qint64 total, bool journalRunning);
+
+// The journal runs: said after the port's state.
+QString journalRunningText(const QString &file);
+
+// The journal stopped on a write that failed; reception goes on.
+QString journalFailedText(const QString &file, const QString &why);
+
+// "Enregistrer sous…" ended: saved, or why not.
+QString savedText(const QString &file, const QString &why);

@@ -5,6 +5,7 @@
 #include "LengthText.h"
 #include "PortChooser.h"
 #include "PortTexts.h"
+#include "ReceptionBox.h"
 #include "ScannerCommands.h"
 #include "SerialComm.h"
 #include "StatusLineLabel.h"
@@ -129,17 +130,9 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, PortAssignments *p
     Command3 = makeButton(this, "Command3", QStringLiteral("Lire"), twips(1650, 1050, 1815, 390));
     Command4 = makeButton(this, "Command4", QStringLiteral("Envoyer commande"), twips(1650, 1650, 1815, 390));
 
-    Text1 = new QPlainTextEdit(this);
+    Text1 = new ReceptionBox(this);
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setGeometry(twips(120, 2775, 5550, 2295));
-    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    // Received data often has no spaces; word wrapping would lay it out in
-    // quadratic time, so long lines break anywhere.
-    Text1->setWordWrapMode(QTextOption::WrapAnywhere);
-    Text1->setTabChangesFocus(true);
-    Text1->setUndoRedoEnabled(false); // the log only grows; no undo history to keep
 
     Text2 = makeLine(this, "Text2", QString(), twips(120, 1920, 1455, 375));
     Label1 = makeLabel(this, "Label1", QStringLiteral("Réception"), twips(120, 2535, 1815, 255));
@@ -178,6 +171,16 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, PortAssignments *p
     m_chooser = new PortChooser(List1, *m_ports, this);
     m_chooser->updateToolTips();
     connect(m_chooser, &PortChooser::message, this, &frmVantrel::showMessage);
+    connect(Text1, &ReceptionBox::linesLeftView, this, [this](qint64 total) {
+        showMessage(linesLeftText(total, Text1->journal().running()));
+    });
+    connect(Text1, &ReceptionBox::journalChanged, this, &frmVantrel::refreshStatus);
+    connect(Text1, &ReceptionBox::journalFailed, this, [this](const QString &file, const QString &why) {
+        showMessage(journalFailedText(file, why));
+    });
+    connect(Text1, &ReceptionBox::saved, this, [this](const QString &file, const QString &why) {
+        showMessage(savedText(file, why));
+    });
 
     MSComm1 = comm ? comm : new SerialComm(m_ports, this);
     if (!MSComm1->parent())
@@ -237,21 +240,10 @@ bool frmVantrel::ensureOpen()
 }
 
 // Puts the received text and a line break at the end of whatever the box
-// holds, the operator's edits included. The cost grows with the text added,
-// not with the log. The view follows the end unless the operator has
-// scrolled up to read.
+// holds, the operator's edits included (ReceptionBox).
 void frmVantrel::appendToLog(const QString &received)
 {
-    QScrollBar *bar = Text1->verticalScrollBar();
-    const bool follow = bar->value() >= bar->maximum();
-    QTextCursor cursor(Text1->document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.beginEditBlock();
-    cursor.insertText(shownText(received));
-    cursor.insertBlock();
-    cursor.endEditBlock();
-    if (follow)
-        bar->setValue(bar->maximum());
+    Text1->append(received);
 }
 
 QString frmVantrel::statusText() const
@@ -261,9 +253,7 @@ QString frmVantrel::statusText() const
 
 QString frmVantrel::receptionText() const
 {
-    QString raw = Text1->document()->toRawText();
-    raw.replace(QChar::ParagraphSeparator, QLatin1String("\r\n"));
-    return raw;
+    return Text1->receptionText();
 }
 
 // Yields until `count` bytes are waiting. False when the program is ending.
@@ -502,6 +492,8 @@ void frmVantrel::refreshStatus()
         }
     }
     QString text = portStateText(MSComm1->PortOpen(), MSComm1->CommPort(), device, description);
+    if (Text1->journal().running())
+        text += journalRunningText(Text1->journal().fileName());
     QStringList messages;
     if (!m_message.isEmpty())
         messages << m_message;

@@ -4,6 +4,7 @@
 #include "CommControl.h"
 #include "EventYield.h"
 #include "PortAssignments.h"
+#include "ReceptionBox.h"
 #include "StatusLineLabel.h"
 
 #include <QWidget>
@@ -16,7 +17,7 @@ class QLineEdit;
 class QListWidget;
 class PortChooser;
 
-class QPlainTextEdit;
+
 class QPushButton;
 class QTimer;
 
@@ -110,7 +111,7 @@ public:
     QPushButton *Command2;
     QPushButton *Command3;
     QPushButton *Command4;
-    QPlainTextEdit *Text1;
+    ReceptionBox *Text1;
     QLineEdit *Text2;
     QLabel *Label1;
     QPushButton *Command5;

@@ -10,14 +10,6 @@
 // as a marker, so that a comparison fails on it.
 inline QByteArray boxBytes(const QString &box)
 {
-    QByteArray bytes;
-    bytes.reserve(box.size());
     const QString flat = QString(box).remove(QStringLiteral("\r\n"));
-    for (QChar c : flat) {
-        const int b = byteOfShownChar(c);
-        if (b < 0)
-            return "<not a shown character: " + QString(c).toUtf8() + ">";
-        bytes += char(b);
-    }
-    return bytes;
+    return bytesOfShownText(flat).value_or("<not a shown character>");
 }

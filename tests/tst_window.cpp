@@ -62,7 +62,7 @@ void tst_Window::controlTable_data()
     QTest::newRow("Command2") << "Command2" << "QPushButton" << "Eteindre" << twips(1650, 600, 1815, 390);
     QTest::newRow("Command3") << "Command3" << "QPushButton" << "Lire" << twips(1650, 1050, 1815, 390);
     QTest::newRow("Command4") << "Command4" << "QPushButton" << "Envoyer commande" << twips(1650, 1650, 1815, 390);
-    QTest::newRow("Text1") << "Text1" << "QPlainTextEdit" << "" << twips(120, 2775, 5550, 2295);
+    QTest::newRow("Text1") << "Text1" << "ReceptionBox" << "" << twips(120, 2775, 5550, 2295);
     QTest::newRow("Text2") << "Text2" << "QLineEdit" << "" << twips(120, 1920, 1455, 375);
     QTest::newRow("Label1") << "Label1" << "QLabel" << "Réception" << twips(120, 2535, 1815, 255);
     QTest::newRow("Command5") << "Command5" << "QPushButton" << "Lire buffer" << twips(1650, 2100, 1815, 390);

@@ -1,0 +1,357 @@
+#include "ReceptionBox.h"
+
+#include "ControlPictures.h"
+#include "ReceptionLine.h"
+
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QHelpEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QSaveFile>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QTextBlock>
+#include <QToolTip>
+
+namespace {
+
+ReceptionLine *lineOf(const QTextBlock &block)
+{
+    return dynamic_cast<ReceptionLine *>(block.userData());
+}
+
+} // namespace
+
+ReceptionBox::ReceptionBox(QWidget *parent)
+    : QPlainTextEdit(parent)
+{
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // Received data often has no spaces; word wrapping would lay it out in
+    // quadratic time, so long lines break anywhere.
+    setWordWrapMode(QTextOption::WrapAnywhere);
+    setTabChangesFocus(true);
+    setUndoRedoEnabled(false); // the log only grows; no undo history to keep
+
+    m_slices.setSingleShot(true);
+    m_slices.setInterval(0);
+    connect(&m_slices, &QTimer::timeout, this, [this] {
+        step();
+        if (!m_queue.empty())
+            m_slices.start();
+    });
+
+    auto *info = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_I), this);
+    info->setContext(Qt::WidgetShortcut);
+    connect(info, &QShortcut::activated, this, &ReceptionBox::showLineToolTip);
+}
+
+ReceptionBox::~ReceptionBox()
+{
+    // What was taken and not yet shown still goes to the journal.
+    for (Piece &p : m_queue) {
+        if (!m_journal.running())
+            break;
+        if (!p.begun)
+            m_journal.beginPiece(p.taken);
+        const QStringView rest = QStringView(p.received).mid(p.next);
+        m_journal.writePart(rest, shownText(rest));
+        m_journal.endPiece();
+    }
+}
+
+void ReceptionBox::append(const QString &received)
+{
+    Piece p;
+    p.received = received;
+    p.taken = m_now();
+    p.shownFrom = received.size() > m_cap ? received.size() - m_cap : 0;
+    m_queue.push_back(std::move(p));
+    if (m_queue.size() == 1)
+        step(); // a short piece goes in whole now; a long one starts now
+    if (!m_queue.empty() && !m_slices.isActive())
+        m_slices.start();
+}
+
+void ReceptionBox::finishAppends()
+{
+    m_slices.stop();
+    while (!m_queue.empty())
+        step();
+}
+
+// One step of the oldest waiting piece: a slice to the journal and into the
+// box as a block of its own, or, for the start of a piece longer than the
+// box holds, a larger part to the journal alone.
+void ReceptionBox::step()
+{
+    if (m_queue.empty())
+        return;
+    Piece &p = m_queue.front();
+    if (!p.begun) {
+        p.begun = true;
+        p.head = QStringView(p.received).left(ReceptionLine::HeadBytes).toLatin1();
+        if (m_journal.running() && !m_journal.beginPiece(p.taken))
+            emit journalFailed(m_journal.fileName(), m_journal.failure());
+    }
+
+    if (p.next < p.shownFrom) {
+        const qsizetype n = qMin(JournalChars, p.shownFrom - p.next);
+        const QStringView part = QStringView(p.received).mid(p.next, n);
+        if (m_journal.running())
+            journalPart(part, m_journal.format() == ReceptionJournal::Format::Text ? shownText(part) : QString());
+        p.next += n;
+        return;
+    }
+
+    QTextDocument *doc = document();
+    QScrollBar *bar = verticalScrollBar();
+    const bool follow = bar->value() >= bar->maximum();
+    const int oldValue = bar->value();
+    // The operator's caret and selection stay put: text inserted at the end
+    // would otherwise carry along an end that sits there.
+    const QTextCursor view = textCursor();
+    const int end = doc->characterCount() - 1;
+    const bool anchorAtEnd = view.anchor() >= end;
+    const bool caretAtEnd = view.position() >= end;
+
+    const qsizetype n = qMin(SliceChars, p.received.size() - p.next);
+    const QStringView part = QStringView(p.received).mid(p.next, n);
+    const QString shown = shownText(part);
+    journalPart(part, shown);
+
+    const int before = doc->characterCount();
+    makeRoom(shown.size() + 1);
+    const int removed = before - doc->characterCount();
+    QTextCursor c(doc);
+    c.movePosition(QTextCursor::End);
+    const bool continuation = p.firstBlock.isValid();
+    if (continuation)
+        c.insertBlock();
+    auto *line = new ReceptionLine(p.taken, p.received.size(), continuation, p.head);
+    line->addBytes(QByteArrayView(part.toLatin1()));
+    c.block().setUserData(line);
+    if (!continuation)
+        p.firstBlock = c.block();
+    c.insertText(shown);
+    p.next += n;
+    if (p.next == p.received.size()) {
+        c.insertBlock(); // the line break after the piece
+        if (m_journal.running() && !m_journal.endPiece())
+            emit journalFailed(m_journal.fileName(), m_journal.failure());
+        m_queue.pop_front();
+    }
+
+    if (anchorAtEnd || caretAtEnd) {
+        const int last = doc->characterCount() - 1;
+        QTextCursor back(doc);
+        back.setPosition(qBound(0, anchorAtEnd ? end - removed : view.anchor(), last));
+        back.setPosition(qBound(0, caretAtEnd ? end - removed : view.position(), last), QTextCursor::KeepAnchor);
+        setTextCursor(back);
+    }
+    bar->setValue(follow ? bar->maximum() : qMin(oldValue, bar->maximum()));
+}
+
+void ReceptionBox::journalPart(QStringView received, QStringView shown)
+{
+    if (m_journal.running() && !m_journal.writePart(received, shown))
+        emit journalFailed(m_journal.fileName(), m_journal.failure());
+}
+
+// Removes the oldest whole lines (a piece with its continuations), in one
+// edit, until `chars` more fit under the cap. The piece being shown stays.
+void ReceptionBox::makeRoom(qsizetype chars)
+{
+    QTextDocument *doc = document();
+    qsizetype excess = doc->characterCount() + chars - m_cap;
+    if (excess <= 0)
+        return;
+    const QTextBlock keep = !m_queue.empty() && m_queue.front().firstBlock.isValid() ? m_queue.front().firstBlock
+                                                                                      : doc->lastBlock();
+    QTextBlock b = doc->firstBlock();
+    qint64 lines = 0;
+    while (b.isValid() && b != keep && b != doc->lastBlock()) {
+        const ReceptionLine *line = lineOf(b);
+        if (!line || !line->isContinuation()) {
+            if (excess <= 0)
+                break; // enough room, and the next line starts here
+            ++lines;
+        }
+        excess -= b.length();
+        b = b.next();
+    }
+    if (b.position() == 0)
+        return;
+    QTextCursor c(doc);
+    c.setPosition(b.position(), QTextCursor::KeepAnchor);
+    c.removeSelectedText();
+    m_linesLeft += lines;
+    emit linesLeftView(m_linesLeft);
+}
+
+QString ReceptionBox::receptionText() const
+{
+    QString out;
+    out.reserve(document()->characterCount() + document()->blockCount());
+    for (QTextBlock b = document()->firstBlock(); b.isValid(); b = b.next()) {
+        if (b != document()->firstBlock() && !isContinuation(b))
+            out += QLatin1String("\r\n");
+        out += b.text();
+    }
+    return out;
+}
+
+bool ReceptionBox::isContinuation(const QTextBlock &block)
+{
+    const ReceptionLine *line = lineOf(block);
+    return line && line->isContinuation();
+}
+
+// A copy gives the lines as the box has them: a long piece's blocks are one line.
+QMimeData *ReceptionBox::createMimeDataFromSelection() const
+{
+    const QTextCursor sel = textCursor();
+    QTextBlock b = document()->findBlock(sel.selectionStart());
+    QString text;
+    while (b.isValid() && b.position() <= sel.selectionEnd()) {
+        if (b.position() > sel.selectionStart() && !isContinuation(b))
+            text += QLatin1Char('\n');
+        const int from = qMax(sel.selectionStart() - b.position(), 0);
+        const int to = qMin(sel.selectionEnd() - b.position(), b.length() - 1);
+        if (to > from)
+            text += b.text().mid(from, to - from);
+        b = b.next();
+    }
+    auto *mime = new QMimeData;
+    mime->setText(text);
+    return mime;
+}
+
+bool ReceptionBox::startJournal(const QString &fileName)
+{
+    const bool ok = m_journal.start(fileName, ReceptionJournal::formatFor(fileName));
+    if (ok)
+        emit journalChanged();
+    else
+        emit journalFailed(fileName, m_journal.failure());
+    return ok;
+}
+
+void ReceptionBox::stopJournal()
+{
+    m_journal.stop();
+    emit journalChanged();
+}
+
+QString ReceptionBox::save(const QString &fileName, ReceptionJournal::Format format) const
+{
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.error() == QFileDevice::PermissionsError ? QStringLiteral("permission refusée")
+                                                             : QStringLiteral("ouverture impossible");
+    for (QTextBlock b = document()->firstBlock(); b.isValid(); b = b.next()) {
+        const ReceptionLine *line = lineOf(b);
+        QByteArray out;
+        if (format == ReceptionJournal::Format::Raw) {
+            if (!line)
+                continue; // typed by the operator: not received
+            out = line->bytes();
+        } else {
+            if (!line && b == document()->lastBlock() && b.text().isEmpty())
+                break; // the empty line after the last break
+            if (line && !line->isContinuation())
+                out = ReceptionLine::stamp(line->taken()).toUtf8() + ' ';
+            out += b.text().toUtf8();
+            if (!isContinuation(b.next()))
+                out += '\n';
+        }
+        if (file.write(out) != out.size())
+            break;
+    }
+    if (!file.commit())
+        return file.error() == QFileDevice::ResourceError ? QStringLiteral("disque plein")
+                                                          : QStringLiteral("écriture impossible");
+    return {};
+}
+
+void ReceptionBox::clearBox()
+{
+    clear();
+    // A piece half shown goes on from an empty line.
+    if (!m_queue.empty())
+        m_queue.front().firstBlock = QTextBlock();
+}
+
+QString ReceptionBox::lineToolTip(int blockNumber) const
+{
+    const ReceptionLine *line = lineOf(document()->findBlockByNumber(blockNumber));
+    return line ? line->toolTip() : QString();
+}
+
+bool ReceptionBox::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        const QTextCursor at = cursorForPosition(help->pos());
+        const QRect lineRect = blockBoundingGeometry(at.block()).translated(contentOffset()).toRect();
+        const QString tip = lineRect.contains(help->pos()) ? lineToolTip(at.blockNumber()) : QString();
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tip, viewport(), lineRect);
+        return true;
+    }
+    return QPlainTextEdit::viewportEvent(event);
+}
+
+void ReceptionBox::showLineToolTip()
+{
+    const QString tip = lineToolTip(textCursor().blockNumber());
+    if (!tip.isEmpty())
+        QToolTip::showText(viewport()->mapToGlobal(cursorRect().bottomLeft()), tip, viewport());
+}
+
+void ReceptionBox::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu *menu = createStandardContextMenu(event->pos());
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("Enregistrer sous…"), this, [this] { openFileDialog(false); })
+        ->setObjectName(QStringLiteral("saveAs"));
+    if (m_journal.running())
+        menu->addAction(QStringLiteral("Arrêter le journal"), this, &ReceptionBox::stopJournal)
+            ->setObjectName(QStringLiteral("stopJournal"));
+    else
+        menu->addAction(QStringLiteral("Journal…"), this, [this] { openFileDialog(true); })
+            ->setObjectName(QStringLiteral("journal"));
+    menu->addAction(QStringLiteral("Effacer"), this, &ReceptionBox::clearBox)->setObjectName(QStringLiteral("clear"));
+    menu->popup(event->globalPos());
+}
+
+void ReceptionBox::openFileDialog(bool journal)
+{
+    const QString text = QStringLiteral("Texte horodaté (*.txt)");
+    const QString raw = QStringLiteral("Octets reçus (*.bin)");
+    auto *dialog = new QFileDialog(this, journal ? QStringLiteral("Journal de la réception")
+                                                 : QStringLiteral("Enregistrer la réception"));
+    dialog->setObjectName(journal ? QStringLiteral("journalDialog") : QStringLiteral("saveDialog"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setNameFilters({text, raw});
+    dialog->setDefaultSuffix(QStringLiteral("txt"));
+    if (journal)
+        dialog->setOption(QFileDialog::DontConfirmOverwrite); // the journal adds to the end
+    connect(dialog, &QFileDialog::filterSelected, dialog, [dialog, raw](const QString &filter) {
+        dialog->setDefaultSuffix(filter == raw ? QStringLiteral("bin") : QStringLiteral("txt"));
+    });
+    connect(dialog, &QFileDialog::fileSelected, this, [this, journal](const QString &file) {
+        if (journal) {
+            startJournal(file);
+            return;
+        }
+        emit saved(file, save(file, ReceptionJournal::formatFor(file)));
+    });
+    dialog->open();
+}

@@ -1,0 +1,115 @@
+#pragma once
+
+#include "ReceptionJournal.h"
+
+#include <QDateTime>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTimer>
+
+#include <deque>
+#include <functional>
+
+// The reception box: what the device sent, one line per piece taken.
+//
+// append() puts one received piece (one character per byte) at the end of
+// whatever the box holds, as its characters are shown (ControlPictures),
+// then a line break. A piece of up to SliceChars characters goes in at
+// once. A longer one is mapped and inserted in slices of SliceChars, one per
+// pass of the event loop, so that clicks, keys and repaints are handled
+// between them whatever the data rate; pieces that come meanwhile wait their
+// turn, and every piece still ends up whole, in order, on its own line.
+// Each slice is a block of its own (ReceptionLine tells the continuations),
+// since an edit lays out its whole block again: the text the box gives
+// (receptionText(), a copy, a save) joins them into one line.
+//
+// The box holds at most cap() characters. When a piece would pass it, the
+// oldest whole lines leave first (linesLeftView() counts them since the
+// start); of a piece longer than the cap, only its end is shown, since the
+// rest would leave at once. The journal, when running, keeps every byte.
+//
+// Each received line keeps, as its block's user data (ReceptionLine), the
+// time its piece was taken and its bytes: hovering the line, or Ctrl+I on
+// the line with the caret, shows them. Lines the operator typed have none.
+//
+// The view follows the new end unless the operator has scrolled up; the
+// operator's selection and caret stay where they were when text comes.
+//
+// The context menu keeps Qt's entries and adds "Enregistrer sous…",
+// "Journal…" (or "Arrêter le journal") and "Effacer". The file dialogs are
+// opened with open(), never exec(): the window spends most of its time
+// inside a tick's wait, and a modal loop would stop the display.
+class ReceptionBox : public QPlainTextEdit
+{
+    Q_OBJECT
+public:
+    static constexpr qsizetype DefaultCap = qsizetype(8) << 20;
+    static constexpr qsizetype SliceChars = 32 * 1024;
+    using Now = std::function<QDateTime()>;
+
+    explicit ReceptionBox(QWidget *parent = nullptr);
+    ~ReceptionBox() override;
+
+    void append(const QString &received);
+    // True while slices of a long piece wait.
+    bool appending() const { return !m_queue.empty(); }
+    // Inserts every waiting slice now.
+    void finishAppends();
+
+    // The box's text with each line break as the CR LF the append wrote.
+    QString receptionText() const;
+
+    qsizetype cap() const { return m_cap; }
+    void setCap(qsizetype chars) { m_cap = qMax<qsizetype>(chars, 16); }
+    qint64 linesLeft() const { return m_linesLeft; }
+    void setNow(Now now) { m_now = std::move(now); }
+
+    bool startJournal(const QString &fileName);
+    void stopJournal();
+    const ReceptionJournal &journal() const { return m_journal; }
+
+    // Writes what the box shows. Empty on success, else why, in French.
+    QString save(const QString &fileName, ReceptionJournal::Format format) const;
+    // Empties the box; pieces still arriving go on.
+    void clearBox();
+
+    // The tooltip of a line: its time and bytes; empty for a typed line.
+    QString lineToolTip(int blockNumber) const;
+
+signals:
+    void linesLeftView(qint64 total);
+    void journalChanged();
+    void journalFailed(const QString &fileName, const QString &why);
+    void saved(const QString &fileName, const QString &why);
+
+protected:
+    bool viewportEvent(QEvent *event) override;
+    QMimeData *createMimeDataFromSelection() const override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+
+private:
+    static constexpr qsizetype JournalChars = qsizetype(1) << 20;
+
+    struct Piece {
+        QString received;
+        QDateTime taken;
+        qsizetype next = 0;      // first character not yet handled
+        qsizetype shownFrom = 0; // characters before this leave at once
+        bool begun = false;
+        QByteArray head;         // the first bytes, for the tooltip
+        QTextBlock firstBlock;   // where it is shown, once it is
+    };
+    static bool isContinuation(const QTextBlock &block);
+    void step();
+    void makeRoom(qsizetype chars);
+    void journalPart(QStringView received, QStringView shown);
+    void showLineToolTip();
+    void openFileDialog(bool journal);
+
+    std::deque<Piece> m_queue;
+    QTimer m_slices;
+    qsizetype m_cap = DefaultCap;
+    qint64 m_linesLeft = 0;
+    Now m_now = [] { return QDateTime::currentDateTime(); };
+    ReceptionJournal m_journal;
+};
