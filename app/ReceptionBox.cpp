@@ -4,6 +4,7 @@
 #include "ReceptionLine.h"
 
 #include <QContextMenuEvent>
+#include <algorithm>
 #include <QFileDialog>
 #include <QHelpEvent>
 #include <QMenu>
@@ -66,13 +67,40 @@ void ReceptionBox::append(const QString &received)
 {
     Piece p;
     p.received = received;
+    p.length = received.size();
     p.taken = m_now();
-    p.shownFrom = received.size() > m_cap ? received.size() - m_cap : 0;
+    p.head = QStringView(received).left(ReceptionLine::HeadBytes).toLatin1();
     m_queue.push_back(std::move(p));
+    planShown();
     if (m_queue.size() == 1)
         step(); // a short piece goes in whole now; a long one starts now
     if (!m_queue.empty() && !m_slices.isActive())
         m_slices.start();
+}
+
+// What each waiting piece will show: the newest the cap can hold, and of
+// the older ones their end or nothing, since the rest would leave the box
+// as soon as it came. Without a journal, a piece that will show nothing
+// leaves at once, with its memory.
+void ReceptionBox::planShown()
+{
+    qsizetype later = 0;
+    for (auto it = m_queue.rbegin(); it != m_queue.rend(); ++it) {
+        const qsizetype room = qMax<qsizetype>(m_cap - later, 0);
+        it->shownFrom = qMax(it->shownFrom, it->received.size() - room);
+        later += it->received.size() - it->shownFrom + 1;
+    }
+    if (m_journal.running())
+        return;
+    const auto gone = std::remove_if(m_queue.begin(), m_queue.end(), [](const Piece &p) {
+        return !p.begun && !p.received.isEmpty() && p.shownFrom >= p.received.size();
+    });
+    const auto dropped = std::distance(gone, m_queue.end());
+    if (dropped == 0)
+        return;
+    m_queue.erase(gone, m_queue.end());
+    m_linesLeft += dropped;
+    emit linesLeftView(m_linesLeft);
 }
 
 void ReceptionBox::finishAppends()
@@ -83,8 +111,8 @@ void ReceptionBox::finishAppends()
 }
 
 // One step of the oldest waiting piece: a slice to the journal and into the
-// box as a block of its own, or, for the start of a piece longer than the
-// box holds, a larger part to the journal alone.
+// box as a block of its own, or, for the start of a piece that the box will
+// not show, a larger part to the journal alone.
 void ReceptionBox::step()
 {
     if (m_queue.empty())
@@ -92,18 +120,27 @@ void ReceptionBox::step()
     Piece &p = m_queue.front();
     if (!p.begun) {
         p.begun = true;
-        p.head = QStringView(p.received).left(ReceptionLine::HeadBytes).toLatin1();
         if (m_journal.running() && !m_journal.beginPiece(p.taken))
             emit journalFailed(m_journal.fileName(), m_journal.failure());
     }
 
     if (p.next < p.shownFrom) {
-        const qsizetype n = qMin(JournalChars, p.shownFrom - p.next);
-        const QStringView part = QStringView(p.received).mid(p.next, n);
-        if (m_journal.running())
+        if (m_journal.running()) {
+            const qsizetype n = qMin(JournalChars, p.shownFrom - p.next);
+            const QStringView part = QStringView(p.received).mid(p.next, n);
             journalPart(part, m_journal.format() == ReceptionJournal::Format::Text ? shownText(part) : QString());
-        p.next += n;
-        return;
+            p.next += n;
+        } else {
+            p.next = p.shownFrom;
+        }
+        if (p.next == p.shownFrom && p.next > 0) {
+            // Only the shown end is kept from here on.
+            p.received = p.received.mid(p.next);
+            p.shownFrom = 0;
+            p.next = 0;
+        }
+        if (!p.received.isEmpty() || p.firstBlock.isValid())
+            return;
     }
 
     QTextDocument *doc = document();
@@ -116,29 +153,37 @@ void ReceptionBox::step()
     const int end = doc->characterCount() - 1;
     const bool anchorAtEnd = view.anchor() >= end;
     const bool caretAtEnd = view.position() >= end;
-
-    const qsizetype n = qMin(SliceChars, p.received.size() - p.next);
-    const QStringView part = QStringView(p.received).mid(p.next, n);
-    const QString shown = shownText(part);
-    journalPart(part, shown);
-
-    const int before = doc->characterCount();
-    makeRoom(shown.size() + 1);
-    const int removed = before - doc->characterCount();
+    int removed = 0;
     QTextCursor c(doc);
-    c.movePosition(QTextCursor::End);
-    const bool continuation = p.firstBlock.isValid();
-    if (continuation)
-        c.insertBlock();
-    auto *line = new ReceptionLine(p.taken, p.received.size(), continuation, p.head);
-    line->addBytes(QByteArrayView(part.toLatin1()));
-    c.block().setUserData(line);
-    if (!continuation)
-        p.firstBlock = c.block();
-    c.insertText(shown);
-    p.next += n;
-    if (p.next == p.received.size()) {
-        c.insertBlock(); // the line break after the piece
+
+    if (p.next < p.received.size() || (!p.firstBlock.isValid() && p.length == 0)) {
+        const qsizetype n = qMin(SliceChars, p.received.size() - p.next);
+        const QStringView part = QStringView(p.received).mid(p.next, n);
+        const QString shown = shownText(part);
+        journalPart(part, shown);
+
+        const int before = doc->characterCount();
+        makeRoom(shown.size() + 1);
+        removed = before - doc->characterCount();
+        c.movePosition(QTextCursor::End);
+        const bool continuation = p.firstBlock.isValid();
+        if (continuation)
+            c.insertBlock();
+        auto *line = new ReceptionLine(p.taken, p.length, continuation, p.head);
+        line->addBytes(QByteArrayView(part.toLatin1()));
+        c.block().setUserData(line);
+        if (!continuation)
+            p.firstBlock = c.block();
+        c.insertText(shown);
+        p.next += n;
+    }
+    if (p.next >= p.received.size()) {
+        if (p.firstBlock.isValid()) {
+            c.movePosition(QTextCursor::End);
+            c.insertBlock(); // the line break after the piece
+        } else {
+            emit linesLeftView(++m_linesLeft); // nothing of it was to be shown
+        }
         if (m_journal.running() && !m_journal.endPiece())
             emit journalFailed(m_journal.fileName(), m_journal.failure());
         m_queue.pop_front();

@@ -91,7 +91,8 @@ private:
     static constexpr qsizetype JournalChars = qsizetype(1) << 20;
 
     struct Piece {
-        QString received;
+        QString received;        // what is left of it to handle
+        qsizetype length = 0;    // every byte it had
         QDateTime taken;
         qsizetype next = 0;      // first character not yet handled
         qsizetype shownFrom = 0; // characters before this leave at once
@@ -101,6 +102,7 @@ private:
     };
     static bool isContinuation(const QTextBlock &block);
     void step();
+    void planShown();
     void makeRoom(qsizetype chars);
     void journalPart(QStringView received, QStringView shown);
     void showLineToolTip();

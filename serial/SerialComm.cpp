@@ -198,21 +198,36 @@ bool SerialComm::lineHungUp() const
 
 void SerialComm::drainPort()
 {
-    if (m_port.bytesAvailable() > 0)
-        m_received.append(m_port.readAll());
+    if (m_port.bytesAvailable() > 0) {
+        QByteArray chunk = m_port.readAll();
+        m_receivedCount += chunk.size();
+        m_received.push_back(std::move(chunk));
+    }
 }
 
 int SerialComm::InBufferCount()
 {
     drainPort();
-    return int(qMin<qsizetype>(m_received.size(), INT_MAX));
+    return int(qMin<qsizetype>(m_receivedCount, INT_MAX));
 }
 
 QString SerialComm::Input()
 {
     drainPort();
-    const QString text = QString::fromLatin1(m_received);
-    m_received.clear();
+    // Each chunk is freed as soon as it is converted, so that taking a large
+    // burst needs the text it becomes and little more. The text's pages are
+    // touched only as they are written.
+    QString text(m_receivedCount, Qt::Uninitialized);
+    char16_t *dst = reinterpret_cast<char16_t *>(text.data());
+    while (!m_received.empty()) {
+        const QByteArray &chunk = m_received.front();
+        const auto *src = reinterpret_cast<const uchar *>(chunk.constData());
+        for (qsizetype i = 0; i < chunk.size(); ++i)
+            dst[i] = src[i];
+        dst += chunk.size();
+        m_received.pop_front();
+    }
+    m_receivedCount = 0;
     return text;
 }
 

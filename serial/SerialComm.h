@@ -7,6 +7,8 @@
 #include <QElapsedTimer>
 #include <QSerialPort>
 
+#include <deque>
+
 // The serial control on a real line, backed by QSerialPort.
 //
 // Which device COM n opens: PortAssignments, when one is given; without it,
@@ -16,7 +18,8 @@
 // flow control. The port is closed when the control is created.
 //
 // Reception: every readyRead moves what QSerialPort read into our own receive
-// buffer, which has no size limit; Input takes all of it. The nominal buffer
+// buffer, which has no size limit; Input takes all of it. The buffer is kept
+// as the chunks read, so that Input converts and frees them one by one. The nominal buffer
 // sizes of the line settings (1024 in, 512 out) are kept as constants for
 // reference only and never cause a byte to be dropped.
 //
@@ -76,7 +79,8 @@ private:
 
     const PortAssignments *m_ports = nullptr;
     QSerialPort m_port;
-    QByteArray m_received;
+    std::deque<QByteArray> m_received; // as read, oldest first
+    qsizetype m_receivedCount = 0;
     QString m_path;
     qint16 m_commPort = 1;
     bool m_closing = false;          // inside closePort()
