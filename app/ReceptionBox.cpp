@@ -78,17 +78,26 @@ void ReceptionBox::append(const QString &received)
         m_slices.start();
 }
 
-// What each waiting piece will show: the newest the cap can hold, and of
-// the older ones their end or nothing, since the rest would leave the box
-// as soon as it came. Without a journal, a piece that will show nothing
+// What each waiting piece will show: the newest pieces the cap can hold
+// (the newest one its end, when it alone is longer), since the others would
+// leave the box as soon as they came. Without a journal, a piece that will show nothing
 // leaves at once, with its memory.
 void ReceptionBox::planShown()
 {
     qsizetype later = 0;
     for (auto it = m_queue.rbegin(); it != m_queue.rend(); ++it) {
-        const qsizetype room = qMax<qsizetype>(m_cap - later, 0);
-        it->shownFrom = qMax(it->shownFrom, it->received.size() - room);
-        later += it->received.size() - it->shownFrom + 1;
+        if (it->firstBlock.isValid())
+            break; // showing already: it goes on whole, and leaves whole later
+        // A shown piece takes a line break for each slice and one after it.
+        qsizetype room = m_cap - later;
+        room = qMax<qsizetype>(room - room / SliceChars - 2, 0);
+        // The newest piece shows its end when it is longer than the box;
+        // an older one shows whole or not at all.
+        const qsizetype from = it == m_queue.rbegin() || it->received.size() <= room ? it->received.size() - room
+                                                                                      : it->received.size();
+        it->shownFrom = qMax(it->shownFrom, from);
+        const qsizetype shown = it->received.size() - it->shownFrom;
+        later += shown + shown / SliceChars + 2;
     }
     if (m_journal.running())
         return;

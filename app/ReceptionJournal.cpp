@@ -2,6 +2,8 @@
 
 #include "ReceptionLine.h"
 
+#include <QFileInfo>
+
 ReceptionJournal::Format ReceptionJournal::formatFor(const QString &fileName)
 {
     return fileName.endsWith(QLatin1String(".bin"), Qt::CaseInsensitive) ? Format::Raw : Format::Text;
@@ -12,7 +14,12 @@ bool ReceptionJournal::start(const QString &fileName, Format format)
     stop();
     m_failure.clear();
     m_file.setFileName(fileName);
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+    // Append to a file; a device or a pipe is written as it is.
+    const QFileInfo info(fileName);
+    QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered;
+    if (!info.exists() || info.isFile())
+        mode |= QIODevice::Append;
+    if (!m_file.open(mode)) {
         m_failure = m_file.error() == QFileDevice::PermissionsError
             ? QStringLiteral("permission refusée")
             : QStringLiteral("ouverture impossible");

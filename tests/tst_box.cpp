@@ -1,0 +1,272 @@
+#include "BoxBytes.h"
+#include "FakeBench.h"
+#include "PtyDevice.h"
+#include "ReceptionBox.h"
+#include "ReceptionLine.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QDateTime Taken(QDate(2026, 12, 8), QTime(9, 15, 0, 123));
+
+// A piece of `size` bytes whose start tells which piece it is.
+QString piece(int index, qsizetype size)
+{
+    QString text = QStringLiteral("<%1>").arg(index, 4, 10, QLatin1Char('0'));
+    while (text.size() < size)
+        text += QChar(u'a' + char16_t(text.size() % 26));
+    return text.left(size);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+} // namespace
+
+class tst_Box : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cap_data();
+    void cap();
+    void longPiecesInSlices();
+    void operatorSelectionStays();
+    void lineToolTip_data();
+    void lineToolTip();
+    void saveRoundTrip_data();
+    void saveRoundTrip();
+    void journalSurvivesUnplug_data();
+    void journalSurvivesUnplug();
+    void journalOnFullDisk();
+};
+
+void tst_Box::cap_data()
+{
+    QTest::addColumn<qsizetype>("cap");
+    QTest::addColumn<qsizetype>("size");   // of each piece
+    QTest::addColumn<int>("pieces");
+    QTest::addColumn<int>("kept");         // the newest pieces still shown
+
+    // Each line takes its size and one character for its break.
+    QTest::newRow("short lines") << qsizetype(1000) << qsizetype(99) << 50 << 9;
+    QTest::newRow("lines in slices") << qsizetype(200'000) << qsizetype(70'000) << 6 << 2;
+    QTest::newRow("nothing leaves under the cap") << qsizetype(10'000) << qsizetype(99) << 50 << 50;
+}
+
+// The oldest whole lines leave, in order, and the count of those that left
+// is said in the status line.
+void tst_Box::cap()
+{
+    QFETCH(qsizetype, cap);
+    QFETCH(qsizetype, size);
+    QFETCH(int, pieces);
+    QFETCH(int, kept);
+
+    FakeBench b;
+    b.w.Text1->setCap(cap);
+    QString expected;
+    for (int i = 0; i < pieces; ++i) {
+        b.w.Text1->append(piece(i, size));
+        if (i >= pieces - kept)
+            expected += piece(i, size) + QStringLiteral("\r\n");
+    }
+    b.w.Text1->finishAppends();
+    QCOMPARE(b.w.receptionText(), expected);
+    QVERIFY(b.w.Text1->document()->characterCount() <= cap);
+    QCOMPARE(b.w.Text1->linesLeft(), qint64(pieces - kept));
+    if (pieces > kept)
+        QVERIFY2(b.w.statusText().contains(QString::number(pieces - kept) + QStringLiteral(" lignes sont sorties")),
+                 qPrintable(b.w.statusText()));
+    else
+        QVERIFY(!b.w.statusText().contains(QStringLiteral("sorties")));
+}
+
+// A long piece goes in by slices between event passes, in order, with what
+// comes meanwhile after it; a piece longer than the box shows its end.
+void tst_Box::longPiecesInSlices()
+{
+    FakeBench b;
+    ReceptionBox *box = b.w.Text1;
+    box->setCap(300'000);
+    const QString big = piece(1, 5 * ReceptionBox::SliceChars + 17);
+    box->append(big);
+    QVERIFY(box->appending());
+    QVERIFY(box->document()->characterCount() <= ReceptionBox::SliceChars + 1); // one slice so far
+    box->append(QStringLiteral("after"));
+    QTRY_VERIFY(!box->appending());
+    QCOMPARE(box->receptionText(), big + QStringLiteral("\r\nafter\r\n"));
+
+    // A copy gives the piece as one line.
+    box->selectAll();
+    box->copy();
+    QCOMPARE(QGuiApplication::clipboard()->text(), big + QStringLiteral("\nafter\n"));
+
+    // Longer than the box: its end only, and the tooltip counts every byte.
+    const QString huge = piece(2, 400'000);
+    box->append(huge);
+    box->finishAppends();
+    const QString text = box->receptionText();
+    QVERIFY(text.endsWith(huge.right(290'000) + QStringLiteral("\r\n")));
+    QVERIFY(!text.contains(QStringLiteral("<0002>"))); // its start left at once
+    QVERIFY(box->document()->characterCount() <= box->cap());
+    const int last = box->document()->blockCount() - 2;
+    QVERIFY2(box->lineToolTip(last).contains(QStringLiteral("400000 octets")), qPrintable(box->lineToolTip(last)));
+}
+
+// Text that comes moves neither the operator's selection nor the caret.
+void tst_Box::operatorSelectionStays()
+{
+    FakeBench b;
+    ReceptionBox *box = b.w.Text1;
+    box->append(QStringLiteral("first"));
+    box->selectAll();
+    box->append(QStringLiteral("second"));
+    box->append(piece(3, 3 * ReceptionBox::SliceChars));
+    box->finishAppends();
+    QCOMPARE(box->textCursor().selectionStart(), 0);
+    QCOMPARE(box->textCursor().selectionEnd(), 6); // "first" and its break
+
+    // A caret placed in the text stays on its character.
+    QTextCursor caret = box->textCursor();
+    caret.setPosition(8);
+    box->setTextCursor(caret);
+    box->append(QStringLiteral("third"));
+    QCOMPARE(box->textCursor().position(), 8);
+    QVERIFY(!box->textCursor().hasSelection());
+}
+
+void tst_Box::lineToolTip_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("tip");
+    QTest::newRow("a trigger") << QByteArray("\x1bS7\r") << QStringLiteral("Reçu le 08/12/2026 à 09:15:00,123 — 4 octets\n1B 53 37 0D");
+    QTest::newRow("one byte") << QByteArray("\xff") << QStringLiteral("Reçu le 08/12/2026 à 09:15:00,123 — 1 octet\nFF");
+    QByteArray hundred(100, '\x41');
+    QTest::newRow("100 bytes") << hundred
+                               << QStringLiteral("Reçu le 08/12/2026 à 09:15:00,123 — 100 octets\n")
+            + QString::fromLatin1(QByteArray(64, 'A').toHex(' ').toUpper()) + QStringLiteral(" …");
+}
+
+// The line's time and bytes are kept with it; a typed line has none.
+void tst_Box::lineToolTip()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, tip);
+    FakeBench b;
+    b.w.Text1->setNow([] { return Taken; });
+    b.w.openPort();
+    b.show(bytes);
+    QCOMPARE(b.w.Text1->lineToolTip(0), tip);
+    b.w.Text1->moveCursor(QTextCursor::End);
+    QTest::keyClicks(b.w.Text1, QStringLiteral("note"));
+    QCOMPARE(b.w.Text1->lineToolTip(1), QString());
+}
+
+void tst_Box::saveRoundTrip_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("raw bytes") << "capture.bin";
+    QTest::newRow("text with times") << "capture.txt";
+}
+
+// Both forms give back the bytes received, line by line; a typed line is
+// kept in the text and left out of the bytes.
+void tst_Box::saveRoundTrip()
+{
+    QFETCH(QString, name);
+    FakeBench b;
+    b.w.Text1->setNow([] { return Taken; });
+    b.w.openPort();
+    QByteArray all(256, Qt::Uninitialized);
+    for (int i = 0; i < 256; ++i)
+        all[i] = char(i);
+    const QList<QByteArray> pieces = {all, QByteArray("4006381333931\r"),
+                                      QByteArray(3 * ReceptionBox::SliceChars, '\x1b')};
+    for (const QByteArray &p : pieces)
+        b.show(p);
+    b.w.Text1->finishAppends();
+    b.w.Text1->moveCursor(QTextCursor::End);
+    QTest::keyClicks(b.w.Text1, QStringLiteral("note"));
+
+    QTemporaryDir dir;
+    const QString file = dir.filePath(name);
+    QCOMPARE(b.w.Text1->save(file, ReceptionJournal::formatFor(file)), QString());
+    const QByteArray saved = readFile(file);
+    if (name.endsWith(QLatin1String(".bin"))) {
+        QCOMPARE(saved, pieces.join());
+        return;
+    }
+    const QList<QByteArray> lines = saved.split('\n');
+    QCOMPARE(lines.size(), pieces.size() + 2); // the typed line, then the end
+    for (int i = 0; i < pieces.size(); ++i) {
+        QVERIFY(lines[i].startsWith("2026-12-08 09:15:00.123 "));
+        QCOMPARE(bytesOfShownText(QString::fromUtf8(lines[i].mid(24))).value_or("<not shown text>"), pieces[i]);
+    }
+    QCOMPARE(lines[pieces.size()], QByteArray("note"));
+}
+
+void tst_Box::journalSurvivesUnplug_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("raw bytes") << "journal.bin";
+    QTest::newRow("text with times") << "journal.txt";
+}
+
+// Every piece taken is in the journal as soon as it is shown, also the last
+// bytes of a device pulled in the middle of a wait.
+void tst_Box::journalSurvivesUnplug()
+{
+    QFETCH(QString, name);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(name);
+    auto pty = std::make_unique<PtyDevice>();
+    qputenv("VANTREL_COM1", pty->path().toLocal8Bit());
+    frmVantrel w;
+    QVERIFY(w.Text1->startJournal(file));
+    QVERIFY(w.statusText().contains(QStringLiteral("journal : ") + file));
+    QTRY_VERIFY(w.MSComm1->PortOpen());
+    pty->write("ABCDEF");
+    QTRY_COMPARE(w.receptionText(), QStringLiteral("ABCDEF\r\n"));
+    pty->write(QByteArray("\x02" "XY", 3)); // fewer than 6: the tick still waits
+    QTRY_COMPARE(w.MSComm1->InBufferCount(), 3);
+    pty->unplug();
+    QTRY_COMPARE(w.receptionText(), QStringLiteral("ABCDEF\r\n\u2402XY\r\n"));
+    const QByteArray journal = readFile(file);
+    if (name.endsWith(QLatin1String(".bin"))) {
+        QCOMPARE(journal, QByteArray("ABCDEF\x02XY"));
+    } else {
+        const QList<QByteArray> lines = journal.split('\n');
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines[0].mid(24), QByteArray("ABCDEF"));
+        QCOMPARE(lines[1].mid(24), QStringLiteral("\u2402XY").toUtf8());
+    }
+}
+
+// A journal that cannot write stops and says why; reception goes on.
+void tst_Box::journalOnFullDisk()
+{
+    if (!QFile::exists(QStringLiteral("/dev/full")))
+        QSKIP("no /dev/full here");
+    FakeBench b;
+    b.w.openPort();
+    QVERIFY(b.w.Text1->startJournal(QStringLiteral("/dev/full")));
+    b.show("4006381333931\r");
+    QVERIFY(!b.w.Text1->journal().running());
+    QVERIFY2(b.w.statusText().contains(QStringLiteral("Journal arrêté : /dev/full (disque plein)")),
+             qPrintable(b.w.statusText()));
+    QVERIFY(!b.w.statusText().contains(QStringLiteral("journal : ")));
+    b.show("3017620422003\r");
+    QCOMPARE(b.w.receptionText(), QStringLiteral("4006381333931\u240D\r\n3017620422003\u240D\r\n"));
+}
+
+QTEST_MAIN(tst_Box)
+#include "tst_box.moc"
