@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "MemoryPolicy.h"
 #include "SystemCloseWatcher.h"
 #include "frmVantrel.h"
 
@@ -26,6 +27,7 @@ int main(int argc, char *argv[])
     case CommandLine::Action::Run:
         break;
     }
+    returnFreedMemoryToSystem();
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vantrel"));

@@ -8,6 +8,8 @@
 #include "BenchPty.h"
 #include "FakeComm.h"
 #include "SerialComm.h"
+#include "MemoryPolicy.h"
+#include "ReceptionBox.h"
 #include "frmVantrel.h"
 
 #include <QApplication>
@@ -24,6 +26,8 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
+#include <cstring>
 #include <cstdio>
 #include <ctime>
 #include <poll.h>
@@ -207,7 +211,8 @@ void benchAppend()
         QCoreApplication::processEvents();
         std::vector<double> us;
         for (int i = 0; i < (g_quick ? 50 : 200); ++i) {
-            comm->arrive(scan);
+            for (int k = 0; k < 20; ++k) // the box fills past its cap
+                comm->arrive(scan);
             QElapsedTimer t;
             t.start();
             w.Command5_Click();
@@ -218,12 +223,13 @@ void benchAppend()
     };
     const double empty = appendCost(0);
     const double one = appendCost(1 << 20);
-    const double ten = appendCost(10 << 20);
+    // At the cap, each append also takes the oldest line out.
+    const double full = appendCost(ReceptionBox::DefaultCap - 64 * 1024);
     add(QStringLiteral("Append of a scan, box holding 1 MB"), QStringLiteral("%1 µs").arg(one, 0, 'f', 0),
         QStringLiteral("%1 µs on an empty box").arg(empty, 0, 'f', 0), one / empty, QStringLiteral("-"), true);
-    add(QStringLiteral("Append of a scan, box holding 10 MB"), QStringLiteral("%1 µs").arg(ten, 0, 'f', 0),
-        QStringLiteral("%1 µs on an empty box").arg(empty, 0, 'f', 0), ten / empty, QStringLiteral("< 2x empty"),
-        ten < 2 * empty);
+    add(QStringLiteral("Append of a scan, box at its cap (8 MiB)"), QStringLiteral("%1 µs").arg(full, 0, 'f', 0),
+        QStringLiteral("%1 µs on an empty box").arg(empty, 0, 'f', 0), full / empty, QStringLiteral("< 2x empty"),
+        full < 2 * empty);
 
     // A 1 MB burst with no spaces, shown.
     auto *comm = new FakeComm;
@@ -238,9 +244,10 @@ void benchAppend()
     QElapsedTimer t;
     t.start();
     w.Command5_Click();
+    w.Text1->finishAppends(); // every slice, without the event passes between them
     w.Text1->viewport()->repaint();
     const double burstMs = double(t.nsecsElapsed()) / 1e6;
-    add(QStringLiteral("Show a 1 MB burst (no spaces)"), QStringLiteral("%1 ms").arg(burstMs, 0, 'f', 0),
+    add(QStringLiteral("Show a 1 MB burst (no spaces), all its slices"), QStringLiteral("%1 ms").arg(burstMs, 0, 'f', 0),
         QStringLiteral("-"), 0, QStringLiteral("-"), true);
 }
 
@@ -325,6 +332,79 @@ int startupChild(bool bare, std::int64_t t0)
     return 0;
 }
 
+qint64 statusKb(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(qsizetype(std::strlen(field))).trimmed().split(' ').first().toLongLong();
+    return -1;
+}
+
+// A device sending as fast as the line takes it, into the window with its
+// timer running: resident memory after 10, 50 and 100 MiB, the peak, and
+// the longest time the window's thread went without handling events.
+int floodChild(qint64 totalMiB)
+{
+    returnFreedMemoryToSystem(); // as the program does
+
+    int argc = 1;
+    char name[] = "vantrel-bench";
+    char *argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    BenchPty pty;
+    auto w = windowOn(pty, true);
+    w->show();
+
+    std::atomic<qint64> written{0};
+    std::atomic<bool> finished{false};
+    std::thread device([&] {
+        QByteArray chunk(64 * 1024, Qt::Uninitialized);
+        for (qsizetype i = 0; i < chunk.size(); ++i)
+            chunk[i] = char(i % 97 == 96 ? '\r' : '0' + i % 10);
+        for (qint64 sent = 0; sent < (totalMiB << 20); sent += chunk.size()) {
+            pty.write(chunk);
+            written = sent + chunk.size();
+        }
+        finished = true;
+    });
+
+    const qint64 marks[] = {10, 50, 100};
+    qint64 rss[3] = {-1, -1, -1};
+    QElapsedTimer sinceLast;
+    sinceLast.start();
+    qint64 longestNs = 0;
+    QElapsedTimer quiet; // how long everything has been taken and shown
+    QEventLoop loop;
+    QTimer probe;
+    probe.setInterval(2);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        longestNs = std::max(longestNs, sinceLast.nsecsElapsed() - 2'000'000);
+        sinceLast.restart();
+        for (int i = 0; i < 3; ++i)
+            if (rss[i] < 0 && marks[i] < totalMiB && written >= (marks[i] << 20))
+                rss[i] = statusKb("VmRSS:");
+        const bool idle = finished && w->MSComm1->InBufferCount() == 0 && !w->Text1->appending();
+        if (!idle)
+            quiet.invalidate();
+        else if (!quiet.isValid())
+            quiet.start();
+        else if (quiet.elapsed() > 1500) // a tick or two with nothing left
+            loop.quit();
+    });
+    probe.start();
+    loop.exec();
+    device.join();
+    for (qint64 &r : rss)
+        if (r < 0)
+            r = statusKb("VmRSS:");
+    std::printf("%lld %lld %lld %lld %lld\n", static_cast<long long>(rss[0]), static_cast<long long>(rss[1]),
+                static_cast<long long>(rss[2]), static_cast<long long>(statusKb("VmHWM:")),
+                static_cast<long long>(longestNs / 1'000'000));
+    return 0;
+}
+
 int memoryChild(bool scans)
 {
     int argc = 1;
@@ -386,6 +466,38 @@ void benchStartupAndMemory()
         QStringLiteral("%1 MB at start").arg(idle, 0, 'f', 1), hour / idle, QStringLiteral("< 80 MB"), hour < 80);
 }
 
+// 6. A flood of data into the window, in a fresh process.
+void benchFlood()
+{
+    const qint64 total = g_quick ? 20 : 100;
+    QProcess p;
+    p.setProgram(QCoreApplication::applicationFilePath());
+    p.setArguments({QStringLiteral("--flood-child"), QString::number(total)});
+    p.start();
+    p.waitForFinished(600000);
+    const QList<QByteArray> f = p.readAllStandardOutput().trimmed().split(' ');
+    if (f.size() != 5) {
+        add(QStringLiteral("Flood of %1 MiB").arg(total), QStringLiteral("failed"), QStringLiteral("-"), 0,
+            QStringLiteral("-"), false);
+        return;
+    }
+    auto mb = [](const QByteArray &kb) { return kb.toDouble() / 1024.0; };
+    const char *at[] = {"10", "50", "100"};
+    for (int i = 0; i < 3; ++i) {
+        if (QByteArray(at[i]).toLongLong() > total)
+            continue;
+        add(QStringLiteral("Resident memory after %1 MiB at full speed").arg(QLatin1String(at[i])),
+            QStringLiteral("%1 MB").arg(mb(f[i]), 0, 'f', 0), QStringLiteral("-"), 0, QStringLiteral("< 200 MB"),
+            mb(f[i]) < 200);
+    }
+    add(QStringLiteral("Peak resident memory, %1 MiB at full speed").arg(total),
+        QStringLiteral("%1 MB").arg(mb(f[3]), 0, 'f', 0), QStringLiteral("-"), 0, QStringLiteral("< 300 MB"),
+        mb(f[3]) < 300);
+    add(QStringLiteral("Longest time without handling events, %1 MiB").arg(total),
+        QStringLiteral("%1 ms").arg(f[4].toDouble(), 0, 'f', 0), QStringLiteral("-"), 0, QStringLiteral("< 100 ms"),
+        f[4].toDouble() < 100);
+}
+
 void printTable()
 {
     std::printf("\n| measure | figure | baseline or floor | ratio | goal | met |\n|---|---|---|---|---|---|\n");
@@ -410,6 +522,8 @@ int main(int argc, char *argv[])
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     if (mode == QLatin1String("--startup-child") || mode == QLatin1String("--startup-bare"))
         return startupChild(mode == QLatin1String("--startup-bare"), argc > 2 ? std::atoll(argv[2]) : 0);
+    if (mode == QLatin1String("--flood-child"))
+        return floodChild(argc > 2 ? std::atoll(argv[2]) : 100);
     if (mode == QLatin1String("--memory-child") || mode == QLatin1String("--memory-idle"))
         return memoryChild(mode == QLatin1String("--memory-child"));
     g_quick = mode == QLatin1String("--quick");
@@ -425,6 +539,8 @@ int main(int argc, char *argv[])
     benchThroughput();
     std::fprintf(stderr, "Start-up and memory...\n");
     benchStartupAndMemory();
+    std::fprintf(stderr, "Flood...\n");
+    benchFlood();
     printTable();
     return 0;
 }

@@ -198,11 +198,21 @@ bool SerialComm::lineHungUp() const
 
 void SerialComm::drainPort()
 {
-    if (m_port.bytesAvailable() > 0) {
-        QByteArray chunk = m_port.readAll();
-        m_receivedCount += chunk.size();
-        m_received.push_back(std::move(chunk));
-    }
+    const qint64 available = m_port.bytesAvailable();
+    if (available <= 0)
+        return;
+    // Reads come a few kilobytes at a time; they are gathered into chunks of
+    // about a megabyte, which the allocator maps on their own and gives back
+    // whole, rather than thousands of small blocks that would leave the heap
+    // fragmented and resident after a burst.
+    if (m_received.empty() || m_received.back().size() + available > ChunkBytes)
+        m_received.emplace_back().reserve(qMax<qsizetype>(ChunkBytes, available));
+    QByteArray &chunk = m_received.back();
+    const qsizetype at = chunk.size();
+    chunk.resize(at + available);
+    const qint64 got = m_port.read(chunk.data() + at, available);
+    chunk.resize(at + qMax<qint64>(got, 0));
+    m_receivedCount += chunk.size() - at;
 }
 
 int SerialComm::InBufferCount()

@@ -79,7 +79,8 @@ private:
 
     const PortAssignments *m_ports = nullptr;
     QSerialPort m_port;
-    std::deque<QByteArray> m_received; // as read, oldest first
+    static constexpr qsizetype ChunkBytes = qsizetype(1) << 20;
+    std::deque<QByteArray> m_received; // as read, in chunks of about ChunkBytes, oldest first
     qsizetype m_receivedCount = 0;
     QString m_path;
     qint16 m_commPort = 1;
