@@ -101,6 +101,20 @@ void benchCpu()
         runFor(ms);
         figure = 100.0 * (cpuSeconds() - before) / (ms / 1000.0);
     }
+    // The same with a full box, all of it selected, the caret in it.
+    double selected;
+    {
+        auto w = windowOn(pty, true);
+        w->show();
+        w->Text1->append(QString(ReceptionBox::DefaultCap - 1024, u'7'));
+        w->Text1->finishAppends();
+        w->Text1->setFocus();
+        w->Text1->selectAll();
+        runFor(500);
+        const double before = cpuSeconds();
+        runFor(ms);
+        selected = 100.0 * (cpuSeconds() - before) / (ms / 1000.0);
+    }
     // The same ticks written as plain busy polling.
     double baseline;
     {
@@ -128,6 +142,9 @@ void benchCpu()
     add(QStringLiteral("CPU, silent device, port open (%1 s)").arg(ms / 1000),
         QStringLiteral("%1 % of a core").arg(figure, 0, 'f', 2), QStringLiteral("%1 % busy polling").arg(baseline, 0, 'f', 1),
         figure / baseline, QStringLiteral("< 1 %"), figure < 1.0);
+    add(QStringLiteral("CPU, silent device, full box selected (%1 s)").arg(ms / 1000),
+        QStringLiteral("%1 % of a core").arg(selected, 0, 'f', 2), QStringLiteral("%1 % with nothing selected").arg(figure, 0, 'f', 2),
+        selected / std::max(figure, 0.01), QStringLiteral("< 1 %"), selected < 1.0);
 }
 
 // 2. Reaction: the device's write of the byte that completes the wait, to
@@ -345,7 +362,7 @@ qint64 statusKb(const char *field)
 // A device sending as fast as the line takes it, into the window with its
 // timer running: resident memory after 10, 50 and 100 MiB, the peak, and
 // the longest time the window's thread went without handling events.
-int floodChild(qint64 totalMiB)
+int floodChild(qint64 totalMiB, bool selected)
 {
     returnFreedMemoryToSystem(); // as the program does
 
@@ -356,6 +373,13 @@ int floodChild(qint64 totalMiB)
     BenchPty pty;
     auto w = windowOn(pty, true);
     w->show();
+    if (selected) {
+        // The operator has selected the whole box (full) and left the caret in it.
+        w->Text1->append(QString(ReceptionBox::DefaultCap - 1024, u'7'));
+        w->Text1->finishAppends();
+        w->Text1->setFocus();
+        w->Text1->selectAll();
+    }
 
     std::atomic<qint64> written{0};
     std::atomic<bool> finished{false};
@@ -470,12 +494,19 @@ void benchStartupAndMemory()
 void benchFlood()
 {
     const qint64 total = g_quick ? 20 : 100;
-    QProcess p;
-    p.setProgram(QCoreApplication::applicationFilePath());
-    p.setArguments({QStringLiteral("--flood-child"), QString::number(total)});
-    p.start();
-    p.waitForFinished(600000);
-    const QList<QByteArray> f = p.readAllStandardOutput().trimmed().split(' ');
+    auto run = [total](bool selected) {
+        QProcess p;
+        p.setProgram(QCoreApplication::applicationFilePath());
+        QStringList args{QStringLiteral("--flood-child"), QString::number(total)};
+        if (selected)
+            args << QStringLiteral("--selected");
+        p.setArguments(args);
+        p.start();
+        p.waitForFinished(600000);
+        return p.readAllStandardOutput().trimmed().split(' ');
+    };
+    const QList<QByteArray> f = run(false);
+    const QList<QByteArray> s = run(true);
     if (f.size() != 5) {
         add(QStringLiteral("Flood of %1 MiB").arg(total), QStringLiteral("failed"), QStringLiteral("-"), 0,
             QStringLiteral("-"), false);
@@ -496,6 +527,10 @@ void benchFlood()
     add(QStringLiteral("Longest time without handling events, %1 MiB").arg(total),
         QStringLiteral("%1 ms").arg(f[4].toDouble(), 0, 'f', 0), QStringLiteral("-"), 0, QStringLiteral("< 100 ms"),
         f[4].toDouble() < 100);
+    if (s.size() == 5)
+        add(QStringLiteral("The same, full box selected, caret in it"), QStringLiteral("%1 ms").arg(s[4].toDouble(), 0, 'f', 0),
+            QStringLiteral("%1 ms with nothing selected").arg(f[4].toDouble(), 0, 'f', 0),
+            s[4].toDouble() / std::max(f[4].toDouble(), 1.0), QStringLiteral("< 100 ms"), s[4].toDouble() < 100);
 }
 
 void printTable()
@@ -523,7 +558,7 @@ int main(int argc, char *argv[])
     if (mode == QLatin1String("--startup-child") || mode == QLatin1String("--startup-bare"))
         return startupChild(mode == QLatin1String("--startup-bare"), argc > 2 ? std::atoll(argv[2]) : 0);
     if (mode == QLatin1String("--flood-child"))
-        return floodChild(argc > 2 ? std::atoll(argv[2]) : 100);
+        return floodChild(argc > 2 ? std::atoll(argv[2]) : 100, argc > 3);
     if (mode == QLatin1String("--memory-child") || mode == QLatin1String("--memory-idle"))
         return memoryChild(mode == QLatin1String("--memory-child"));
     g_quick = mode == QLatin1String("--quick");
