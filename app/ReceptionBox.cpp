@@ -1,6 +1,7 @@
 #include "ReceptionBox.h"
 
 #include "ControlPictures.h"
+#include "NonPrintingHighlighter.h"
 #include "ReceptionLine.h"
 
 #include <QContextMenuEvent>
@@ -35,6 +36,17 @@ ReceptionBox::ReceptionBox(QWidget *parent)
     setWordWrapMode(QTextOption::WrapAnywhere);
     setTabChangesFocus(true);
     setUndoRedoEnabled(false); // the log only grows; no undo history to keep
+
+    // A serial monitor's font: monospace, at a reading size. DejaVu Sans
+    // Mono lacks the control pictures; Unifont draws them as upright
+    // abbreviations (CR, LF, ESC) that read at this size, where the system's
+    // fallback would draw them a few pixels tall.
+    QFont mono;
+    mono.setFamilies({QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Unifont")});
+    mono.setStyleHint(QFont::Monospace);
+    mono.setPointSize(10);
+    setFont(mono);
+    new NonPrintingHighlighter(document());
 
     m_slices.setSingleShot(true);
     m_slices.setInterval(0);

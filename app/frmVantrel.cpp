@@ -1,6 +1,9 @@
 #include "frmVantrel.h"
 
 #include "ClipboardGuard.h"
+#include "EnterClicks.h"
+#include "Twips.h"
+#include "WindowIcon.h"
 #include "ControlPictures.h"
 #include "LengthText.h"
 #include "PortChooser.h"
@@ -27,15 +30,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Positions are given in twips, as the bench layout was drawn: 15 to a pixel.
-QRect twips(int left, int top, int width, int height)
-{
-    return QRect(left / 15, top / 15, width / 15, height / 15);
-}
-
-constexpr int ClientWidth = 7005 / 15;  // 467
-constexpr int ClientHeight = 5205 / 15; // 347
-constexpr int StatusHeight = 64;        // the state, then the message on up to three lines
+constexpr int ClientWidth = 7005;   // twips: 467 pixels at 96 dpi
+constexpr int ClientHeight = 5205;  // 347
+constexpr int StatusHeight = 960;   // 64: the state, then the message on up to three lines
 
 const QString ReadStart = QLatin1String(ScannerCommands::ReadStart);
 const QString ReadEnd = QLatin1String(ScannerCommands::ReadEnd);
@@ -116,7 +113,19 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, PortAssignments *p
 {
     setObjectName(QStringLiteral("frmVantrel"));
     setWindowTitle(QStringLiteral("Vantrel"));
-    setFixedSize(ClientWidth, ClientHeight + StatusHeight);
+    // The controls' font is the one the layout was drawn for, whatever the
+    // desktop's: a sans-serif of 8 points (Helvetica's widths), so that
+    // every caption and all eight list items fit.
+    QFont controls;
+    controls.setFamilies({QStringLiteral("FreeSans"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    controls.setStyleHint(QFont::SansSerif);
+    controls.setPointSize(8);
+    setFont(controls);
+    setWindowIcon(vantrelIcon());
+
+    const Twips tw(logicalDpiY());
+    const auto twips = [&tw](int left, int top, int width, int height) { return tw.rect(left, top, width, height); };
+    setFixedSize(tw.px(ClientWidth), tw.px(ClientHeight + StatusHeight));
 
     List1 = new QListWidget(this);
     List1->setObjectName(QStringLiteral("List1"));
@@ -147,7 +156,7 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, PortAssignments *p
 
     StatusLine = new StatusLineLabel(this);
     StatusLine->setObjectName(QStringLiteral("StatusLine"));
-    StatusLine->setGeometry(QRect(0, ClientHeight, ClientWidth, StatusHeight));
+    StatusLine->setGeometry(twips(0, ClientHeight, ClientWidth, StatusHeight));
     StatusLine->setFocusPolicy(Qt::NoFocus);
     StatusLine->setContentsMargins(6, 0, 6, 0);
     StatusLine->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -161,6 +170,17 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, PortAssignments *p
     QWidget *order[] = {List1, Command1, Command2, Command3, Command4, Text1, Text2, Command5, Text3};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
+
+    // Names for screen readers, in French; each label leads to its box.
+    List1->setAccessibleName(QStringLiteral("Port COM"));
+    Text1->setAccessibleName(QStringLiteral("Réception"));
+    Text2->setAccessibleName(QStringLiteral("Texte libre"));
+    Text3->setAccessibleName(QStringLiteral("Longueur a lire"));
+    Label1->setBuddy(Text1);
+    Label2->setBuddy(Text3);
+    auto *enter = new EnterClicks(this);
+    for (QPushButton *b : {Command1, Command2, Command3, Command4, Command5})
+        enter->watch(b);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));

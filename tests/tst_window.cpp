@@ -204,9 +204,9 @@ void tst_Window::append_data()
         << L{"A\nB\r\nC"} << QString::fromUtf8("A\u240AB\u240D\u240AC\r\n");
     QTest::newRow("NUL ESC TAB DEL")
         << L{QByteArray("\x00\x1b\t\x7f", 4)} << QString::fromUtf8("\u2400\u241B\u2409\u2421\r\n");
-    QTest::newRow("high bytes as Latin-1") << L{"\xe9t\xe9 \xff\x80"}
-                                            << QString::fromUtf8("été ÿ\u0080\r\n");
-    QTest::newRow("no-break space kept") << L{"a\xa0" "b"} << QString::fromUtf8("a\u00A0b\r\n");
+    QTest::newRow("high bytes: Latin-1, then Windows-1252") << L{"\xe9t\xe9 \xff\x80\x93"}
+                                                             << QString::fromUtf8("été ÿ€“\r\n");
+    QTest::newRow("no-break space and soft hyphen shown") << L{"a\xa0" "b\xad"} << QString::fromUtf8("a⍽b‐\r\n");
     QTest::newRow("spaces kept") << L{"  x  "} << "  x  \r\n";
 }
 

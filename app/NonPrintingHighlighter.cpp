@@ -1,0 +1,26 @@
+#include "NonPrintingHighlighter.h"
+
+#include "ControlPictures.h"
+
+NonPrintingHighlighter::NonPrintingHighlighter(QTextDocument *document)
+    : QSyntaxHighlighter(document)
+{
+    m_format.setBackground(QColor(0xff, 0xe8, 0xb0)); // pale amber
+    m_format.setForeground(QColor(0x80, 0x20, 0x00));
+}
+
+void NonPrintingHighlighter::highlightBlock(const QString &text)
+{
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n;) {
+        if (!isNonPrinting(text.at(i))) {
+            ++i;
+            continue;
+        }
+        qsizetype end = i + 1;
+        while (end < n && isNonPrinting(text.at(end)))
+            ++end;
+        setFormat(int(i), int(end - i), m_format);
+        i = end;
+    }
+}

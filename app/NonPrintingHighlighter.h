@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QSyntaxHighlighter>
+
+// Sets apart, in the reception box, the characters that stand for control
+// bytes and the other non-printing bytes (ControlPictures::isNonPrinting):
+// drawn on a tinted background in a colour of their own, so that the
+// picture of CR never reads as the letters C and R, and a run of them shows
+// where it starts and ends. Only the look changes: the text stays the same.
+class NonPrintingHighlighter : public QSyntaxHighlighter
+{
+    Q_OBJECT
+public:
+    explicit NonPrintingHighlighter(QTextDocument *document);
+
+protected:
+    void highlightBlock(const QString &text) override;
+
+private:
+    QTextCharFormat m_format;
+};
