@@ -11,7 +11,8 @@ class NonPrintingHighlighter : public QSyntaxHighlighter
 {
     Q_OBJECT
 public:
-    explicit NonPrintingHighlighter(QTextDocument *document);
+    // `text`: the box's font, whose size the pictures follow.
+    NonPrintingHighlighter(QTextDocument *document, const QFont &text);
 
 protected:
     void highlightBlock(const QString &text) override;

@@ -46,7 +46,7 @@ ReceptionBox::ReceptionBox(QWidget *parent)
     mono.setStyleHint(QFont::Monospace);
     mono.setPointSize(10);
     setFont(mono);
-    new NonPrintingHighlighter(document());
+    new NonPrintingHighlighter(document(), mono);
 
     m_slices.setSingleShot(true);
     m_slices.setInterval(0);

@@ -160,7 +160,12 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, PortAssignments *p
     StatusLine->setFocusPolicy(Qt::NoFocus);
     StatusLine->setContentsMargins(6, 0, 6, 0);
     StatusLine->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    StatusLine->setFrameShape(QFrame::StyledPanel);
+    // Frames drawn by QFrame itself, in whole pixels: the style's own frame
+    // loses edges at 1.25 and 1.5 times the size.
+    for (QFrame *frame : {static_cast<QFrame *>(List1), static_cast<QFrame *>(Text1), static_cast<QFrame *>(StatusLine)}) {
+        frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        frame->setLineWidth(1);
+    }
 
     // A paste from a program that has closed must not bring the window down.
     auto *clipboardGuard = new ClipboardGuard(this);
