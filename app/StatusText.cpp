@@ -134,3 +134,33 @@ QString savedText(const QString &file, const QString &why)
     return QStringLiteral("Enregistrement impossible dans ") + piece(file) + QStringLiteral(" (") + why
         + QStringLiteral("). Choisissez un autre fichier.");
 }
+
+QString portOpenRefusalText(int port, const QString &button)
+{
+    return QStringLiteral("« ") + button + QStringLiteral(" » n'envoie rien tant que COM") + QString::number(port)
+        + QStringLiteral(" est ouvert. Cliquez d'abord sur « Eteindre », puis à nouveau sur « ") + button
+        + QStringLiteral(" ».");
+}
+
+QString commandSentText(int port, int replyBytes)
+{
+    const QString head = QStringLiteral("Commande envoyée sur COM") + QString::number(port) + QStringLiteral(" : ");
+    if (replyBytes == 0)
+        return head + QStringLiteral("aucune réponse en 2 secondes. Vérifiez que l'appareil est allumé et branché.");
+    return head + QString::number(replyBytes)
+        + (replyBytes == 1 ? QStringLiteral(" octet reçu") : QStringLiteral(" octets reçus"))
+        + QStringLiteral(" en réponse (la réponse n'est pas affichée).");
+}
+
+QString waitingForBytesText(int port, int count)
+{
+    return QStringLiteral("COM") + QString::number(port) + QStringLiteral(" : « Allumer » attend ")
+        + QString::number(count) + QStringLiteral(" octets de l'appareil. Scannez un code, ou cliquez sur « Eteindre ».");
+}
+
+QString nothingWaitingText(int port, bool open)
+{
+    return QStringLiteral("« Lire buffer » : aucun octet en attente sur COM") + QString::number(port)
+        + (open ? QStringLiteral(". Scannez un code, puis réessayez.")
+                : QStringLiteral(" (port fermé). Ouvrez le port : « Allumer », ou attendez le minuteur."));
+}

@@ -42,3 +42,17 @@ QString journalFailedText(const QString &file, const QString &why);
 
 // "Enregistrer sous…" ended: saved, or why not.
 QString savedText(const QString &file, const QString &why);
+
+// "Lire" or "Envoyer commande" clicked while the port is open: nothing is
+// sent; what to do instead.
+QString portOpenRefusalText(int port, const QString &button);
+
+// "Envoyer commande" has sent the command: how many bytes came back within
+// the wait (the reply is not shown).
+QString commandSentText(int port, int replyBytes);
+
+// "Allumer" waits for `count` bytes from a device that has sent fewer.
+QString waitingForBytesText(int port, int count);
+
+// "Lire buffer" found nothing to show.
+QString nothingWaitingText(int port, bool open);

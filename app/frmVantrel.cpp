@@ -303,8 +303,15 @@ void frmVantrel::Command1_Click()
         return;
     if (!ensureOpen())
         return;
+    QString waiting;
+    if (MSComm1->InBufferCount() < 6) {
+        waiting = waitingForBytesText(MSComm1->CommPort(), 6);
+        showMessage(waiting);
+    }
     if (!waitForCount(6))
         return;
+    if (!waiting.isEmpty() && m_message == waiting)
+        showMessage(QString()); // the bytes came: nothing left to say
     appendToLog(MSComm1->Input());
 }
 
@@ -331,8 +338,10 @@ void frmVantrel::Command3_Click()
     WaitingHandler handler(this, WaitingHandler::Told);
     if (!handler)
         return;
-    if (MSComm1->PortOpen())
+    if (MSComm1->PortOpen()) {
+        showMessage(portOpenRefusalText(MSComm1->CommPort(), Command3->text()));
         return;
+    }
     if (!openStep())
         return;
     MSComm1->setOutput(ReadStart);
@@ -347,8 +356,12 @@ void frmVantrel::Command3_Click()
 
 void frmVantrel::Command4_Click()
 {
-    if (m_ending || MSComm1->PortOpen())
+    if (m_ending)
         return;
+    if (MSComm1->PortOpen()) {
+        showMessage(portOpenRefusalText(MSComm1->CommPort(), Command4->text()));
+        return;
+    }
     if (!openStep())
         return;
     MSComm1->setOutput(FixedCommand);
@@ -366,8 +379,11 @@ void frmVantrel::Command4_Click()
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(2s - elapsed).count();
         MSComm1->waitForBytes(int(qMax<qint64>(left, 1)));
     }
-    MSComm1->Input(); // the reply is taken and dropped
+    const bool stillThere = MSComm1->PortOpen();
+    const qsizetype reply = MSComm1->Input().size(); // the reply is taken and dropped
     MSComm1->setPortOpen(false);
+    if (stillThere)
+        showMessage(commandSentText(MSComm1->CommPort(), int(qMin<qsizetype>(reply, INT_MAX))));
 }
 
 void frmVantrel::Command5_Click()
@@ -376,6 +392,8 @@ void frmVantrel::Command5_Click()
         return;
     if (MSComm1->InBufferCount() > 0)
         appendToLog(MSComm1->Input());
+    else
+        showMessage(nothingWaitingText(MSComm1->CommPort(), MSComm1->PortOpen()));
 }
 
 // ---------------------------------------------------------------------------

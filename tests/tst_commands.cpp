@@ -81,10 +81,15 @@ void tst_Commands::commandBytes()
 void tst_Commands::switchOn()
 {
     PtyBench b;
+    QString whileWaiting;
     QTimer::singleShot(50, b.w, [&] { b.pty.write("0123"); });
+    QTimer::singleShot(100, b.w, [&] { whileWaiting = b.w->statusText(); });
     QTimer::singleShot(150, b.w, [&] { b.pty.write("45"); });
     b.w->Command1_Click();
     QCOMPARE(b.w->receptionText(), QStringLiteral("012345\r\n"));
+    // Said while the device was silent, gone once the bytes came.
+    QVERIFY2(whileWaiting.endsWith(waitingForBytesText(1, 6)), qPrintable(whileWaiting));
+    QVERIFY(!b.w->statusText().contains(QStringLiteral("attend")));
     QVERIFY(b.w->MSComm1->PortOpen());
     QVERIFY(b.pty.received().isEmpty());
 }
@@ -111,6 +116,8 @@ void tst_Commands::fixedCommandNoAnswer()
     const qint64 waited = returned - b.pty.receivedAtMs(0);
     QVERIFY2(waited >= 1990 && waited < 3000, qPrintable(QString::number(waited)));
     QCOMPARE(b.w->receptionText(), QString());
+    QVERIFY(b.w->statusText().endsWith(QStringLiteral("aucune réponse en 2 secondes. Vérifiez que l'appareil est "
+                                                      "allumé et branché.")));
 }
 
 void tst_Commands::fixedCommandAnswered()
@@ -125,6 +132,9 @@ void tst_Commands::fixedCommandAnswered()
     QCOMPARE(b.pty.received(), Fixed);
     QCOMPARE(b.w->receptionText(), QString()); // the reply is dropped
     QCOMPARE(b.w->MSComm1->InBufferCount(), 0);
+    QVERIFY2(b.w->statusText().endsWith(QStringLiteral("Commande envoyée sur COM1 : 12 octets reçus en réponse "
+                                                       "(la réponse n'est pas affichée).")),
+             qPrintable(b.w->statusText()));
 }
 
 void tst_Commands::commandsOnOpenPortSendNothing_data()
@@ -143,11 +153,18 @@ void tst_Commands::commandsOnOpenPortSendNothing()
     b.pty.write("123456789012");
     QTRY_COMPARE(b.w->MSComm1->InBufferCount(), 12);
 
-    b.w->findChild<QPushButton *>(button)->click();
+    auto *clicked = b.w->findChild<QPushButton *>(button);
+    clicked->click();
     QVERIFY(b.w->MSComm1->PortOpen());
     QVERIFY(!b.pty.waitForReceived(1, 200));
     QCOMPARE(b.w->receptionText(), QString());
     QCOMPARE(b.w->MSComm1->InBufferCount(), 12);
+    // The click is answered: why nothing went, and what to do.
+    QVERIFY2(b.w->statusText().endsWith(QStringLiteral("« ") + clicked->text()
+                                        + QStringLiteral(" » n'envoie rien tant que COM1 est ouvert. Cliquez d'abord "
+                                                         "sur « Eteindre », puis à nouveau sur « ")
+                                        + clicked->text() + QStringLiteral(" ».")),
+             qPrintable(b.w->statusText()));
 }
 
 void tst_Commands::bufferRead()
@@ -156,6 +173,8 @@ void tst_Commands::bufferRead()
     b.openPort();
     b.w->Command5_Click();
     QCOMPARE(b.w->receptionText(), QString());
+    QVERIFY(b.w->statusText().endsWith(QStringLiteral("« Lire buffer » : aucun octet en attente sur COM1. Scannez un "
+                                                      "code, puis réessayez.")));
     b.pty.write(QByteArray("AB\x00" "C", 4));
     QTRY_COMPARE(b.w->MSComm1->InBufferCount(), 4);
     b.w->Command5_Click();

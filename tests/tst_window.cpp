@@ -48,6 +48,9 @@ private slots:
     void sharedPort();
     void statusLineKeepsTheRemedy_data();
     void statusLineKeepsTheRemedy();
+    void enterClicksTheFocusedButton_data();
+    void enterClicksTheFocusedButton();
+    void namesForScreenReaders();
 };
 
 void tst_Window::controlTable_data()
@@ -473,6 +476,54 @@ void tst_Window::statusLineKeepsTheRemedy()
     QCOMPARE(line->toolTip(), w->statusText());
     QCOMPARE(line->accessibleDescription(), w->statusText());
     QVERIFY2(w->statusText().contains(piece), qPrintable(w->statusText().left(200)));
+}
+
+void tst_Window::enterClicksTheFocusedButton_data()
+{
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<int>("clicks"); // of the focused button, or of any when it is no button
+
+    QTest::newRow("Enter on a button") << "Command5" << int(Qt::Key_Return) << 0 << 1;
+    QTest::newRow("keypad Enter on a button") << "Command5" << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << 1;
+    QTest::newRow("Escape on a button") << "Command5" << int(Qt::Key_Escape) << 0 << 0;
+    QTest::newRow("Ctrl+Enter on a button") << "Command5" << int(Qt::Key_Return) << int(Qt::ControlModifier) << 0;
+    QTest::newRow("Enter in Longueur a lire") << "Text3" << int(Qt::Key_Return) << 0 << 0;
+    QTest::newRow("Enter in the list") << "List1" << int(Qt::Key_Return) << 0 << 0;
+}
+
+// Enter clicks the focused button, as on the former benches; there is no
+// default button, so Enter elsewhere and Escape do nothing.
+void tst_Window::enterClicksTheFocusedButton()
+{
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(int, clicks);
+    FakeBench b;
+    b.w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&b.w));
+    int clicked = 0;
+    for (QPushButton *button : b.w.findChildren<QPushButton *>())
+        connect(button, &QPushButton::clicked, this, [&] { ++clicked; });
+    QWidget *target = b.w.findChild<QWidget *>(focus);
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(clicked, clicks);
+}
+
+void tst_Window::namesForScreenReaders()
+{
+    FakeBench b;
+    QCOMPARE(b.w.List1->accessibleName(), QStringLiteral("Port COM"));
+    QCOMPARE(b.w.Text1->accessibleName(), QStringLiteral("Réception"));
+    QCOMPARE(b.w.Text2->accessibleName(), QStringLiteral("Texte libre"));
+    QCOMPARE(b.w.Text3->accessibleName(), QStringLiteral("Longueur a lire"));
+    QCOMPARE(b.w.Label1->buddy(), b.w.Text1);
+    QCOMPARE(b.w.Label2->buddy(), b.w.Text3);
+    QCOMPARE(b.w.StatusLine->accessibleName(), QStringLiteral("Port fermé"));
+    QVERIFY(!b.w.windowIcon().isNull());
 }
 
 QTEST_MAIN(tst_Window)
