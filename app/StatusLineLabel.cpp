@@ -44,7 +44,10 @@ void StatusLineLabel::resizeEvent(QResizeEvent *event)
 
 void StatusLineLabel::fit()
 {
-    const QRect room = contentsRect();
+    // Where the text goes: inside the frame, the margin and the indent.
+    const int m = margin();
+    const int in = qMax(indent(), 0);
+    const QRect room = contentsRect().adjusted(m + in, m, -m, -m);
     const QFontMetrics fm(font());
     QString shown;
     for (const int maxPiece : {INT_MAX, 64, 40, 28, 20, 12}) {

@@ -158,7 +158,8 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, PortAssignments *p
     StatusLine->setObjectName(QStringLiteral("StatusLine"));
     StatusLine->setGeometry(twips(0, ClientHeight, ClientWidth, StatusHeight));
     StatusLine->setFocusPolicy(Qt::NoFocus);
-    StatusLine->setContentsMargins(6, 0, 6, 0);
+    StatusLine->setMargin(2); // inside the frame
+    StatusLine->setIndent(6);
     StatusLine->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // Frames drawn by QFrame itself, in whole pixels: the style's own frame
     // loses edges at 1.25 and 1.5 times the size.

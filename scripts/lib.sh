@@ -3,10 +3,12 @@
 # sudo) and a run as the user can follow each other in any order: nothing
 # the user needs is ever left owned by root.
 
-# The Debian packages every build needs. fonts-freefont-ttf draws the control
-# pictures (U+2400...) of the reception box; libxcb1-dev lets the clipboard
-# guard ask the X server who owns a selection.
-base_packages=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev libxcb1-dev fonts-freefont-ttf)
+# The Debian packages every build needs. The window's fonts: FreeSans for
+# the controls (fonts-freefont-ttf), DejaVu Sans Mono for the reception box
+# and Unifont for its control pictures (U+2400...). libxcb1-dev lets the
+# clipboard guard ask the X server who owns a selection.
+base_packages=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev libxcb1-dev fonts-freefont-ttf
+  fonts-dejavu-core fonts-unifont)
 
 # install_packages NAME...: installs those not installed yet, with sudo for
 # apt-get alone when not root.

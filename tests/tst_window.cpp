@@ -469,7 +469,8 @@ void tst_Window::statusLineKeepsTheRemedy()
     QVERIFY2(shown.contains(QChar(0x2026)), qPrintable(shown)); // cut
     QCOMPARE(shown.count(u'\n'), 1);                            // the state, then the message
     QVERIFY(!shown.contains(QChar(0x200B)));
-    const QRect room = line->contentsRect();
+    const QRect room = line->contentsRect().adjusted(line->margin() + line->indent(), line->margin(),
+                                                     -line->margin(), -line->margin());
     const QRect needed = line->fontMetrics().boundingRect(room, Qt::TextWordWrap, line->text());
     QVERIFY(needed.height() <= room.height() && needed.width() <= room.width());
 

@@ -1,0 +1,110 @@
+#include "FakeBench.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QScrollBar>
+#include <QTest>
+
+// The window as it is drawn, at the scale CTest gives this run
+// (QT_SCALE_FACTOR, QT_FONT_DPI) and with the desktop font sizes of the
+// table: every caption whole and centred with a margin, all eight list items
+// without a scroll bar, every frame edge drawn. Each case also leaves its
+// picture in look/ beside the test, for the eye.
+class tst_Look : public QObject
+{
+    Q_OBJECT
+private slots:
+    void fits_data();
+    void fits();
+};
+
+void tst_Look::fits_data()
+{
+    QTest::addColumn<int>("desktopPoints"); // 0: the platform's own
+    QTest::newRow("platform font") << 0;
+    QTest::newRow("9 pt desktop") << 9;
+    QTest::newRow("10 pt desktop (KDE)") << 10;
+    QTest::newRow("11 pt desktop (GNOME)") << 11;
+}
+
+void tst_Look::fits()
+{
+    QFETCH(int, desktopPoints);
+    const QFont platform = QApplication::font();
+    if (desktopPoints > 0) {
+        QFont desktop = platform;
+        desktop.setPointSize(desktopPoints);
+        QApplication::setFont(desktop);
+    }
+    FakeBench b;
+    b.w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&b.w));
+    const double scale = b.w.logicalDpiY() / 96.0; // what QT_FONT_DPI adds to the layout
+    const int margin = qRound(4 * scale);
+
+    // Captions: whole, with a margin on each side, centred.
+    const QList<QPushButton *> buttons = b.w.findChildren<QPushButton *>();
+    QCOMPARE(buttons.size(), 5);
+    for (QPushButton *button : buttons) {
+        const QFontMetrics fm = button->fontMetrics();
+        const int text = fm.horizontalAdvance(button->text());
+        QVERIFY2(button->width() - text >= 2 * margin,
+                 qPrintable(QStringLiteral("%1: %2 px of text in %3").arg(button->text()).arg(text).arg(button->width())));
+        QVERIFY(button->height() - fm.height() >= margin);
+    }
+    for (QLabel *label : {b.w.Label1, b.w.Label2})
+        QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width(),
+                 qPrintable(label->text()));
+
+    // The list: all eight items inside it, no scroll bar.
+    QVERIFY(!b.w.List1->verticalScrollBar()->isVisible());
+    const QRect last = b.w.List1->visualItemRect(b.w.List1->item(7));
+    QVERIFY2(last.bottom() < b.w.List1->viewport()->height(),
+             qPrintable(QStringLiteral("item 8 ends at %1 of %2").arg(last.bottom()).arg(b.w.List1->viewport()->height())));
+
+    // Frames: each edge of the list, the box and the status line is drawn
+    // (not the window's background) along its whole length.
+    const QImage shot = b.w.grab().toImage();
+    auto restore = qScopeGuard([&] { QApplication::setFont(platform); });
+    QDir().mkpath(QStringLiteral("look"));
+    QString name = QString::fromLatin1(QTest::currentDataTag()).section(u' ', 0, 1);
+    name.replace(u' ', u'-');
+    shot.save(QStringLiteral("look/%1-%2.png").arg(qEnvironmentVariable("VANTREL_LOOK", QStringLiteral("1x")), name));
+    const double dpr = shot.devicePixelRatio();
+    const QRgb background = b.w.palette().color(QPalette::Window).rgb();
+    for (QWidget *framed : {static_cast<QWidget *>(b.w.List1), static_cast<QWidget *>(b.w.Text1),
+                            static_cast<QWidget *>(b.w.StatusLine)}) {
+        const QRect g = framed->geometry();
+        const int l = int(g.left() * dpr), t = int(g.top() * dpr);
+        const int r = int((g.right() + 1) * dpr) - 1, btm = int((g.bottom() + 1) * dpr) - 1;
+        // An edge counts as drawn when a line one pixel either side of
+        // where the rounding puts it differs from the background along 90 %
+        // of its length.
+        auto drawn = [&](QPoint from, QPoint step, int n) {
+            const QPoint across(step.y(), step.x());
+            for (int d = -1; d <= 1; ++d) {
+                int count = 0;
+                for (int i = 0; i < n; ++i) {
+                    const QPoint p = from + across * d + step * i;
+                    count += shot.valid(p) && shot.pixel(p) != background;
+                }
+                if (count >= n * 9 / 10)
+                    return true;
+            }
+            return false;
+        };
+        const int w = r - l - 3, h = btm - t - 3;
+        QVERIFY2(drawn({l + 2, t}, {1, 0}, w), qPrintable(framed->objectName() + QStringLiteral(" top")));
+        QVERIFY2(drawn({l + 2, btm}, {1, 0}, w), qPrintable(framed->objectName() + QStringLiteral(" bottom")));
+        QVERIFY2(drawn({l, t + 2}, {0, 1}, h), qPrintable(framed->objectName() + QStringLiteral(" left")));
+        QVERIFY2(drawn({r, t + 2}, {0, 1}, h), qPrintable(framed->objectName() + QStringLiteral(" right")));
+    }
+
+}
+
+QTEST_MAIN(tst_Look)
+#include "tst_look.moc"
