@@ -5,7 +5,6 @@
 #include "ReceptionLine.h"
 
 #include <QContextMenuEvent>
-#include <algorithm>
 #include <QFileDialog>
 #include <QHelpEvent>
 #include <QMenu>
@@ -15,6 +14,8 @@
 #include <QShortcut>
 #include <QTextBlock>
 #include <QToolTip>
+
+#include <algorithm>
 
 namespace {
 
@@ -297,11 +298,16 @@ QMimeData *ReceptionBox::createMimeDataFromSelection() const
 
 bool ReceptionBox::startJournal(const QString &fileName)
 {
-    const bool ok = m_journal.start(fileName, ReceptionJournal::formatFor(fileName));
+    return startJournal(fileName, ReceptionJournal::formatFor(fileName));
+}
+
+bool ReceptionBox::startJournal(const QString &fileName, ReceptionJournal::Format format)
+{
+    const bool ok = m_journal.start(fileName, format);
     if (ok)
         emit journalChanged();
     else
-        emit journalFailed(fileName, m_journal.failure());
+        emit journalNotStarted(fileName, m_journal.failure());
     return ok;
 }
 
@@ -412,12 +418,15 @@ void ReceptionBox::openFileDialog(bool journal)
     connect(dialog, &QFileDialog::filterSelected, dialog, [dialog, raw](const QString &filter) {
         dialog->setDefaultSuffix(filter == raw ? QStringLiteral("bin") : QStringLiteral("txt"));
     });
-    connect(dialog, &QFileDialog::fileSelected, this, [this, journal](const QString &file) {
-        if (journal) {
-            startJournal(file);
-            return;
-        }
-        emit saved(file, save(file, ReceptionJournal::formatFor(file)));
+    connect(dialog, &QFileDialog::fileSelected, this, [this, dialog, journal, raw](const QString &file) {
+        // The form is the filter chosen; a name typed with .bin says the same.
+        const ReceptionJournal::Format format = dialog->selectedNameFilter() == raw
+            ? ReceptionJournal::Format::Raw
+            : ReceptionJournal::formatFor(file);
+        if (journal)
+            startJournal(file, format);
+        else
+            emit saved(file, save(file, format));
     });
     dialog->open();
 }

@@ -64,7 +64,9 @@ public:
     qint64 linesLeft() const { return m_linesLeft; }
     void setNow(Now now) { m_now = std::move(now); }
 
+    // The form follows the name (.bin: raw bytes), unless given.
     bool startJournal(const QString &fileName);
+    bool startJournal(const QString &fileName, ReceptionJournal::Format format);
     void stopJournal();
     const ReceptionJournal &journal() const { return m_journal; }
 
@@ -79,7 +81,8 @@ public:
 signals:
     void linesLeftView(qint64 total);
     void journalChanged();
-    void journalFailed(const QString &fileName, const QString &why);
+    void journalFailed(const QString &fileName, const QString &why);     // stopped by a write
+    void journalNotStarted(const QString &fileName, const QString &why); // could not open
     void saved(const QString &fileName, const QString &why);
 
 protected:

@@ -127,6 +127,12 @@ QString journalFailedText(const QString &file, const QString &why)
                          "un autre.");
 }
 
+QString journalNotStartedText(const QString &file, const QString &why)
+{
+    return QStringLiteral("Journal impossible dans ") + piece(file) + QStringLiteral(" (") + why
+        + QStringLiteral("). Choisissez un autre fichier : clic droit sur la réception, « Journal… ».");
+}
+
 QString savedText(const QString &file, const QString &why)
 {
     if (why.isEmpty())

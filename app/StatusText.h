@@ -40,6 +40,9 @@ QString journalRunningText(const QString &file);
 // The journal stopped on a write that failed; reception goes on.
 QString journalFailedText(const QString &file, const QString &why);
 
+// The journal's file could not be opened.
+QString journalNotStartedText(const QString &file, const QString &why);
+
 // "Enregistrer sous…" ended: saved, or why not.
 QString savedText(const QString &file, const QString &why);
 

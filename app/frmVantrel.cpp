@@ -2,9 +2,6 @@
 
 #include "ClipboardGuard.h"
 #include "EnterClicks.h"
-#include "Twips.h"
-#include "WindowIcon.h"
-#include "ControlPictures.h"
 #include "LengthText.h"
 #include "PortChooser.h"
 #include "PortTexts.h"
@@ -13,17 +10,14 @@
 #include "SerialComm.h"
 #include "StatusLineLabel.h"
 #include "StatusText.h"
+#include "Twips.h"
+#include "WindowIcon.h"
 
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollBar>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
 #include <QTimer>
 
 using namespace std::chrono_literals;
@@ -203,6 +197,9 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, PortAssignments *p
     connect(Text1, &ReceptionBox::journalChanged, this, &frmVantrel::refreshStatus);
     connect(Text1, &ReceptionBox::journalFailed, this, [this](const QString &file, const QString &why) {
         showMessage(journalFailedText(file, why));
+    });
+    connect(Text1, &ReceptionBox::journalNotStarted, this, [this](const QString &file, const QString &why) {
+        showMessage(journalNotStartedText(file, why));
     });
     connect(Text1, &ReceptionBox::saved, this, [this](const QString &file, const QString &why) {
         showMessage(savedText(file, why));

@@ -4,7 +4,11 @@
 #include "ReceptionBox.h"
 #include "ReceptionLine.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QMenu>
 #include <QClipboard>
 #include <QFile>
 #include <QScrollBar>
@@ -47,6 +51,7 @@ private slots:
     void journalSurvivesUnplug_data();
     void journalSurvivesUnplug();
     void journalOnFullDisk();
+    void menuSavesAndClears();
 };
 
 void tst_Box::cap_data()
@@ -266,6 +271,48 @@ void tst_Box::journalOnFullDisk()
     QVERIFY(!b.w.statusText().contains(QStringLiteral("journal : ")));
     b.show("3017620422003\r");
     QCOMPARE(b.w.receptionText(), QStringLiteral("4006381333931\u240D\r\n3017620422003\u240D\r\n"));
+}
+
+// The menu keeps Qt's entries; the file dialog opens without a loop of its
+// own (the click returns at once) and saves in the form of the filter chosen.
+void tst_Box::menuSavesAndClears()
+{
+    FakeBench b;
+    b.w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&b.w));
+    b.w.openPort();
+    b.show("\x1bS7\r");
+    auto openMenu = [&] {
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5), b.w.Text1->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(b.w.Text1, &event);
+        return b.w.Text1->findChild<QMenu *>();
+    };
+    QMenu *menu = openMenu();
+    QVERIFY(menu && menu->isVisible());
+    QVERIFY(menu->findChild<QAction *>(QStringLiteral("edit-copy")));
+    QVERIFY(menu->findChild<QAction *>(QStringLiteral("select-all")));
+    QCOMPARE(menu->findChild<QAction *>(QStringLiteral("saveAs"))->text(), QStringLiteral("Enregistrer sous…"));
+    QCOMPARE(menu->findChild<QAction *>(QStringLiteral("journal"))->text(), QStringLiteral("Journal…"));
+    menu->findChild<QAction *>(QStringLiteral("saveAs"))->trigger();
+    menu->close();
+
+    auto *dialog = b.w.Text1->findChild<QFileDialog *>(QStringLiteral("saveDialog"));
+    QVERIFY(dialog && dialog->isVisible());
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("capture"));
+    dialog->selectNameFilter(QStringLiteral("Octets reçus (*.bin)"));
+    dialog->selectFile(file);
+    QMetaObject::invokeMethod(dialog, "accept");
+    QTRY_VERIFY(b.w.statusText().contains(QStringLiteral("Réception enregistrée dans ")));
+    const QString saved = b.w.statusText().section(QStringLiteral("enregistrée dans "), 1).chopped(1);
+    QCOMPARE(readFile(saved), QByteArray("\x1bS7\r"));
+
+    QTRY_VERIFY(!b.w.Text1->findChild<QMenu *>()); // the first menu is gone
+    menu = openMenu();
+    QVERIFY(menu);
+    menu->findChild<QAction *>(QStringLiteral("clear"))->trigger();
+    QCOMPARE(b.w.receptionText(), QString());
+    menu->close();
 }
 
 QTEST_MAIN(tst_Box)
