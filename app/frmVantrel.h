@@ -12,12 +12,10 @@
 #include <memory>
 #include <optional>
 
+class PortChooser;
 class QLabel;
 class QLineEdit;
 class QListWidget;
-class PortChooser;
-
-
 class QPushButton;
 class QTimer;
 
@@ -42,7 +40,9 @@ class QTimer;
 // it closes. Menus use popup(), dialogs open() and signals.
 //
 // Which device each COM number stands for is PortAssignments' business; the
-// list's tooltips and menu are PortChooser's.
+// list's tooltips and menu are PortChooser's. The reception box (its
+// characters, its size, each line's time and bytes, save and journal) is
+// ReceptionBox; the status line's fitting is StatusLineLabel's.
 class frmVantrel : public QWidget
 {
     Q_OBJECT
