@@ -89,6 +89,16 @@ std::unique_ptr<frmVantrel> windowOn(const BenchPty &pty, bool timer)
     return w;
 }
 
+// The operator has filled the box to its cap, selected all of it and left
+// the caret in it.
+void fillAndSelect(frmVantrel &w)
+{
+    w.Text1->append(QString(ReceptionBox::DefaultCap - 1024, u'7'));
+    w.Text1->finishAppends();
+    w.Text1->setFocus();
+    w.Text1->selectAll();
+}
+
 // 1. CPU while monitoring a silent device.
 void benchCpu()
 {
@@ -106,10 +116,7 @@ void benchCpu()
     {
         auto w = windowOn(pty, true);
         w->show();
-        w->Text1->append(QString(ReceptionBox::DefaultCap - 1024, u'7'));
-        w->Text1->finishAppends();
-        w->Text1->setFocus();
-        w->Text1->selectAll();
+        fillAndSelect(*w);
         runFor(500);
         const double before = cpuSeconds();
         runFor(ms);
@@ -373,13 +380,8 @@ int floodChild(qint64 totalMiB, bool selected)
     BenchPty pty;
     auto w = windowOn(pty, true);
     w->show();
-    if (selected) {
-        // The operator has selected the whole box (full) and left the caret in it.
-        w->Text1->append(QString(ReceptionBox::DefaultCap - 1024, u'7'));
-        w->Text1->finishAppends();
-        w->Text1->setFocus();
-        w->Text1->selectAll();
-    }
+    if (selected)
+        fillAndSelect(*w);
 
     std::atomic<qint64> written{0};
     std::atomic<bool> finished{false};
