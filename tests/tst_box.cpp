@@ -8,7 +8,9 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QFileDialog>
+#include <QHelpEvent>
 #include <QMenu>
+#include <QToolTip>
 #include <QClipboard>
 #include <QFile>
 #include <QScrollBar>
@@ -168,9 +170,26 @@ void tst_Box::lineToolTip()
     QFETCH(QString, tip);
     FakeBench b;
     b.w.Text1->setNow([] { return Taken; });
+    b.w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&b.w));
     b.w.openPort();
     b.show(bytes);
     QCOMPARE(b.w.Text1->lineToolTip(0), tip);
+
+    // Hovering the line shows it; so does Ctrl+I on the caret's line.
+    QWidget *viewport = b.w.Text1->viewport();
+    const QPoint onLine = b.w.Text1->cursorRect(QTextCursor(b.w.Text1->document())).center();
+    QHelpEvent hover(QEvent::ToolTip, onLine, viewport->mapToGlobal(onLine));
+    QApplication::sendEvent(viewport, &hover);
+    QTRY_COMPARE(QToolTip::text(), tip);
+    QToolTip::hideText();
+    QTRY_VERIFY(QToolTip::text().isEmpty());
+    b.w.Text1->setFocus();
+    b.w.Text1->moveCursor(QTextCursor::Start);
+    QTest::keyClick(b.w.Text1, Qt::Key_I, Qt::ControlModifier);
+    QTRY_COMPARE(QToolTip::text(), tip);
+    QToolTip::hideText();
+
     b.w.Text1->moveCursor(QTextCursor::End);
     QTest::keyClicks(b.w.Text1, QStringLiteral("note"));
     QCOMPARE(b.w.Text1->lineToolTip(1), QString());
