@@ -1,5 +1,6 @@
 // Any bytes from the line: one shown character each, none that breaks a line
-// or is a C0 control or DEL, and every byte recovered from what is shown.
+// or is a control (C0, DEL, C1) or invisible (no-break space, soft hyphen),
+// and every byte recovered from what is shown.
 #include "ControlPictures.h"
 
 #include <cstdint>
@@ -13,7 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         std::abort();
     for (qsizetype i = 0; i < shown.size(); ++i) {
         const QChar c = shown[i];
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F || c == QChar::ParagraphSeparator || c == QChar::LineSeparator)
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u <= 0xA0) || u == 0xAD || c == QChar::ParagraphSeparator
+            || c == QChar::LineSeparator)
             std::abort();
         if (byteOfShownChar(c) != uchar(bytes[i]))
             std::abort();
