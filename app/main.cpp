@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 #include "MemoryPolicy.h"
+#include "QtInFrench.h"
 #include "SystemCloseWatcher.h"
 #include "frmVantrel.h"
 
@@ -34,6 +35,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral(VANTREL_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("vantrel"));
     app.setQuitOnLastWindowClosed(false); // the window's own end decides
+    useFrenchForQt();
 
     frmVantrel window;
     QObject::connect(&window, &frmVantrel::programEnded, &app, [] { QCoreApplication::exit(0); });

@@ -49,7 +49,7 @@ for f in ./usr/bin/vantrel ./usr/bin/vantrel-sim ./usr/share/applications/vantre
   check "contient $f" grep -qxF "$f" <<<"$contents"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
-for d in libqt6serialport6 libqt6widgets6 fonts-freefont-ttf fonts-dejavu-core fonts-unifont; do
+for d in libqt6serialport6 libqt6widgets6 fonts-freefont-ttf fonts-dejavu-core fonts-unifont qt6-translations-l10n; do
   check "dépend de $d" grep -q "$d" <<<"$depends"
 done
 unpacked=$(mktemp -d)

@@ -5,10 +5,11 @@
 
 # The Debian packages every build needs. The window's fonts: FreeSans for
 # the controls (fonts-freefont-ttf), DejaVu Sans Mono for the reception box
-# and Unifont for its control pictures (U+2400...). libxcb1-dev lets the
-# clipboard guard ask the X server who owns a selection.
+# and Unifont for its control pictures (U+2400...); Qt's own texts in French
+# (qt6-translations-l10n). libxcb1-dev lets the clipboard guard ask the X
+# server who owns a selection.
 base_packages=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev libxcb1-dev fonts-freefont-ttf
-  fonts-dejavu-core fonts-unifont)
+  fonts-dejavu-core fonts-unifont qt6-translations-l10n)
 
 # install_packages NAME...: installs those not installed yet, with sudo for
 # apt-get alone when not root.

@@ -1,6 +1,7 @@
 #include "BoxBytes.h"
 #include "FakeBench.h"
 #include "PtyDevice.h"
+#include "QtInFrench.h"
 #include "ReceptionBox.h"
 #include "ReceptionLine.h"
 
@@ -9,6 +10,7 @@
 #include <QContextMenuEvent>
 #include <QFileDialog>
 #include <QHelpEvent>
+#include <QLibraryInfo>
 #include <QMenu>
 #include <QToolTip>
 #include <QClipboard>
@@ -296,6 +298,7 @@ void tst_Box::journalOnFullDisk()
 // own (the click returns at once) and saves in the form of the filter chosen.
 void tst_Box::menuSavesAndClears()
 {
+    useFrenchForQt(); // as the program does
     FakeBench b;
     b.w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&b.w));
@@ -309,6 +312,8 @@ void tst_Box::menuSavesAndClears()
     QMenu *menu = openMenu();
     QVERIFY(menu && menu->isVisible());
     QVERIFY(menu->findChild<QAction *>(QStringLiteral("edit-copy")));
+    if (QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_fr.qm")))
+        QVERIFY(menu->findChild<QAction *>(QStringLiteral("edit-copy"))->text().startsWith(QStringLiteral("Cop&ier")));
     QVERIFY(menu->findChild<QAction *>(QStringLiteral("select-all")));
     QCOMPARE(menu->findChild<QAction *>(QStringLiteral("saveAs"))->text(), QStringLiteral("Enregistrer sous…"));
     QCOMPARE(menu->findChild<QAction *>(QStringLiteral("journal"))->text(), QStringLiteral("Journal…"));
