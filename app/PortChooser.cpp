@@ -2,6 +2,7 @@
 
 #include "PortAssignments.h"
 #include "PortTexts.h"
+#include "StatusText.h"
 
 #include <QContextMenuEvent>
 #include <QDir>
@@ -79,7 +80,7 @@ void PortChooser::showMenu(int port, const QPoint &globalPos)
         emit message(problem);
 
     const PortAssignments::Resolution now = m_ports.resolve(port);
-    const QString com = QStringLiteral("COM") + QString::number(port);
+    const QString com = comName(port);
 
     auto *menu = new QMenu(m_list);
     menu->setAttribute(Qt::WA_DeleteOnClose);

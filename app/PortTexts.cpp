@@ -2,6 +2,7 @@
 
 #include "DevicePath.h"
 #include "StatusPieces.h"
+#include "StatusText.h"
 
 
 namespace {
@@ -9,11 +10,6 @@ namespace {
 const QString Dash = QStringLiteral(" — ");
 
 using StatusPieces::piece;
-
-QString com(int port)
-{
-    return QStringLiteral("COM") + QString::number(port);
-}
 
 QString unsavedText(const QString &settingsFile)
 {
@@ -55,7 +51,7 @@ QString sourceText(PortAssignments::Source source, int port)
 
 QString portToolTip(const PortAssignments::Resolution &r)
 {
-    const QString head = com(r.port) + QStringLiteral(" : ");
+    const QString head = comName(r.port) + QStringLiteral(" : ");
     if (!r.validPath)
         return head + QStringLiteral("« ") + visiblePath(r.raw) + QStringLiteral(" » n'est pas un chemin de périphérique")
             + Dash + QStringLiteral("réglages");
@@ -85,7 +81,7 @@ QString presentDevicesHint(int port, const PortAssignments &ports)
         QString item = piece(d.systemLocation);
         if (!d.description.isEmpty())
             item += QStringLiteral(" (") + piece(d.description) + QLatin1Char(')');
-        item += on ? QStringLiteral(" sur ") + com(on) : QStringLiteral(", sans numéro");
+        item += on ? QStringLiteral(" sur ") + comName(on) : QStringLiteral(", sans numéro");
         seen << item;
         single = d.systemLocation;
         singleOn = on;
@@ -100,12 +96,12 @@ QString presentDevicesHint(int port, const PortAssignments &ports)
         else
             text += QStringLiteral("C");
         return text + QStringLiteral("lic droit sur la liste pour associer ") + piece(single) + QStringLiteral(" à ")
-            + com(port) + QLatin1Char('.');
+            + comName(port) + QLatin1Char('.');
     }
     return QStringLiteral("Présents : ") + seen.join(QStringLiteral(", "))
         + QStringLiteral(". Choisissez leur numéro dans la liste, ou clic droit sur la liste pour associer l'un "
                          "d'eux à ")
-        + com(port) + QLatin1Char('.');
+        + comName(port) + QLatin1Char('.');
 }
 
 QString builtInOpenedText(const PortAssignments::Resolution &r, const PortAssignments &ports)
@@ -117,13 +113,13 @@ QString builtInOpenedText(const PortAssignments::Resolution &r, const PortAssign
                                         [](const SerialDevice &d) { return !d.builtIn; });
     if (!usbPresent)
         return {};
-    return com(r.port) + QStringLiteral(" est le port intégré ") + piece(r.path) + QStringLiteral(". ")
+    return comName(r.port) + QStringLiteral(" est le port intégré ") + piece(r.path) + QStringLiteral(". ")
         + presentDevicesHint(r.port, ports);
 }
 
 QString choiceText(const PortAssignments::Resolution &now, bool saved, const QString &settingsFile)
 {
-    QString text = com(now.port) + QStringLiteral(" associé à ") + piece(now.path)
+    QString text = comName(now.port) + QStringLiteral(" associé à ") + piece(now.path)
         + QStringLiteral(" : prend effet à la prochaine ouverture du port.");
     if (!saved)
         text += unsavedText(settingsFile);
@@ -132,7 +128,7 @@ QString choiceText(const PortAssignments::Resolution &now, bool saved, const QSt
 
 QString releaseText(const PortAssignments::Resolution &now, bool saved, const QString &settingsFile)
 {
-    QString text = com(now.port) + QStringLiteral(" rendu au système : ") + piece(now.path) + QStringLiteral(" (")
+    QString text = comName(now.port) + QStringLiteral(" rendu au système : ") + piece(now.path) + QStringLiteral(" (")
         + sourceText(now.source, now.port) + QStringLiteral("), à la prochaine ouverture du port.");
     if (!saved)
         text += unsavedText(settingsFile);
@@ -141,7 +137,7 @@ QString releaseText(const PortAssignments::Resolution &now, bool saved, const QS
 
 QString notAbsoluteText(int port, const QString &typed)
 {
-    return com(port) + QStringLiteral(" : « ") + piece(typed)
+    return comName(port) + QStringLiteral(" : « ") + piece(typed)
         + QStringLiteral(" » n'est pas un chemin complet. Donnez un chemin qui commence par /, par exemple "
                          "/dev/ttyUSB0.");
 }

@@ -142,15 +142,15 @@ void ReceptionBox::step()
     Piece &p = m_queue.front();
     if (!p.begun) {
         p.begun = true;
-        if (m_journal.running() && !m_journal.beginPiece(p.taken))
-            emit journalFailed(m_journal.fileName(), m_journal.failure());
+        journalWrote(m_journal.beginPiece(p.taken));
     }
 
     if (p.next < p.shownFrom) {
         if (m_journal.running()) {
             const qsizetype n = qMin(JournalChars, p.shownFrom - p.next);
             const QStringView part = QStringView(p.received).mid(p.next, n);
-            journalPart(part, m_journal.format() == ReceptionJournal::Format::Text ? shownText(part) : QString());
+            const bool text = m_journal.format() == ReceptionJournal::Format::Text;
+            journalWrote(m_journal.writePart(part, text ? shownText(part) : QString()));
             p.next += n;
         } else {
             p.next = p.shownFrom;
@@ -182,7 +182,7 @@ void ReceptionBox::step()
         const qsizetype n = qMin(SliceChars, p.received.size() - p.next);
         const QStringView part = QStringView(p.received).mid(p.next, n);
         const QString shown = shownText(part);
-        journalPart(part, shown);
+        journalWrote(m_journal.writePart(part, shown));
 
         const int before = doc->characterCount();
         makeRoom(shown.size() + 1);
@@ -206,8 +206,7 @@ void ReceptionBox::step()
         } else {
             emit linesLeftView(++m_linesLeft); // nothing of it was to be shown
         }
-        if (m_journal.running() && !m_journal.endPiece())
-            emit journalFailed(m_journal.fileName(), m_journal.failure());
+        journalWrote(m_journal.endPiece());
         m_queue.pop_front();
     }
 
@@ -221,9 +220,10 @@ void ReceptionBox::step()
     bar->setValue(follow ? bar->maximum() : qMin(oldValue, bar->maximum()));
 }
 
-void ReceptionBox::journalPart(QStringView received, QStringView shown)
+// A write that failed has stopped the journal: said once, reception goes on.
+void ReceptionBox::journalWrote(bool ok)
 {
-    if (m_journal.running() && !m_journal.writePart(received, shown))
+    if (!ok)
         emit journalFailed(m_journal.fileName(), m_journal.failure());
 }
 

@@ -107,7 +107,7 @@ private:
     void step();
     void planShown();
     void makeRoom(qsizetype chars);
-    void journalPart(QStringView received, QStringView shown);
+    void journalWrote(bool ok);
     void showLineToolTip();
     void openFileDialog(bool journal);
 

@@ -38,25 +38,25 @@ void ReceptionJournal::stop()
 
 bool ReceptionJournal::beginPiece(const QDateTime &taken)
 {
-    if (m_format == Format::Raw)
+    if (!running() || m_format == Format::Raw)
         return true;
     return write(ReceptionLine::stamp(taken).toUtf8() + ' ');
 }
 
 bool ReceptionJournal::writePart(QStringView received, QStringView shown)
 {
+    if (!running())
+        return true;
     return write(m_format == Format::Raw ? received.toLatin1() : shown.toUtf8());
 }
 
 bool ReceptionJournal::endPiece()
 {
-    return m_format == Format::Raw || write(QByteArrayLiteral("\n"));
+    return !running() || m_format == Format::Raw || write(QByteArrayLiteral("\n"));
 }
 
 bool ReceptionJournal::write(const QByteArray &bytes)
 {
-    if (!m_file.isOpen())
-        return false;
     if (m_file.write(bytes) == bytes.size())
         return true;
     m_failure = m_file.error() == QFileDevice::ResourceError ? QStringLiteral("disque plein")

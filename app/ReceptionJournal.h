@@ -30,7 +30,7 @@ public:
 
     // A piece, in parts: the received text (one character per byte) and
     // the same part as shown. False when the write failed: the journal has
-    // stopped.
+    // stopped. While no journal runs they do nothing and return true.
     bool beginPiece(const QDateTime &taken);
     bool writePart(QStringView received, QStringView shown);
     bool endPiece();

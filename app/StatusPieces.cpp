@@ -12,13 +12,9 @@ QString readable(const QString &text)
 {
     QString out;
     out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
+    for (const QChar c : visiblePath(text)) {
         const char16_t u = c.unicode();
-        const int byte = escapedByteAt(text, i);
-        if (byte >= 0)
-            out += QStringLiteral("\\x") + QString::number(byte, 16).toUpper();
-        else if (u < 0x20 || u == 0x7F)
+        if (u < 0x20 || u == 0x7F)
             out += shownChar(uchar(u));
         else if (u == 0x85 || u == 0x2028 || u == 0x2029)
             out += QChar(char16_t(0x2424)); // a line break of another kind: ␤

@@ -4,11 +4,16 @@
 
 using StatusPieces::piece;
 
+QString comName(int port)
+{
+    return QStringLiteral("COM") + QString::number(port);
+}
+
 QString portStateText(bool open, int port, const QString &device, const QString &description)
 {
     if (!open)
         return QStringLiteral("Port fermé");
-    QString text = QStringLiteral("COM") + QString::number(port) + QStringLiteral(" ouvert (") + piece(device);
+    QString text = comName(port) + QStringLiteral(" ouvert (") + piece(device);
     if (!description.isEmpty())
         text += QStringLiteral(", ") + piece(description);
     return text + QLatin1Char(')');
@@ -16,7 +21,7 @@ QString portStateText(bool open, int port, const QString &device, const QString 
 
 QString errorText(CommError error, int port, const QString &device, const QString &detail)
 {
-    const QString com = QStringLiteral("COM") + QString::number(port);
+    const QString com = comName(port);
     const QString dev = device.isEmpty() ? QStringLiteral("aucun périphérique") : piece(device);
     const QString why = detail.isEmpty() ? QString() : QStringLiteral(" (") + piece(detail) + QLatin1Char(')');
     const QString choose = QStringLiteral(" Clic droit sur la liste pour choisir l'appareil de ") + com
@@ -73,7 +78,7 @@ QString sharedText(int port, const QString &device, const QList<PortHolder> &hol
         if (!remedy.isEmpty() && !remedies.contains(remedy))
             remedies << remedy;
     }
-    QString text = QStringLiteral("COM") + QString::number(port) + QStringLiteral(" : ") + piece(device)
+    QString text = comName(port) + QStringLiteral(" : ") + piece(device)
         + QStringLiteral(" est aussi ouvert par ") + piece(holdersText(holders))
         + QStringLiteral(" ; des octets peuvent lui aller au lieu de Vantrel.");
     if (remedies.isEmpty())
@@ -85,7 +90,7 @@ QString sharedText(int port, const QString &device, const QList<PortHolder> &hol
 
 QString returnText(int port, const QString &device)
 {
-    return QStringLiteral("COM") + QString::number(port) + QStringLiteral(" : appareil reconnecté (") + piece(device)
+    return comName(port) + QStringLiteral(" : appareil reconnecté (") + piece(device)
         + QStringLiteral(").");
 }
 
@@ -160,7 +165,7 @@ QString commandSentText(int port, int replyBytes)
 
 QString waitingForBytesText(int port, int count)
 {
-    return QStringLiteral("COM") + QString::number(port) + QStringLiteral(" : « Allumer » attend ")
+    return comName(port) + QStringLiteral(" : « Allumer » attend ")
         + QString::number(count) + QStringLiteral(" octets de l'appareil. Scannez un code, ou cliquez sur « Eteindre ».");
 }
 

@@ -7,6 +7,9 @@
 
 // The French texts of the status line under the reception box.
 
+// "COM1": how every message names a port number.
+QString comName(int port);
+
 // The port's state: "COM1 ouvert (/dev/ttyACM0, Scanner)" or "Port fermé".
 // The description is left out when empty.
 QString portStateText(bool open, int port, const QString &device, const QString &description = {});

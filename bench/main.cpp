@@ -39,6 +39,11 @@ namespace {
 
 bool g_quick = false;
 
+// The child processes' own application, without the parent's arguments.
+int g_childArgc = 1;
+char g_childName[] = "vantrel-bench";
+char *g_childArgv[] = {g_childName, nullptr};
+
 double cpuSeconds()
 {
     timespec ts{};
@@ -340,10 +345,7 @@ std::int64_t monotonicNs()
 
 int startupChild(bool bare, std::int64_t t0)
 {
-    int argc = 1;
-    char name[] = "vantrel-bench";
-    char *argv[] = {name, nullptr};
-    QApplication app(argc, argv);
+    QApplication app(g_childArgc, g_childArgv);
     std::unique_ptr<QWidget> w;
     if (bare)
         w = std::make_unique<QWidget>();
@@ -373,10 +375,7 @@ int floodChild(qint64 totalMiB, bool selected)
 {
     returnFreedMemoryToSystem(); // as the program does
 
-    int argc = 1;
-    char name[] = "vantrel-bench";
-    char *argv[] = {name, nullptr};
-    QApplication app(argc, argv);
+    QApplication app(g_childArgc, g_childArgv);
     BenchPty pty;
     auto w = windowOn(pty, true);
     w->show();
@@ -433,10 +432,7 @@ int floodChild(qint64 totalMiB, bool selected)
 
 int memoryChild(bool scans)
 {
-    int argc = 1;
-    char name[] = "vantrel-bench";
-    char *argv[] = {name, nullptr};
-    QApplication app(argc, argv);
+    QApplication app(g_childArgc, g_childArgv);
     BenchPty pty;
     auto w = windowOn(pty, false);
     w->show();

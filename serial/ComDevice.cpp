@@ -24,8 +24,13 @@ QString comDevicePath(int n)
 {
     if (n < 1)
         return {};
-    const QString chosen = devicePathFromBytes(qgetenv(qPrintable(variableName(n))));
+    const QString chosen = comVariable(n);
     return chosen.isEmpty() ? defaultPath(n) : chosen;
+}
+
+QString comVariable(int n)
+{
+    return devicePathFromBytes(qgetenv(qPrintable(variableName(n))));
 }
 
 QString comDevicePath(int n, const QProcessEnvironment &env)

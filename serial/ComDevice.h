@@ -12,4 +12,6 @@
 // Without `env`, the process's own variable is read as bytes, so that a path
 // that is not UTF-8 keeps its bytes (DevicePath).
 QString comDevicePath(int n);
+// VANTREL_COM<n> of this process, read that way; empty when not set.
+QString comVariable(int n);
 QString comDevicePath(int n, const QProcessEnvironment &env);

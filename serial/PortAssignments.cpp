@@ -1,7 +1,6 @@
 #include "PortAssignments.h"
 
 #include "ComDevice.h"
-#include "DevicePath.h"
 
 #include <algorithm>
 
@@ -16,8 +15,7 @@ PortAssignments::PortAssignments(QString settingsFile, std::optional<QProcessEnv
 
 QString PortAssignments::variable(int n) const
 {
-    const QString name = QStringLiteral("VANTREL_COM") + QString::number(n);
-    return m_env ? m_env->value(name) : devicePathFromBytes(qgetenv(qPrintable(name)));
+    return m_env ? m_env->value(QStringLiteral("VANTREL_COM") + QString::number(n)) : comVariable(n);
 }
 
 PortSettings::Snapshot PortAssignments::snapshot() const

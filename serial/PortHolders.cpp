@@ -24,6 +24,16 @@ QString PortHolder::knownRemedy() const
     return {};
 }
 
+PortHolder holderOf(qint64 pid)
+{
+    PortHolder h;
+    h.pid = pid;
+    QFile comm(QStringLiteral("/proc/") + QString::number(pid) + QStringLiteral("/comm"));
+    if (comm.open(QIODevice::ReadOnly))
+        h.name = QString::fromLocal8Bit(comm.readAll()).trimmed();
+    return h;
+}
+
 QList<PortHolder> otherHoldersOf(const QString &devicePath)
 {
     QList<PortHolder> holders;
@@ -50,15 +60,8 @@ QList<PortHolder> otherHoldersOf(const QString &devicePath)
             // pseudo-terminal closed since, an adapter pulled) is no holder.
             if (QFile::symLinkTarget(link).endsWith(QLatin1String(" (deleted)")))
                 continue;
-            {
-                QFile comm(QStringLiteral("/proc/") + p + QStringLiteral("/comm"));
-                PortHolder h;
-                h.pid = pid;
-                if (comm.open(QIODevice::ReadOnly))
-                    h.name = QString::fromLocal8Bit(comm.readAll()).trimmed();
-                holders << h;
-                break;
-            }
+            holders << holderOf(pid);
+            break;
         }
     }
 #else

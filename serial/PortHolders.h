@@ -20,6 +20,9 @@ struct PortHolder {
     QString knownRemedy() const;
 };
 
+// The process `pid`, named by its command when this user may read it.
+PortHolder holderOf(qint64 pid);
+
 // The processes other than this one that hold `devicePath` (or the device a
 // link resolves to) open. Empty off Linux.
 QList<PortHolder> otherHoldersOf(const QString &devicePath);

@@ -140,12 +140,7 @@ void SerialComm::refusedByLockFile(const QString &location)
 {
     const PortLockFile lock(location);
     if (lock.holderAlive()) {
-        PortHolder h;
-        h.pid = lock.pid();
-        QFile comm(QStringLiteral("/proc/") + QString::number(h.pid) + QStringLiteral("/comm"));
-        if (comm.open(QIODevice::ReadOnly))
-            h.name = QString::fromLocal8Bit(comm.readAll()).trimmed();
-        raiseError(CommError::Busy, holdersText({h}));
+        raiseError(CommError::Busy, holdersText({holderOf(lock.pid())}));
         return;
     }
     const QList<PortHolder> holders = otherHoldersOf(m_path);
