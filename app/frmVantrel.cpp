@@ -218,6 +218,7 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, PortAssignments *p
     connect(Timer1, &QTimer::timeout, this, &frmVantrel::Timer1_Timer);
     connect(MSComm1, &CommControl::errorOccurred, this, &frmVantrel::onCommError);
     connect(MSComm1, &CommControl::portOpenChanged, this, &frmVantrel::onPortOpenChanged);
+    connect(MSComm1, &CommControl::otherHoldersFound, this, &frmVantrel::showSharers);
 
     refreshStatus();
     showSettingsProblem();
@@ -471,14 +472,14 @@ void frmVantrel::onCommError(CommError error)
         m_chooser->updateToolTips();
         showSettingsProblem();
     }
-    if (error == m_shown.error && port == m_shown.port)
+    if (error == m_shown.error && port == m_shown.port && MSComm1->errorDetail() == m_shown.detail)
         return; // already shown: a failure repeated every tick is shown once
     if (m_shown.error == CommError::DeviceGone && port == m_shown.port && isOpenFailure(error))
         return; // waiting quietly for the device to come back
     const bool leftTriggered = error == CommError::DeviceGone && m_triggered;
     if (error == CommError::DeviceGone)
         m_triggered = false;
-    m_shown = {error, port};
+    m_shown = {error, port, MSComm1->errorDetail()};
     QString text = errorText(error, port, MSComm1->devicePath(), MSComm1->errorDetail());
     if (leftTriggered)
         text += QLatin1Char(' ') + stillTriggeredText();
@@ -494,8 +495,16 @@ void frmVantrel::onPortOpenChanged(bool open)
         m_shown = {};
         m_message = returned ? returnText(MSComm1->CommPort(), MSComm1->devicePath()) : QString();
     }
-    // Said once per open: the operator decides whether to share the port.
-    const QList<PortHolder> holders = open ? MSComm1->otherHolders() : QList<PortHolder>{};
+    if (open)
+        showSharers();
+    else
+        refreshStatus();
+}
+
+// Said once per open: the operator decides whether to share the port.
+void frmVantrel::showSharers()
+{
+    const QList<PortHolder> holders = MSComm1->PortOpen() ? MSComm1->otherHolders() : QList<PortHolder>{};
     if (!holders.isEmpty())
         m_message = sharedText(MSComm1->CommPort(), MSComm1->devicePath(), holders);
     refreshStatus();

@@ -100,6 +100,7 @@ private:
     bool waitForCount(int count);
     void onCommError(CommError error);
     void onPortOpenChanged(bool open);
+    void showSharers();
     void showMessage(const QString &message);
     void showSettingsProblem();
     void refreshStatus();
@@ -134,6 +135,7 @@ private:
     struct ShownError {
         CommError error = CommError::None;
         int port = 0;
+        QString detail;
     } m_shown;
     QString m_message;       // the second line of the status line
     QString m_lengthMessage; // set while "Longueur a lire" is not valid

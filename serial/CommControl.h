@@ -44,7 +44,8 @@ public:
     virtual QString devicePath() const = 0;
 
     // Other programs that held the device open when it was opened: they may
-    // take bytes meant for this one. Empty when none was seen.
+    // take bytes meant for this one. Empty when none was seen, or while the
+    // search for them goes on (otherHoldersFound() then follows).
     virtual QList<PortHolder> otherHolders() const { return {}; }
 
     CommError lastError() const { return m_lastError; }
@@ -53,6 +54,8 @@ public:
 signals:
     void errorOccurred(CommError error);
     void portOpenChanged(bool open);
+    // otherHolders() became known after the open: the search outlived it.
+    void otherHoldersFound();
 
 protected:
     // Records a refusal and tells the window of it.

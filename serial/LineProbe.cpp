@@ -1,7 +1,6 @@
 #include "LineProbe.h"
 
 #include "DevicePath.h"
-#include "PortHolders.h"
 #include "SystemErrorText.h"
 
 
@@ -52,7 +51,7 @@ LineProbe::Verdict LineProbe::check(const QString &path)
             return {CommError::PermissionDenied, g ? QString::fromLocal8Bit(g->gr_name) : QString()};
         }
         case EBUSY: // held in exclusive mode (TIOCEXCL)
-            return {CommError::Busy, holdersText(otherHoldersOf(path))};
+            return {CommError::Busy, {}};
         case ENOENT:
         case ENXIO:
         case ENODEV:
@@ -68,7 +67,7 @@ LineProbe::Verdict LineProbe::check(const QString &path)
     if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
         const int e = errno;
         if (e == EWOULDBLOCK)
-            return {CommError::Busy, holdersText(otherHoldersOf(path))};
+            return {CommError::Busy, {}};
         return {CommError::Other, systemErrorText(e)};
     }
     ::flock(m_fd, LOCK_UN);

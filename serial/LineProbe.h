@@ -31,7 +31,8 @@ public:
 
     struct Verdict {
         CommError error = CommError::None;
-        QString detail; // in French, for the message; may be empty
+        QString detail; // in French, for the message; may be empty (always for Busy:
+                        // the holders are the caller's to find)
     };
     Verdict check(const QString &path);
     QString location() const { return m_location; }

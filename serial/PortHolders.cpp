@@ -34,8 +34,9 @@ PortHolder holderOf(qint64 pid)
     return h;
 }
 
-QList<PortHolder> otherHoldersOf(const QString &devicePath)
+QList<PortHolder> otherHoldersOf(const QString &devicePath, const std::atomic<bool> *stop)
 {
+    const auto stopped = [stop] { return stop && stop->load(std::memory_order_relaxed); };
     QList<PortHolder> holders;
 #ifdef Q_OS_LINUX
     struct stat device {};
@@ -44,6 +45,8 @@ QList<PortHolder> otherHoldersOf(const QString &devicePath)
     const qint64 self = QCoreApplication::applicationPid();
     const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &p : pids) {
+        if (stopped())
+            break;
         bool isPid = false;
         const qint64 pid = p.toLongLong(&isPid);
         if (!isPid || pid == self)
@@ -51,6 +54,8 @@ QList<PortHolder> otherHoldersOf(const QString &devicePath)
         const QString fdDir = QStringLiteral("/proc/") + p + QStringLiteral("/fd");
         const QStringList fds = QDir(fdDir).entryList(QDir::System | QDir::NoDotAndDotDot); // unreadable: empty
         for (const QString &fd : fds) {
+            if (stopped())
+                break;
             struct stat st {};
             const QString link = fdDir + QLatin1Char('/') + fd;
             if (::stat(QFile::encodeName(link).constData(), &st) != 0 || !S_ISCHR(st.st_mode)
@@ -66,6 +71,7 @@ QList<PortHolder> otherHoldersOf(const QString &devicePath)
     }
 #else
     Q_UNUSED(devicePath);
+    Q_UNUSED(stop);
 #endif
     return holders;
 }

@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
+
 // Other programs that hold a device open, found in /proc/<pid>/fd on Linux.
 //
 // The open refuses a port that another program has locked (flock, or
@@ -24,8 +26,11 @@ struct PortHolder {
 PortHolder holderOf(qint64 pid);
 
 // The processes other than this one that hold `devicePath` (or the device a
-// link resolves to) open. Empty off Linux.
-QList<PortHolder> otherHoldersOf(const QString &devicePath);
+// link resolves to) open. Empty off Linux. It reads every process's
+// descriptors and may take seconds on a busy machine: the window's thread
+// asks through PortHolderSearch. A search whose `stop` turns true ends early
+// with what it found so far.
+QList<PortHolder> otherHoldersOf(const QString &devicePath, const std::atomic<bool> *stop = nullptr);
 
 // The holders as the messages name them: "minicom (pid 1234), ...", or
 // empty when there are none.

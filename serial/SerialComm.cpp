@@ -7,12 +7,15 @@
 #include "SystemErrorText.h"
 
 #include <QFile>
+#include <QSocketNotifier>
+#include <QTimer>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
 #include <sys/file.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -23,6 +26,14 @@ SerialComm::SerialComm(const PortAssignments *ports, QObject *parent)
     m_port.setReadBufferSize(0); // no limit: nothing received is ever dropped
     connect(&m_port, &QSerialPort::readyRead, this, &SerialComm::drainPort);
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialComm::onPortError);
+    connect(&m_holderSearch, &PortHolderSearch::found, this, &SerialComm::onHoldersFound);
+    m_resumeTimer.setSingleShot(true);
+    m_resumeTimer.setInterval(ResumeAfterEmptyReadMs);
+    connect(&m_resumeTimer, &QTimer::timeout, this, [this] {
+        if (m_watch)
+            m_watch->setEnabled(true);
+        resumeReading();
+    });
     m_path = pathFor(m_commPort);
 }
 
@@ -30,6 +41,7 @@ SerialComm::~SerialComm()
 {
     // Disconnect first so that closing does not signal a half-destroyed object.
     m_port.disconnect(this);
+    stopWatchingLine();
     if (m_port.isOpen())
         m_port.close();
 }
@@ -62,7 +74,7 @@ void SerialComm::open()
         const PortAssignments::Resolution r = m_ports->resolve(m_commPort);
         if (!r.validPath) {
             m_path = r.raw;
-            raiseError(CommError::BadSetting, m_ports->settingsFile());
+            refuse(CommError::BadSetting, m_ports->settingsFile());
             return;
         }
         m_path = r.path;
@@ -70,7 +82,7 @@ void SerialComm::open()
         m_path = comDevicePath(m_commPort);
     }
     if (m_path.isEmpty()) {
-        raiseError(CommError::NotFound);
+        refuse(CommError::NotFound);
         return;
     }
 
@@ -81,8 +93,12 @@ void SerialComm::open()
     // that closing it never drops the modem lines of a real port.
     LineProbe probe;
     const LineProbe::Verdict verdict = probe.check(m_path);
+    if (verdict.error == CommError::Busy) {
+        refuseAsBusy();
+        return;
+    }
     if (verdict.error != CommError::None) {
-        raiseError(verdict.error, verdict.detail);
+        refuse(verdict.error, verdict.detail);
         return;
     }
     location = probe.location();
@@ -100,17 +116,17 @@ void SerialComm::open()
         m_port.clearError();
         switch (err) {
         case QSerialPort::DeviceNotFoundError:
-            raiseError(CommError::NotFound);
+            refuse(CommError::NotFound);
             break;
         case QSerialPort::UnsupportedOperationError:
-            raiseError(CommError::NotSerial);
+            refuse(CommError::NotSerial);
             break;
         case QSerialPort::PermissionError:
             // The device itself let us in: what refused is Qt's lock file.
             refusedByLockFile(location);
             break;
         default:
-            raiseError(CommError::Other);
+            refuse(CommError::Other);
             break;
         }
         return;
@@ -122,16 +138,62 @@ void SerialComm::open()
         m_port.close();
         m_port.clearError();
         if (e == EWOULDBLOCK)
-            raiseError(CommError::Busy, holdersText(otherHoldersOf(m_path)));
+            refuseAsBusy();
         else
-            raiseError(CommError::Other, systemErrorText(e));
+            refuse(CommError::Other, systemErrorText(e));
         return;
     }
 #endif
 
-    m_holders = otherHoldersOf(m_path);
+    m_busyPath.clear();
+    m_holders = m_holderSearch.find(m_path).value_or(QList<PortHolder>{});
+    watchLine();
     clearError();
     emit portOpenChanged(true);
+}
+
+// A refusal other than "occupé": the next "occupé" looks for holders anew.
+void SerialComm::refuse(CommError error, const QString &detail)
+{
+    m_busyPath.clear();
+    raiseError(error, detail);
+}
+
+// "Occupé", naming the programs that hold the device when this user can see
+// them. They are looked for once while the same device stays busy, not at
+// every tick's open; a search that outlives its short wait names them when it
+// ends (onHoldersFound).
+void SerialComm::refuseAsBusy()
+{
+    const std::optional<QList<PortHolder>> holders = holdersWhileRefused();
+    raiseError(CommError::Busy, holders ? holdersText(*holders) : QString());
+}
+
+std::optional<QList<PortHolder>> SerialComm::holdersWhileRefused()
+{
+    if (m_busyPath != m_path) {
+        m_busyPath = m_path;
+        m_busyHolders = m_holderSearch.find(m_path);
+    }
+    return m_busyHolders;
+}
+
+void SerialComm::onHoldersFound(const QString &devicePath, const QList<PortHolder> &holders)
+{
+    if (devicePath != m_path)
+        return;
+    if (m_port.isOpen()) {
+        m_holders = holders;
+        if (!holders.isEmpty())
+            emit otherHoldersFound();
+        return;
+    }
+    if (devicePath == m_busyPath && !m_busyHolders) {
+        m_busyHolders = holders;
+        const CommError shown = lastError();
+        if ((shown == CommError::Busy || shown == CommError::StaleLock) && !holders.isEmpty())
+            raiseError(CommError::Busy, holdersText(holders));
+    }
 }
 
 // "Occupé" only when a live program holds the lock file (or the device); a
@@ -143,12 +205,12 @@ void SerialComm::refusedByLockFile(const QString &location)
         raiseError(CommError::Busy, holdersText({holderOf(lock.pid())}));
         return;
     }
-    const QList<PortHolder> holders = otherHoldersOf(m_path);
-    if (!holders.isEmpty()) {
-        raiseError(CommError::Busy, holdersText(holders));
-        return;
-    }
-    if (lock.exists())
+    // A program may hold the device without any lock while the file left
+    // behind blocks Qt: then it is that program that keeps the port.
+    const std::optional<QList<PortHolder>> holders = holdersWhileRefused();
+    if (holders && !holders->isEmpty())
+        raiseError(CommError::Busy, holdersText(*holders));
+    else if (lock.exists())
         raiseError(CommError::StaleLock, lock.path());
     else
         raiseError(CommError::Other, QStringLiteral("fichier verrou impossible à créer"));
@@ -163,7 +225,7 @@ void SerialComm::closePort(PendingOutput pending)
     m_closing = true;
     drainPort();
     if (pending == PendingOutput::Flush && m_port.bytesToWrite() > 0)
-        m_port.waitForBytesWritten(100);
+        m_port.waitForBytesWritten(CloseFlushMs);
     // A line that hung up before its error reached us: the device is gone.
     if (!m_goneWhileClosing && lineHungUp()) {
         m_goneWhileClosing = true;
@@ -171,6 +233,7 @@ void SerialComm::closePort(PendingOutput pending)
     }
     if (m_port.bytesToWrite() > 0)
         m_port.clear(QSerialPort::Output); // what did not leave in time never will
+    stopWatchingLine();
     m_port.close(); // releases the flock with the descriptor
     m_port.clearError();
     m_closing = false;
@@ -191,11 +254,84 @@ bool SerialComm::lineHungUp() const
 #endif
 }
 
+// Our own watch on the line, on a second descriptor of the same open file:
+// it wakes when the line is readable or hung up, whatever QSerialPort's own
+// read notifier does. QSerialPort turns its notifier off after a read that
+// found nothing (another program took the bytes) and, from Qt 6.7.1 on, says
+// nothing of a hung-up line, whose reads return 0 in a loop.
+void SerialComm::watchLine()
+{
+#ifdef Q_OS_UNIX
+    m_watchFd = ::fcntl(int(m_port.handle()), F_DUPFD_CLOEXEC, 0);
+    if (m_watchFd < 0)
+        return;
+    m_watch = new QSocketNotifier(m_watchFd, QSocketNotifier::Read, this);
+    connect(m_watch, &QSocketNotifier::activated, this, &SerialComm::onLineActivity);
+#endif
+}
+
+void SerialComm::stopWatchingLine()
+{
+    m_resumeTimer.stop();
+#ifdef Q_OS_UNIX
+    delete m_watch;
+    m_watch = nullptr;
+    if (m_watchFd >= 0)
+        ::close(m_watchFd);
+    m_watchFd = -1;
+#endif
+}
+
+void SerialComm::onLineActivity()
+{
+    if (!m_closing && m_port.isOpen() && !lostLine())
+        resumeReading();
+}
+
+// A line that hung up: the device is gone. Closes the port (keeping what was
+// read) and reports the loss once. True when it did.
+bool SerialComm::lostLine()
+{
+    if (m_closing || !m_port.isOpen() || !lineHungUp())
+        return false;
+    m_goneWhileClosing = true;
+    m_goneDetail = systemErrorText(EIO);
+    closePort(PendingOutput::Discard);
+    return true;
+}
+
+// Makes QSerialPort read the line again: a read with its buffer empty turns
+// its read notifier back on (it does nothing when the notifier is on). No
+// byte is taken: the buffer is empty, and QSerialPort's own read hands none.
+// Not while reading pauses after an empty read (pauseReading).
+void SerialComm::resumeReading()
+{
+    if (m_port.isOpen() && !m_resumeTimer.isActive() && m_port.bytesAvailable() == 0) {
+        char none;
+        m_port.read(&none, 1);
+    }
+}
+
+// After a read that found nothing because another program took the bytes.
+// QSerialPort stopped reading on it; reading resumes a moment later, so that
+// the bytes the device sends once the other program has gone are ours. Not at
+// once: while the other program holds the line's read lock, the line stays
+// readable and every read finds nothing, and reading again at once would
+// spin.
+void SerialComm::pauseReading()
+{
+    if (m_watch)
+        m_watch->setEnabled(false);
+    m_resumeTimer.start();
+}
+
 void SerialComm::drainPort()
 {
     const qint64 available = m_port.bytesAvailable();
-    if (available <= 0)
+    if (available <= 0) {
+        resumeReading();
         return;
+    }
     // Reads come a few kilobytes at a time; they are gathered into chunks of
     // about a megabyte, which the allocator maps on their own and gives back
     // whole, rather than thousands of small blocks that would leave the heap
@@ -212,12 +348,14 @@ void SerialComm::drainPort()
 
 int SerialComm::InBufferCount()
 {
+    lostLine();
     drainPort();
     return int(qMin<qsizetype>(m_receivedCount, INT_MAX));
 }
 
 QString SerialComm::Input()
 {
+    lostLine();
     drainPort();
     // Each chunk is freed as soon as it is converted, so that taking a large
     // burst needs the text it becomes and little more. The text's pages are
@@ -288,6 +426,7 @@ void SerialComm::onPortError(QSerialPort::SerialPortError error)
         }
         if (++m_spurious < 200) {
             m_port.clearError();
+            pauseReading();
             return;
         }
     }

@@ -2,12 +2,16 @@
 
 #include "CommControl.h"
 #include "PortAssignments.h"
+#include "PortHolderSearch.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QSerialPort>
+#include <QTimer>
 
 #include <deque>
+
+class QSocketNotifier;
 
 // The serial control on a real line, backed by QSerialPort.
 //
@@ -39,18 +43,35 @@
 // names the programs that hold the same device (PortHolders), and their
 // reads (which leave ours empty) are not taken for an unplug.
 //
-// Device gone: the first read or resource error on a line that hung up (or
-// whose device node went away) drains what QSerialPort still
-// holds into the receive buffer, discards the output that can no longer
-// leave, closes the port and reports DeviceGone once. Closing stops the error
-// flood that Qt emits after an unplug. Errors raised while the port closes
-// are recorded, not acted on: a close never recurses into another close.
+// Never deaf: QSerialPort stops reading after a read that found nothing
+// (another program took the bytes), and nothing in Qt turns reading back on
+// until the next read() call. The control makes it read again a moment
+// later (not at once: the other reader may hold the line's read lock, and
+// every read would find nothing), whenever it is asked for its count, and
+// when its own watch on the line (a descriptor of its own) sees bytes
+// waiting. A sharer that leaves costs no byte sent after it left.
+//
+// Device gone: a line that hung up (or whose device node went away) is seen
+// by the first of: a read or resource error from Qt (Qt 6.4 and earlier),
+// the control's own watch on the line, or a question to the control
+// (InBufferCount, Input), because from Qt 6.7.1 on a hung-up line raises no
+// error and its reads of 0 bytes would spin. The control then drains what
+// QSerialPort still holds into the receive buffer, discards the output that
+// can no longer leave, closes the port and reports DeviceGone once. Closing
+// stops the error flood or the read loop that Qt runs after an unplug.
+// Errors raised while the port closes are recorded, not acted on: a close
+// never recurses into another close.
 class SerialComm : public CommControl
 {
     Q_OBJECT
 public:
     static constexpr int NominalInBufferSize = 1024;
     static constexpr int NominalOutBufferSize = 512;
+    // How long a close waits for queued output to leave: a command is a few
+    // bytes, which leave in milliseconds even at 1200 baud.
+    static constexpr int CloseFlushMs = 50;
+    // How long reading pauses after a read that another program emptied.
+    static constexpr int ResumeAfterEmptyReadMs = 20;
 
     explicit SerialComm(QObject *parent = nullptr) : SerialComm(nullptr, parent) {}
     SerialComm(const PortAssignments *ports, QObject *parent);
@@ -71,10 +92,20 @@ private:
     QString pathFor(qint16 n) const;
     void open();
     void refusedByLockFile(const QString &location);
+    void refuse(CommError error, const QString &detail = {});
+    void refuseAsBusy();
+    std::optional<QList<PortHolder>> holdersWhileRefused();
+    void onHoldersFound(const QString &devicePath, const QList<PortHolder> &holders);
     enum class PendingOutput { Flush, Discard };
     void closePort(PendingOutput pending);
     void drainPort();
     bool lineHungUp() const;
+    bool lostLine();
+    void resumeReading();
+    void pauseReading();
+    void watchLine();
+    void stopWatchingLine();
+    void onLineActivity();
     void onPortError(QSerialPort::SerialPortError error);
 
     const PortAssignments *m_ports = nullptr;
@@ -88,6 +119,12 @@ private:
     bool m_goneWhileClosing = false; // the device was lost: DeviceGone to report
     QString m_goneDetail;
     QList<PortHolder> m_holders; // seen at the last open
+    PortHolderSearch m_holderSearch;
+    QString m_busyPath; // refused as held at every open since its holders were looked for
+    std::optional<QList<PortHolder>> m_busyHolders;
     QElapsedTimer m_spuriousSince;  // read errors on a line still there
     int m_spurious = 0;
+    int m_watchFd = -1;             // our own descriptor of the open line
+    QSocketNotifier *m_watch = nullptr;
+    QTimer m_resumeTimer;           // reading pauses after an empty read
 };

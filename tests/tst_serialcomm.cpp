@@ -83,6 +83,9 @@ private slots:
     void writeOnVanishedDevice();
     void closedPort();
     void sharedDevice();
+    void sharerLeaves_data();
+    void sharerLeaves();
+    void hangUpWithoutEvents();
     void heldAcrossClose();
     void awkwardPaths_data();
     void awkwardPaths();
@@ -366,6 +369,98 @@ void tst_SerialComm::sharedDevice()
     pty.write("GHIJKL");
     QTRY_COMPARE(comm.InBufferCount(), 6);
     QCOMPARE(comm.Input(), QStringLiteral("GHIJKL"));
+}
+
+// Another program (ModemManager probing, a second terminal) reads the device
+// for a while on the control's own open, taking bytes from under it, then
+// leaves. What the device sends afterwards reaches the control, round after
+// round, with no new open.
+void tst_SerialComm::sharerLeaves_data()
+{
+    QTest::addColumn<int>("rounds");
+    QTest::addColumn<int>("piecesShared"); // sent while the other program reads
+
+    QTest::newRow("one short share") << 1 << 20;
+    QTest::newRow("five shares in a row") << 5 << 40;
+}
+
+void tst_SerialComm::sharerLeaves()
+{
+    QFETCH(int, rounds);
+    QFETCH(int, piecesShared);
+
+    PtyDevice pty;
+    SerialComm comm;
+    QSignalSpy errors(&comm, &CommControl::errorOccurred);
+    QVERIFY(openOn(comm, 1, pty.path()));
+    const QByteArray path = pty.path().toLocal8Bit();
+
+    for (int round = 1; round <= rounds; ++round) {
+        // The other program reads a byte at a time, as soon as it can.
+        const pid_t sharer = ::fork();
+        if (sharer == 0) {
+            ::close(STDOUT_FILENO);
+            ::close(STDERR_FILENO);
+            const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY);
+            for (char c; fd >= 0;)
+                if (::read(fd, &c, 1) < 0 && errno != EAGAIN && errno != EINTR)
+                    break;
+            ::_exit(0);
+        }
+        QVERIFY(sharer > 0);
+        auto endSharer = qScopeGuard([sharer] {
+            ::kill(sharer, SIGKILL);
+            ::waitpid(sharer, nullptr, 0);
+        });
+        QTRY_VERIFY(!otherHoldersOf(pty.path()).isEmpty());
+        for (int i = 0; i < piecesShared; ++i) {
+            pty.write("SHARED\r");
+            QTest::qWait(5);
+        }
+        QTest::qWait(50);
+        endSharer.dismiss();
+        ::kill(sharer, SIGKILL);
+        ::waitpid(sharer, nullptr, 0);
+        QVERIFY(comm.PortOpen()); // sharing is no unplug
+        comm.Input(); // whatever part of it came here
+
+        const QByteArray after = "AFTER " + QByteArray::number(round) + "\r";
+        pty.write(after);
+        QTRY_COMPARE_WITH_TIMEOUT(comm.InBufferCount(), int(after.size()), 2000);
+        QCOMPARE(comm.Input(), QString::fromLatin1(after));
+    }
+    QCOMPARE(errors.count(), 0);
+}
+
+// The device hangs up and the control is asked for its count before any
+// event could tell it: the count itself finds the loss. Qt 6.7.1 and later
+// report no error for a hung-up line at all.
+void tst_SerialComm::hangUpWithoutEvents()
+{
+    auto pty = std::make_unique<PtyDevice>();
+    SerialComm comm;
+    QVERIFY(openOn(comm, 1, pty->path()));
+    pty->write("ABC");
+    QTRY_COMPARE(comm.InBufferCount(), 3);
+    QSignalSpy errors(&comm, &CommControl::errorOccurred);
+    const QString path = pty->path();
+    pty->unplug();
+    QElapsedTimer t;
+    t.start();
+    while (QFileInfo::exists(path) && t.elapsed() < 2000)
+        QThread::msleep(1);
+
+    QVERIFY(comm.PortOpen()); // nothing has told it yet
+    QCOMPARE(comm.InBufferCount(), 3);
+    QVERIFY(!comm.PortOpen());
+    QCOMPARE(errors.count(), 1);
+    QCOMPARE(comm.lastError(), CommError::DeviceGone);
+
+    // Later events and asks add nothing: the loss is said once.
+    QTest::qWait(200);
+    QCOMPARE(comm.InBufferCount(), 3);
+    QCOMPARE(errors.count(), 1);
+    QCOMPARE(comm.Input(), QStringLiteral("ABC"));
 }
 
 void tst_SerialComm::closedPort()

@@ -141,7 +141,7 @@ void tst_Window::tabOrderAndFocus()
 {
     FakeBench b;
     b.w.show();
-    QApplication::setActiveWindow(&b.w);
+    b.w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&b.w));
     QCOMPARE(QApplication::focusWidget(), b.w.List1);
 
