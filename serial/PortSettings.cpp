@@ -5,7 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QElapsedTimer>
 #include <QLockFile>
+#include <QThread>
 #include <QSaveFile>
 #include <QStandardPaths>
 
@@ -187,10 +189,18 @@ bool PortSettings::write(int n, const QString &path, bool automatic)
     if (!QDir().mkpath(info.absolutePath()))
         return false;
 
-    // The lock QSettings takes on the same file.
+    // The lock QSettings takes on the same file. Another instance holds it
+    // for the millisecond its own write takes; the window's thread waits for
+    // it no longer than LockWaitMs (QLockFile's own waits sleep 100 ms and
+    // more between tries).
     QLockFile lock(m_fileName + QStringLiteral(".lock"));
-    if (!lock.tryLock(2000))
-        return false;
+    QElapsedTimer waited;
+    waited.start();
+    while (!lock.tryLock(0)) {
+        if (lock.error() != QLockFile::LockFailedError || waited.elapsed() >= LockWaitMs)
+            return false;
+        QThread::msleep(2);
+    }
 
     QByteArray content;
     if (info.exists()) {

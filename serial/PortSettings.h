@@ -29,6 +29,8 @@ class PortSettings
 {
 public:
     static constexpr int Count = 8;
+    // How long a write waits for another instance's lock on the file.
+    static constexpr int LockWaitMs = 80;
 
     struct Entry {
         QString path;           // the device path; empty when none is set

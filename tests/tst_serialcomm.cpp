@@ -22,6 +22,7 @@
 #include <unistd.h>
 #include <poll.h>
 #include <csignal>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <utime.h>
 
@@ -78,6 +79,7 @@ private slots:
     void notFound();
     void busy_data();
     void busy();
+    void busyHoldersNamedLater();
     void deviceGone();
     void writeOnVanishedDevice_data();
     void writeOnVanishedDevice();
@@ -228,6 +230,62 @@ void tst_SerialComm::busy()
         ::close(holder);
     first.setPortOpen(false);
     QVERIFY(openOn(second, 1, pty.path()));
+}
+
+// Where the search for who holds the port outlives the open's short wait
+// (here a holder with 20,000 descriptors), "occupé" is said at once and the
+// holder named when the search ends; later refusals of the same busy device
+// name it at once, without a new search.
+void tst_SerialComm::busyHoldersNamedLater()
+{
+    PtyDevice pty;
+    const QByteArray path = pty.path().toLocal8Bit();
+    int ready[2];
+    QCOMPARE(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+        rlimit lim{};
+        ::getrlimit(RLIMIT_NOFILE, &lim);
+        lim.rlim_cur = std::min<rlim_t>(lim.rlim_max, 20064);
+        ::setrlimit(RLIMIT_NOFILE, &lim);
+        const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY);
+        if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0)
+            ::_exit(1);
+        for (int n = 0; n < 20000 && ::dup(fd) >= 0; ++n) {
+        }
+        [[maybe_unused]] auto w = ::write(ready[1], "r", 1);
+        for (;;)
+            ::pause();
+    }
+    QVERIFY(holder > 0);
+    const auto endHolder = qScopeGuard([holder] {
+        ::kill(holder, SIGKILL);
+        ::waitpid(holder, nullptr, 0);
+    });
+    char c = 0;
+    QCOMPARE(::read(ready[0], &c, 1), ssize_t(1));
+    ::close(ready[0]);
+    ::close(ready[1]);
+    const QString named = QStringLiteral("tst_serialcomm (pid ") + QString::number(holder) + u')';
+    QElapsedTimer scan;
+    scan.start();
+    QCOMPARE(otherHoldersOf(pty.path()).size(), 1);
+    if (scan.elapsed() < 3 * PortHolderSearch::WaitMs)
+        QSKIP("this machine reads 20,000 descriptors within the open's wait");
+
+    SerialComm comm;
+    QSignalSpy errors(&comm, &CommControl::errorOccurred);
+    QVERIFY(!openOn(comm, 1, pty.path()));
+    QCOMPARE(comm.lastError(), CommError::Busy);
+    QCOMPARE(comm.errorDetail(), QString()); // not known yet
+    QTRY_COMPARE_WITH_TIMEOUT(comm.errorDetail(), named, 10000);
+    QCOMPARE(errors.count(), 2);
+    QCOMPARE(errors.at(1).at(0).value<CommError>(), CommError::Busy);
+
+    // The next tick's open: the same device, still busy.
+    comm.setPortOpen(true);
+    QCOMPARE(comm.lastError(), CommError::Busy);
+    QCOMPARE(comm.errorDetail(), named);
 }
 
 void tst_SerialComm::deviceGone()
