@@ -2,9 +2,11 @@
 # Installs what is missing, builds with warnings as errors, and runs every test:
 #   1. the test suite (build/);
 #   2. the command line and the Debian package (scripts/check-package.sh);
-#   3. the same suite under AddressSanitizer and UndefinedBehaviorSanitizer
+#   3. the same suite built and run on Debian 13 (Qt 6.8, GCC 14), in a root
+#      made by debootstrap outside this tree (scripts/debian13.sh; as root);
+#   4. the same suite under AddressSanitizer and UndefinedBehaviorSanitizer
 #      (build-asan/);
-#   4. a short bounded run of each libFuzzer target, when clang is there
+#   5. a short bounded run of each libFuzzer target, when clang is there
 #      (build-fuzz/).
 # VANTREL_QUICK=1 runs the first two only.
 set -euo pipefail
@@ -23,6 +25,9 @@ echo "== Ligne de commande et paquet Debian"
 bash scripts/check-package.sh build
 
 if [ "${VANTREL_QUICK:-0}" = 1 ]; then exit 0; fi
+
+echo "== Debian 13"
+bash scripts/debian13.sh
 
 echo "== Sous AddressSanitizer et UndefinedBehaviorSanitizer"
 BUILD_TYPE=Debug configure_and_build build-asan -- -DVANTREL_SANITIZE=ON -DVANTREL_WERROR=ON
