@@ -3,6 +3,7 @@
 #include "ControlPictures.h"
 #include "NonPrintingHighlighter.h"
 #include "ReceptionLine.h"
+#include "TargetFile.h"
 
 #include <QContextMenuEvent>
 #include <QFileDialog>
@@ -10,6 +11,8 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QSaveFile>
+
+#include <cerrno>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QTextBlock>
@@ -223,6 +226,8 @@ void ReceptionBox::step()
 // A write that failed has stopped the journal: said once, reception goes on.
 void ReceptionBox::journalWrote(bool ok)
 {
+    if (m_journal.takeReopened())
+        emit journalReopened(m_journal.fileName());
     if (!ok)
         emit journalFailed(m_journal.fileName(), m_journal.failure());
 }
@@ -317,12 +322,18 @@ void ReceptionBox::stopJournal()
     emit journalChanged();
 }
 
+// Writes the box to a new file that takes the old one's place only once
+// every byte is written: a save that cannot finish (a full disk, a removed
+// medium) leaves the old file whole. Only a regular file is saved over.
 QString ReceptionBox::save(const QString &fileName, ReceptionJournal::Format format) const
 {
+    const QString refused = TargetFile::refusal(fileName);
+    if (!refused.isEmpty())
+        return refused;
     QSaveFile file(fileName);
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly))
-        return file.error() == QFileDevice::PermissionsError ? QStringLiteral("permission refusée")
-                                                             : QStringLiteral("ouverture impossible");
+        return TargetFile::reason(errno);
     for (QTextBlock b = document()->firstBlock(); b.isValid(); b = b.next()) {
         const ReceptionLine *line = lineOf(b);
         QByteArray out;
@@ -339,12 +350,26 @@ QString ReceptionBox::save(const QString &fileName, ReceptionJournal::Format for
             if (!isContinuation(b.next()))
                 out += '\n';
         }
-        if (file.write(out) != out.size())
-            break;
+        errno = 0;
+        if (file.write(out) != out.size()) {
+            const int e = errno;
+            const bool full = file.error() == QFileDevice::ResourceError;
+            file.cancelWriting();
+            return full ? TargetFile::reason(ENOSPC) : TargetFile::reason(e);
+        }
     }
+    // The last part is still in QSaveFile's buffer: a failure to write it
+    // shows here, where commit() would not see it (Qt 6.4).
+    errno = 0;
+    if (!file.flush()) {
+        const int e = errno;
+        const bool full = file.error() == QFileDevice::ResourceError;
+        file.cancelWriting();
+        return full ? TargetFile::reason(ENOSPC) : TargetFile::reason(e);
+    }
+    errno = 0;
     if (!file.commit())
-        return file.error() == QFileDevice::ResourceError ? QStringLiteral("disque plein")
-                                                          : QStringLiteral("écriture impossible");
+        return file.error() == QFileDevice::ResourceError ? TargetFile::reason(ENOSPC) : TargetFile::reason(errno);
     return {};
 }
 

@@ -83,6 +83,7 @@ signals:
     void journalChanged();
     void journalFailed(const QString &fileName, const QString &why);     // stopped by a write
     void journalNotStarted(const QString &fileName, const QString &why); // could not open
+    void journalReopened(const QString &fileName); // its file had gone: a new one at the name
     void saved(const QString &fileName, const QString &why);
 
 protected:

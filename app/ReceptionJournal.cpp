@@ -1,8 +1,11 @@
 #include "ReceptionJournal.h"
 
 #include "ReceptionLine.h"
+#include "TargetFile.h"
 
-#include <QFileInfo>
+#include <cerrno>
+#include <unistd.h>
+#include <utility>
 
 ReceptionJournal::Format ReceptionJournal::formatFor(const QString &fileName)
 {
@@ -13,18 +16,10 @@ bool ReceptionJournal::start(const QString &fileName, Format format)
 {
     stop();
     m_failure.clear();
-    m_file.setFileName(fileName);
-    // Append to a file; a device or a pipe is written as it is.
-    const QFileInfo info(fileName);
-    QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered;
-    if (!info.exists() || info.isFile())
-        mode |= QIODevice::Append;
-    if (!m_file.open(mode)) {
-        m_failure = m_file.error() == QFileDevice::PermissionsError
-            ? QStringLiteral("permission refusée")
-            : QStringLiteral("ouverture impossible");
+    m_reopened = false;
+    m_fd = TargetFile::openForAppend(fileName, &m_failure);
+    if (m_fd < 0)
         return false;
-    }
     m_name = fileName;
     m_format = format;
     return true;
@@ -32,15 +27,35 @@ bool ReceptionJournal::start(const QString &fileName, Format format)
 
 void ReceptionJournal::stop()
 {
-    if (m_file.isOpen())
-        m_file.close();
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+bool ReceptionJournal::takeReopened()
+{
+    return std::exchange(m_reopened, false);
+}
+
+// The file deleted or replaced at its name: the journal goes on in the file
+// that stands there now, or a new one.
+bool ReceptionJournal::checkFile()
+{
+    if (TargetFile::stillAt(m_fd, m_name))
+        return true;
+    stop();
+    m_fd = TargetFile::openForAppend(m_name, &m_failure);
+    m_reopened = m_fd >= 0;
+    return m_fd >= 0;
 }
 
 bool ReceptionJournal::beginPiece(const QDateTime &taken)
 {
-    if (!running() || m_format == Format::Raw)
+    if (!running())
         return true;
-    return write(ReceptionLine::stamp(taken).toUtf8() + ' ');
+    if (!checkFile())
+        return false;
+    return m_format == Format::Raw || write(ReceptionLine::stamp(taken).toUtf8() + ' ');
 }
 
 bool ReceptionJournal::writePart(QStringView received, QStringView shown)
@@ -57,10 +72,18 @@ bool ReceptionJournal::endPiece()
 
 bool ReceptionJournal::write(const QByteArray &bytes)
 {
-    if (m_file.write(bytes) == bytes.size())
-        return true;
-    m_failure = m_file.error() == QFileDevice::ResourceError ? QStringLiteral("disque plein")
-                                                             : QStringLiteral("écriture impossible");
-    m_file.close();
-    return false;
+    const char *at = bytes.constData();
+    for (qsizetype left = bytes.size(); left > 0;) {
+        const ssize_t n = ::write(m_fd, at, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            m_failure = TargetFile::reason(n < 0 ? errno : ENOSPC);
+            stop();
+            return false;
+        }
+        at += n;
+        left -= n;
+    }
+    return true;
 }

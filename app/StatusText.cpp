@@ -132,6 +132,12 @@ QString journalFailedText(const QString &file, const QString &why)
                          "un autre.");
 }
 
+QString journalReopenedText(const QString &file)
+{
+    return QStringLiteral("Le fichier du journal ") + piece(file)
+        + QStringLiteral(" a été supprimé ou remplacé : le journal continue dans un nouveau fichier à ce nom.");
+}
+
 QString journalNotStartedText(const QString &file, const QString &why)
 {
     return QStringLiteral("Journal impossible dans ") + piece(file) + QStringLiteral(" (") + why

@@ -43,6 +43,10 @@ QString journalRunningText(const QString &file);
 // The journal stopped on a write that failed; reception goes on.
 QString journalFailedText(const QString &file, const QString &why);
 
+// The journal's file went from its name (deleted, rotated): it goes on in a
+// new file at that name.
+QString journalReopenedText(const QString &file);
+
 // The journal's file could not be opened.
 QString journalNotStartedText(const QString &file, const QString &why);
 

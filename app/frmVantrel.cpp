@@ -201,6 +201,9 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, PortAssignments *p
     connect(Text1, &ReceptionBox::journalNotStarted, this, [this](const QString &file, const QString &why) {
         showMessage(journalNotStartedText(file, why));
     });
+    connect(Text1, &ReceptionBox::journalReopened, this, [this](const QString &file) {
+        showMessage(journalReopenedText(file));
+    });
     connect(Text1, &ReceptionBox::saved, this, [this](const QString &file, const QString &why) {
         showMessage(savedText(file, why));
     });

@@ -14,10 +14,15 @@
 #include <QMenu>
 #include <QToolTip>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
+#include <sys/mount.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -54,7 +59,10 @@ private slots:
     void saveRoundTrip();
     void journalSurvivesUnplug_data();
     void journalSurvivesUnplug();
-    void journalOnFullDisk();
+    void targets_data();
+    void targets();
+    void journalFileGone_data();
+    void journalFileGone();
     void menuSavesAndClears();
 };
 
@@ -277,21 +285,167 @@ void tst_Box::journalSurvivesUnplug()
     }
 }
 
-// A journal that cannot write stops and says why; reception goes on.
-void tst_Box::journalOnFullDisk()
+namespace {
+
+// A small disk filled to its last byte, mounted for the test (root only).
+struct FullDisk {
+    QString path;
+    explicit FullDisk(const QString &dir)
+    {
+        const QByteArray at = QFile::encodeName(dir + QStringLiteral("/full"));
+        if (::mkdir(at.constData(), 0755) != 0 || ::mount("tmpfs", at.constData(), "tmpfs", 0, "size=64k") != 0)
+            return;
+        path = dir + QStringLiteral("/full");
+        QFile old(path + QStringLiteral("/x.bin"));
+        old.open(QIODevice::WriteOnly);
+        old.write("OLD");
+        old.close();
+        QFile filler(path + QStringLiteral("/filler"));
+        filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        const QByteArray block(512, 'f');
+        while (filler.write(block) > 0) {
+        }
+        for (char c = 'f'; filler.write(&c, 1) == 1;) {
+        }
+    }
+    ~FullDisk()
+    {
+        if (!path.isEmpty())
+            ::umount2(QFile::encodeName(path).constData(), MNT_DETACH);
+    }
+    FullDisk(const FullDisk &) = delete;
+    FullDisk &operator=(const FullDisk &) = delete;
+};
+
+// What stands at a path: "file:<content>", "fifo", "char", "folder", "none".
+QString onDisk(const QString &path)
 {
-    if (!QFile::exists(QStringLiteral("/dev/full")))
-        QSKIP("no /dev/full here");
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return QStringLiteral("none");
+    if (S_ISFIFO(st.st_mode))
+        return QStringLiteral("fifo");
+    if (S_ISCHR(st.st_mode))
+        return QStringLiteral("char");
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("folder");
+    return QStringLiteral("file:") + QString::fromLatin1(readFile(path));
+}
+
+} // namespace
+
+// Save and journal on every kind of target: what the status line says and
+// what is on disk before and after. Nothing but a regular file is written,
+// and a save that cannot finish leaves the old file whole.
+void tst_Box::targets_data()
+{
+    QTest::addColumn<QString>("target");   // what stands at the name
+    QTest::addColumn<bool>("journal");     // a journal, else a save
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("said");     // in the status line, or the save's reason
+    QTest::addColumn<QString>("after");
+
+    QTest::newRow("save, regular file") << "file" << false << "file:OLD" << "" << "file:AAA\r";
+    QTest::newRow("save, full disk") << "full" << false << "file:OLD" << "disque plein" << "file:OLD";
+    QTest::newRow("save, FIFO") << "fifo" << false << "fifo" << "c'est un tube (FIFO), pas un fichier ordinaire" << "fifo";
+    QTest::newRow("save, device node") << "device" << false << "char" << "c'est un périphérique, pas un fichier ordinaire"
+                                       << "char";
+    QTest::newRow("save, folder") << "folder" << false << "folder" << "c'est un dossier" << "folder";
+    QTest::newRow("journal, regular file") << "file" << true << "file:OLD" << "— journal : %1" << "file:OLDBBB\r";
+    // A new file on the full disk: its name fits, its first byte does not.
+    QTest::newRow("journal, full disk") << "full" << true << "none" << "Journal arrêté : %1 (disque plein)"
+                                        << "file:";
+    QTest::newRow("journal, FIFO") << "fifo" << true << "fifo"
+                                   << "Journal impossible dans %1 (c'est un tube (FIFO), pas un fichier ordinaire)"
+                                   << "fifo";
+    QTest::newRow("journal, device node") << "device" << true << "char"
+                                          << "Journal impossible dans %1 (c'est un périphérique, pas un fichier ordinaire)"
+                                          << "char";
+    QTest::newRow("journal, folder") << "folder" << true << "folder" << "Journal impossible dans %1 (c'est un dossier)"
+                                     << "folder";
+}
+
+void tst_Box::targets()
+{
+    QFETCH(QString, target);
+    QFETCH(bool, journal);
+    QFETCH(QString, before);
+    QFETCH(QString, said);
+    QFETCH(QString, after);
+
+    QTemporaryDir dir;
+    PtyDevice pty; // a device node of our own
+    std::unique_ptr<FullDisk> full;
+    QString path = dir.filePath(QStringLiteral("x.bin"));
+    if (target == QLatin1String("file")) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("OLD");
+    } else if (target == QLatin1String("full")) {
+        full = std::make_unique<FullDisk>(dir.path());
+        if (full->path.isEmpty())
+            QSKIP("a small disk cannot be mounted here (root only)");
+        path = full->path + (journal ? QStringLiteral("/new.bin") : QStringLiteral("/x.bin"));
+    } else if (target == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+    } else if (target == QLatin1String("device")) {
+        path = pty.path();
+    } else {
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("x.bin")));
+    }
+    QCOMPARE(onDisk(path), before);
+    said.replace(QStringLiteral("%1"), path);
+
     FakeBench b;
     b.w.openPort();
-    QVERIFY(b.w.Text1->startJournal(QStringLiteral("/dev/full")));
-    b.show("4006381333931\r");
-    QVERIFY(!b.w.Text1->journal().running());
-    QVERIFY2(b.w.statusText().contains(QStringLiteral("Journal arrêté : /dev/full (disque plein)")),
-             qPrintable(b.w.statusText()));
-    QVERIFY(!b.w.statusText().contains(QStringLiteral("journal : ")));
-    b.show("3017620422003\r");
-    QCOMPARE(b.w.receptionText(), QStringLiteral("4006381333931\u240D\r\n3017620422003\u240D\r\n"));
+    b.show("AAA\r");
+    if (journal) {
+        b.w.Text1->startJournal(path);
+        b.show("BBB\r");
+        QVERIFY2(b.w.statusText().contains(said), qPrintable(b.w.statusText()));
+    } else {
+        QCOMPARE(b.w.Text1->save(path, ReceptionJournal::Format::Raw), said);
+    }
+    b.show("CCC\r"); // reception goes on
+    QVERIFY(b.w.receptionText().endsWith(QStringLiteral("CCC\u240D\r\n")));
+    b.w.Text1->stopJournal();
+    if (target == QLatin1String("file") && journal)
+        after += QStringLiteral("CCC\r");
+    QCOMPARE(onDisk(path), after);
+}
+
+// The journal's file deleted, or moved away by log rotation, while the
+// journal runs: the next piece goes into a new file at the name, and the
+// status line says so; nothing goes on into a file nobody sees.
+void tst_Box::journalFileGone_data()
+{
+    QTest::addColumn<bool>("rotated"); // moved to x.bin.1, else deleted
+    QTest::newRow("deleted") << false;
+    QTest::newRow("rotated") << true;
+}
+
+void tst_Box::journalFileGone()
+{
+    QFETCH(bool, rotated);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("x.bin"));
+    FakeBench b;
+    b.w.openPort();
+    QVERIFY(b.w.Text1->startJournal(path));
+    b.show("AAA\r");
+    if (rotated)
+        QVERIFY(QFile::rename(path, path + QStringLiteral(".1")));
+    else
+        QVERIFY(QFile::remove(path));
+    b.show("BBB\r");
+    QCOMPARE(b.w.statusText(), QStringLiteral("COM1 ouvert (/dev/fake1) — journal : ") + path
+                                   + QStringLiteral("\nLe fichier du journal ") + path
+                                   + QStringLiteral(" a été supprimé ou remplacé : le journal continue dans un nouveau "
+                                                    "fichier à ce nom."));
+    b.show("CCC\r");
+    QVERIFY(b.w.Text1->journal().running());
+    QCOMPARE(onDisk(path), QStringLiteral("file:BBB\rCCC\r"));
+    QCOMPARE(onDisk(path + QStringLiteral(".1")), rotated ? QStringLiteral("file:AAA\r") : QStringLiteral("none"));
 }
 
 // The menu keeps Qt's entries; the file dialog opens without a loop of its

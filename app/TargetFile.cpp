@@ -1,0 +1,81 @@
+#include "TargetFile.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QString notRegular(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return QStringLiteral("c'est un dossier");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("c'est un tube (FIFO), pas un fichier ordinaire");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("c'est un périphérique, pas un fichier ordinaire");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("c'est une socket, pas un fichier ordinaire");
+    return QStringLiteral("ce n'est pas un fichier ordinaire");
+}
+
+} // namespace
+
+QString TargetFile::refusal(const QString &path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return errno == ENOENT ? QString() : reason(errno);
+    return S_ISREG(st.st_mode) ? QString() : notRegular(st.st_mode);
+}
+
+int TargetFile::openForAppend(const QString &path, QString *why)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        // A FIFO with no reader refuses a non-blocking open for writing.
+        *why = errno == ENXIO ? notRegular(S_IFIFO) : reason(errno);
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        *why = notRegular(st.st_mode);
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool TargetFile::stillAt(int fd, const QString &path)
+{
+    struct stat open {}, named {};
+    if (::fstat(fd, &open) != 0 || ::stat(QFile::encodeName(path).constData(), &named) != 0)
+        return false;
+    return open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+QString TargetFile::reason(int errnoValue)
+{
+    switch (errnoValue) {
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("disque plein");
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return QStringLiteral("permission refusée");
+    case ENOENT:
+    case ENOTDIR:
+        return QStringLiteral("dossier introuvable");
+    case EISDIR:
+        return QStringLiteral("c'est un dossier");
+    case EIO:
+        return QStringLiteral("erreur d'entrée-sortie du support");
+    default:
+        return QStringLiteral("écriture impossible");
+    }
+}
