@@ -9,6 +9,8 @@
 #include <QFileDialog>
 #include <QHelpEvent>
 #include <QMenu>
+#include <QMessageBox>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QSaveFile>
 
@@ -427,6 +429,23 @@ void ReceptionBox::contextMenuEvent(QContextMenuEvent *event)
     menu->popup(event->globalPos());
 }
 
+// Asks, without a loop of its own, before a save replaces a file.
+void ReceptionBox::confirmSave(const QString &file, ReceptionJournal::Format format)
+{
+    auto *box = new QMessageBox(QMessageBox::Question, QStringLiteral("Enregistrer la réception"),
+                                QStringLiteral("« ") + file + QStringLiteral(" » existe déjà. Voulez-vous le remplacer ?"),
+                                QMessageBox::Yes | QMessageBox::No, this);
+    box->setObjectName(QStringLiteral("confirmSave"));
+    box->setTextFormat(Qt::PlainText);
+    box->setDefaultButton(QMessageBox::No);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, this, [this, file, format](int answer) {
+        if (answer == QMessageBox::Yes)
+            emit saved(file, save(file, format));
+    });
+    box->open();
+}
+
 void ReceptionBox::openFileDialog(bool journal)
 {
     const QString text = QStringLiteral("Texte horodaté (*.txt)");
@@ -437,19 +456,23 @@ void ReceptionBox::openFileDialog(bool journal)
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setNameFilters({text, raw});
-    dialog->setDefaultSuffix(QStringLiteral("txt"));
-    if (journal)
-        dialog->setOption(QFileDialog::DontConfirmOverwrite); // the journal adds to the end
-    connect(dialog, &QFileDialog::filterSelected, dialog, [dialog, raw](const QString &filter) {
-        dialog->setDefaultSuffix(filter == raw ? QStringLiteral("bin") : QStringLiteral("txt"));
-    });
-    connect(dialog, &QFileDialog::fileSelected, this, [this, dialog, journal, raw](const QString &file) {
+    // The journal adds to the end; a save asks its own question
+    // (confirmSave): the dialog's would run a loop of its own.
+    dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    connect(dialog, &QFileDialog::fileSelected, this, [this, dialog, journal, raw](const QString &typed) {
         // The form is the filter chosen; a name typed with .bin says the same.
-        const ReceptionJournal::Format format = dialog->selectedNameFilter() == raw
-            ? ReceptionJournal::Format::Raw
-            : ReceptionJournal::formatFor(file);
+        // A name typed without an extension gets the filter's, unless
+        // something already stands at that name: that is the one meant.
+        const bool rawChosen = dialog->selectedNameFilter() == raw;
+        QString file = typed;
+        if (QFileInfo(typed).suffix().isEmpty() && !QFileInfo::exists(typed) && !QFileInfo(typed).isSymLink())
+            file += rawChosen ? QStringLiteral(".bin") : QStringLiteral(".txt");
+        const ReceptionJournal::Format format = rawChosen ? ReceptionJournal::Format::Raw
+                                                          : ReceptionJournal::formatFor(file);
         if (journal)
             startJournal(file, format);
+        else if (QFileInfo(file).isFile())
+            confirmSave(file, format);
         else
             emit saved(file, save(file, format));
     });

@@ -111,6 +111,7 @@ private:
     void journalWrote(bool ok);
     void showLineToolTip();
     void openFileDialog(bool journal);
+    void confirmSave(const QString &file, ReceptionJournal::Format format);
 
     std::deque<Piece> m_queue;
     QTimer m_slices;

@@ -12,6 +12,8 @@
 #include <QHelpEvent>
 #include <QLibraryInfo>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QToolTip>
 #include <QClipboard>
 #include <QDir>
@@ -63,6 +65,8 @@ private slots:
     void targets();
     void journalFileGone_data();
     void journalFileGone();
+    void typedNames_data();
+    void typedNames();
     void menuSavesAndClears();
 };
 
@@ -491,6 +495,68 @@ void tst_Box::menuSavesAndClears()
     menu->findChild<QAction *>(QStringLiteral("clear"))->trigger();
     QCOMPARE(b.w.receptionText(), QString());
     menu->close();
+}
+
+// A name typed without an extension in the save dialog: the filter's
+// extension is added only where nothing stands at the name typed, and a file
+// that the dialog did not ask about is not replaced without a question.
+void tst_Box::typedNames_data()
+{
+    QTest::addColumn<QString>("present"); // what stands in the folder first: "pipe" (a FIFO), "notes.txt"
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("status");  // after the dialog, %1 the folder
+    QTest::addColumn<QString>("listing"); // the folder afterwards
+
+    QTest::newRow("nothing there") << "" << "capture" << "Réception enregistrée dans %1/capture.txt."
+                                   << "capture.txt";
+    QTest::newRow("a FIFO at the name") << "pipe" << "pipe"
+                                        << "Enregistrement impossible dans %1/pipe (c'est un tube (FIFO), pas un "
+                                           "fichier ordinaire). Choisissez un autre fichier."
+                                        << "pipe";
+    QTest::newRow("the extension's file exists: asked, kept") << "notes.txt" << "notes" << "" << "notes.txt";
+}
+
+void tst_Box::typedNames()
+{
+    QFETCH(QString, present);
+    QFETCH(QString, typed);
+    QFETCH(QString, status);
+    QFETCH(QString, listing);
+
+    QTemporaryDir dir;
+    if (present == QLatin1String("pipe"))
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(present)).constData(), 0644), 0);
+    else if (!present.isEmpty()) {
+        QFile f(dir.filePath(present));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("KEEP");
+    }
+    FakeBench b;
+    b.w.openPort();
+    b.show("AAA\r");
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5), b.w.Text1->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(b.w.Text1, &event);
+    QMenu *menu = b.w.Text1->findChild<QMenu *>();
+    QVERIFY(menu);
+    menu->findChild<QAction *>(QStringLiteral("saveAs"))->trigger();
+    menu->close();
+    auto *dialog = b.w.Text1->findChild<QFileDialog *>(QStringLiteral("saveDialog"));
+    QVERIFY(dialog);
+    dialog->selectFile(dir.filePath(typed));
+    QMetaObject::invokeMethod(dialog, "accept");
+
+    auto *question = b.w.Text1->findChild<QMessageBox *>(QStringLiteral("confirmSave"));
+    if (status.isEmpty()) {
+        QVERIFY(question && question->isVisible());
+        QCOMPARE(question->text(), QStringLiteral("« ") + dir.filePath(present)
+                                       + QStringLiteral(" » existe déjà. Voulez-vous le remplacer ?"));
+        question->button(QMessageBox::No)->click();
+        QCOMPARE(readFile(dir.filePath(present)), QByteArray("KEEP"));
+    } else {
+        QVERIFY(!question);
+        QTRY_COMPARE(b.w.statusText().section(u'\n', 1), status.arg(dir.path()));
+    }
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).join(u' '), listing);
 }
 
 QTEST_MAIN(tst_Box)
