@@ -21,14 +21,16 @@ QString unsavedText(const QString &settingsFile)
 
 QString deviceLabel(const SerialDevice &d)
 {
-    QString text = d.systemLocation;
+    // What the system says of a device is outside text: shown, never obeyed.
+    using StatusPieces::readable;
+    QString text = readable(d.systemLocation);
     if (!d.description.isEmpty())
-        text += Dash + d.description;
+        text += Dash + readable(d.description);
     QStringList more;
     if (!d.manufacturer.isEmpty())
-        more << d.manufacturer;
+        more << readable(d.manufacturer);
     if (!d.serialNumber.isEmpty())
-        more << QStringLiteral("n° ") + d.serialNumber;
+        more << QStringLiteral("n° ") + readable(d.serialNumber);
     if (!more.isEmpty())
         text += QStringLiteral(" (") + more.join(QStringLiteral(", ")) + QLatin1Char(')');
     return text;
@@ -53,17 +55,17 @@ QString portToolTip(const PortAssignments::Resolution &r)
 {
     const QString head = comName(r.port) + QStringLiteral(" : ");
     if (!r.validPath)
-        return head + QStringLiteral("« ") + visiblePath(r.raw) + QStringLiteral(" » n'est pas un chemin de périphérique")
+        return head + QStringLiteral("« ") + StatusPieces::readable(r.raw) + QStringLiteral(" » n'est pas un chemin de périphérique")
             + Dash + QStringLiteral("réglages");
     QString text;
     if (r.device) {
         text = head + deviceLabel(*r.device) + Dash + sourceText(r.source, r.port);
         if (r.path != r.device->systemLocation)
-            text += QLatin1Char('\n') + visiblePath(r.path);
+            text += QLatin1Char('\n') + StatusPieces::readable(r.path);
     } else if (devicePathExists(r.path)) {
-        text = head + visiblePath(r.path) + Dash + sourceText(r.source, r.port); // present, but the system does not list it
+        text = head + StatusPieces::readable(r.path) + Dash + sourceText(r.source, r.port); // present, but the system does not list it
     } else {
-        text = head + visiblePath(r.path) + Dash + QStringLiteral("absent") + Dash + sourceText(r.source, r.port);
+        text = head + StatusPieces::readable(r.path) + Dash + QStringLiteral("absent") + Dash + sourceText(r.source, r.port);
     }
     return text;
 }

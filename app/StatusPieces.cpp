@@ -8,6 +8,18 @@ namespace {
 constexpr QChar Open(char16_t(0xE000));
 constexpr QChar Close(char16_t(0xE001));
 
+// Marks that reorder what follows them (embeddings, overrides, isolates and
+// the directional marks): shown as their code, never obeyed.
+bool isBidiControl(char16_t u)
+{
+    return (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069) || u == 0x200E || u == 0x200F
+        || u == 0x061C;
+}
+
+} // namespace
+
+namespace StatusPieces {
+
 QString readable(const QString &text)
 {
     QString out;
@@ -20,15 +32,13 @@ QString readable(const QString &text)
             out += QChar(char16_t(0x2424)); // a line break of another kind: ␤
         else if (c == Open || c == Close)
             out += QChar::ReplacementCharacter;
+        else if (isBidiControl(u))
+            out += QStringLiteral("\\u") + QString::number(u, 16).toUpper().rightJustified(4, QLatin1Char('0'));
         else
             out += c;
     }
     return out;
 }
-
-} // namespace
-
-namespace StatusPieces {
 
 QString piece(const QString &text)
 {

@@ -6,9 +6,11 @@
 // typed, a program's name) inside the status line's French messages.
 //
 // A message marks each such piece with piece(). The piece is made readable
-// on the spot: control characters become their Unicode pictures, so that a
-// newline never breaks the line and an escape never hides, and each byte of
-// a path that is not UTF-8 is written \xNN. The marks (two private-use
+// on the spot (readable()): control characters become their Unicode
+// pictures, so that a newline never breaks the line and an escape never
+// hides; the marks that reorder text (U+202E and its kin) are written as
+// their code, \u202E, so that none turns the rest of the line around; and
+// each byte of a path that is not UTF-8 is written \xNN. The marks (two private-use
 // characters) let the window show the message in two forms:
 //   - fullText(): the whole message, for the tooltip, the accessible
 //     description and the program's own record of what it said;
@@ -18,6 +20,7 @@
 // Pieces are never built with QString::arg, so a "%1" in them stays as is.
 namespace StatusPieces {
 
+QString readable(const QString &text);
 QString piece(const QString &text);
 QString fullText(const QString &marked);
 QString elidedText(const QString &marked, int maxPiece);

@@ -3,6 +3,7 @@
 #include "ClipboardGuard.h"
 #include "EnterClicks.h"
 #include "LengthText.h"
+#include "PlainToolTips.h"
 #include "PortChooser.h"
 #include "PortTexts.h"
 #include "ReceptionBox.h"
@@ -161,6 +162,12 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, PortAssignments *p
         frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         frame->setLineWidth(1);
     }
+
+    // Paths, descriptions and programs' names in tooltips are shown as text,
+    // never as markup.
+    auto *plainTips = new PlainToolTips(this);
+    plainTips->watchItems(List1);
+    plainTips->watch(StatusLine);
 
     // A paste from a program that has closed must not bring the window down.
     auto *clipboardGuard = new ClipboardGuard(this);

@@ -10,6 +10,11 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QTextDocument>
+#include <QToolTip>
+#include <QApplication>
 #include <QTest>
 #include <QTimer>
 
@@ -116,6 +121,8 @@ private slots:
     void badValues();
     void toolTipsAndMenu();
     void typedPath();
+    void outsideTextShownAsIs_data();
+    void outsideTextShownAsIs();
 };
 
 // Each row lists the devices present at each listing, one after the other,
@@ -429,6 +436,63 @@ void tst_Ports::typedPath()
         QCOMPARE(shown(b.ports.resolve(5)), row.com5);
     }
     w.close();
+}
+
+// A path set through VANTREL_COM2 that holds markup and a right-to-left
+// override: the list's tooltip and the status line show it character for
+// character, and nothing after it is turned around.
+void tst_Ports::outsideTextShownAsIs_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("tip");    // the tooltip as drawn
+    QTest::addColumn<QString>("status"); // the start of the status line's second line
+
+    QTest::newRow("markup") << "/tmp/scanner/<b>B</b><font color=red>R</font>"
+                            << "COM2 : /tmp/scanner/<b>B</b><font color=red>R</font> — absent — VANTREL_COM2"
+                            << "COM2 introuvable (/tmp/scanner/<b>B</b><font color=red>R</font>) : branchez l'";
+    QTest::newRow("an image of a FIFO") << "/tmp/<img src=/tmp/fifo>"
+                                        << "COM2 : /tmp/<img src=/tmp/fifo> — absent — VANTREL_COM2"
+                                        << "COM2 introuvable (/tmp/<img src=/tmp/fifo>) : branchez l'";
+    QTest::newRow("right-to-left override")
+        << QStringLiteral("/tmp/scan\u202Ener") << "COM2 : /tmp/scan\\u202Ener — absent — VANTREL_COM2"
+        << "COM2 introuvable (/tmp/scan\\u202Ener) : branchez l'";
+    QTest::newRow("tab and newline") << "/tmp/a\tb\nc" << QStringLiteral("COM2 : /tmp/a\u2409b\u240Ac — absent — VANTREL_COM2")
+                                     << QStringLiteral("COM2 introuvable (/tmp/a\u2409b\u240Ac) : branchez l'");
+}
+
+void tst_Ports::outsideTextShownAsIs()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, tip);
+    QFETCH(QString, status);
+
+    Bench b;
+    b.env.insert(QStringLiteral("VANTREL_COM2"), path);
+    PortAssignments ports{b.file, b.env, [] { return QList<SerialDevice>{}; }, {}};
+    frmVantrel w(nullptr, nullptr, &ports);
+    w.Timer1->stop();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+
+    const QRect item = w.List1->visualItemRect(w.List1->item(1));
+    QHelpEvent hover(QEvent::ToolTip, item.center(), w.List1->viewport()->mapToGlobal(item.center()));
+    QApplication::sendEvent(w.List1->viewport(), &hover);
+    QLabel *label = nullptr;
+    QTRY_VERIFY((label = [] {
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (top->inherits("QTipLabel") && top->isVisible())
+                return static_cast<QLabel *>(top);
+        return static_cast<QLabel *>(nullptr);
+    }()));
+    QTextDocument drawn;
+    drawn.setHtml(label->text());
+    QCOMPARE(drawn.toRawText(), tip); // no tag taken as markup, no character lost
+
+    w.List1->setCurrentRow(1);
+    w.Timer1_Timer();
+    QCOMPARE(w.statusText().section(u'\n', 1).left(status.size()), status);
+    QVERIFY(!w.statusText().contains(QChar(0x202E)));
+    QToolTip::hideText();
 }
 
 QTEST_MAIN(tst_Ports)
