@@ -54,6 +54,12 @@ QString errorText(CommError error, int port, const QString &device, const QStrin
             + piece(detail) + QStringLiteral(", laissé par un programme arrêté, en empêche l'ouverture. "
                                              "Supprimez-le (sudo rm ")
             + piece(detail) + QStringLiteral("), puis réessayez.");
+    case CommError::BadLockFile:
+        return com + QStringLiteral(" : le fichier verrou ") + piece(detail)
+            + QStringLiteral(" n'est pas un fichier ordinaire (un tube, un périphérique ou un lien, posé par un autre "
+                             "utilisateur ?) : ")
+            + dev + QStringLiteral(" n'a pas été ouvert. Supprimez-le (sudo rm ") + piece(detail)
+            + QStringLiteral("), puis réessayez.");
     case CommError::DeviceGone:
         return com + QStringLiteral(" : appareil déconnecté (") + dev
             + QStringLiteral("). Reconnexion automatique dès son retour.");

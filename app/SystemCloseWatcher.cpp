@@ -3,7 +3,9 @@
 #include <QSocketNotifier>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -16,10 +18,15 @@ int g_pair[2] = {-1, -1};
 // left behind.
 constexpr int ClosingSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM};
 
+// The socket's writing end never blocks: once a byte waits there, the
+// window will close, and the bytes of a burst that find it full are not
+// needed. A handler that blocked would hold the window's own thread.
 void onTermination(int)
 {
+    const int saved = errno;
     const char c = 1;
     [[maybe_unused]] auto n = ::write(g_pair[0], &c, 1);
+    errno = saved;
 }
 } // namespace
 #endif
@@ -28,8 +35,10 @@ SystemCloseWatcher::SystemCloseWatcher(QObject *parent)
     : QObject(parent)
 {
 #ifdef Q_OS_UNIX
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_pair) != 0)
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_pair) != 0)
         return;
+    ::fcntl(g_pair[0], F_SETFL, ::fcntl(g_pair[0], F_GETFL) | O_NONBLOCK);
+    ::fcntl(g_pair[1], F_SETFL, ::fcntl(g_pair[1], F_GETFL) | O_NONBLOCK);
     m_notifier = new QSocketNotifier(g_pair[1], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &SystemCloseWatcher::onSignal);
 
@@ -47,8 +56,10 @@ SystemCloseWatcher::SystemCloseWatcher(QObject *parent)
 SystemCloseWatcher::~SystemCloseWatcher()
 {
 #ifdef Q_OS_UNIX
+    // The window is closing already: what is left of a burst is ignored,
+    // so that the program still ends with its own status.
     struct sigaction sa{};
-    sa.sa_handler = SIG_DFL;
+    sa.sa_handler = SIG_IGN;
     for (int s : ClosingSignals)
         ::sigaction(s, &sa, nullptr);
     for (int &fd : g_pair) {
@@ -62,8 +73,9 @@ SystemCloseWatcher::~SystemCloseWatcher()
 void SystemCloseWatcher::onSignal()
 {
 #ifdef Q_OS_UNIX
-    char buf[16];
-    [[maybe_unused]] auto n = ::read(g_pair[1], buf, sizeof buf);
+    char buf[256];
+    while (::read(g_pair[1], buf, sizeof buf) > 0) {
+    }
 #endif
     emit closeRequested();
 }

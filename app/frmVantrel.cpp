@@ -36,7 +36,7 @@ const QString FixedCommand = QLatin1String(ScannerCommands::FixedCommand);
 bool isOpenFailure(CommError e)
 {
     return e == CommError::NotFound || e == CommError::PermissionDenied || e == CommError::Busy
-        || e == CommError::StaleLock || e == CommError::BadSetting || e == CommError::NotSerial
+        || e == CommError::StaleLock || e == CommError::BadLockFile || e == CommError::BadSetting || e == CommError::NotSerial
         || e == CommError::Other;
 }
 

@@ -10,6 +10,7 @@ enum class CommError {
     PermissionDenied,  // the device exists but this user may not open it
     Busy,              // another program (or another Vantrel) holds the port
     StaleLock,         // nothing holds the port, but a left-over lock file blocks the open
+    BadLockFile,       // what stands at the lock file's name is not a file (a FIFO...): not tried
     DeviceGone,        // the open device went away (adapter pulled, pty closed)
     NotOpen,           // a write on a closed port: nothing was sent
     WriteFailed,       // the line refused the bytes

@@ -3,9 +3,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <QStandardPaths>
+
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <csignal>
+#include <sys/stat.h>
 #endif
 
 PortLockFile::PortLockFile(const QString &systemLocation)
@@ -16,16 +19,30 @@ PortLockFile::PortLockFile(const QString &systemLocation)
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
     name.prepend(QLatin1String("/LCK.."));
     // The first folder readable and either holding the file or writable.
-    static const char *const folders[] = {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp",
-                                          "/tmp", "/var/tmp", "/var/lock/lockdev", "/run/lock"};
-    for (const char *folder : folders) {
-        const QString candidate = QLatin1String(folder) + name;
-        const QFileInfo dir{QLatin1String(folder)};
+    // Qt's last resort is its temporary folder.
+    const QStringList folders = {QStringLiteral("/var/lock"), QStringLiteral("/etc/locks"),
+                                 QStringLiteral("/var/spool/locks"), QStringLiteral("/var/spool/uucp"),
+                                 QStringLiteral("/tmp"), QStringLiteral("/var/tmp"),
+                                 QStringLiteral("/var/lock/lockdev"), QStringLiteral("/run/lock"),
+                                 QStandardPaths::writableLocation(QStandardPaths::TempLocation)};
+    for (const QString &folder : folders) {
+        const QString candidate = folder + name;
+        const QFileInfo dir{folder};
         if (dir.isReadable() && (QFile::exists(candidate) || dir.isWritable())) {
             m_path = candidate;
             break;
         }
     }
+#ifdef Q_OS_UNIX
+    // Only a regular file is read: a FIFO would block the read for good, a
+    // device could feed it without end.
+    struct stat st {};
+    if (!m_path.isEmpty() && ::lstat(QFile::encodeName(m_path).constData(), &st) == 0)
+        m_blocking = S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) || S_ISSOCK(st.st_mode)
+            || S_ISLNK(st.st_mode);
+    if (m_blocking)
+        return;
+#endif
     QFile f(m_path);
     if (!m_path.isEmpty() && f.open(QIODevice::ReadOnly)) {
         // QLockFile writes the pid, the program's name and the host, a line each.

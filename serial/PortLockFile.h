@@ -27,8 +27,13 @@ public:
     qint64 pid() const { return m_pid; }
     // True when the named process still runs (also one of another user's).
     bool holderAlive() const;
+    // Something stands at the lock file's name that Qt would block on or
+    // read without end: a FIFO, a device, a socket, a link. Another user
+    // can plant one in the shared lock folder.
+    bool blocksOpen() const { return m_blocking; }
 
 private:
     QString m_path;
+    bool m_blocking = false;
     qint64 m_pid = 0;
 };

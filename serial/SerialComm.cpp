@@ -104,6 +104,12 @@ void SerialComm::open()
     location = probe.location();
 #endif
 
+    // Qt would wait for ever on a FIFO planted at its lock file's name.
+    if (const PortLockFile lock(location); lock.blocksOpen()) {
+        refuse(CommError::BadLockFile, lock.path());
+        return;
+    }
+
     m_port.setPortName(location);
     m_port.setBaudRate(QSerialPort::Baud9600);
     m_port.setDataBits(QSerialPort::Data8);

@@ -89,6 +89,7 @@ private slots:
     void clicksDuringFixedCommandComeAfter();
     void systemCloseEndsWithStatus0_data();
     void systemCloseEndsWithStatus0();
+    void signalBurstEndsWithStatus0();
 };
 
 void tst_Faults::load_data()
@@ -478,6 +479,30 @@ void tst_Faults::systemCloseEndsWithStatus0()
         ::kill(pid_t(tool.processId()), SIGTERM);
     }
     QVERIFY(tool.waitForFinished(3000));
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tool.exitCode(), 0);
+}
+
+// A burst of closing signals faster than the window can take them: the
+// program still ends, with status 0, and never blocks in its signal handler.
+void tst_Faults::signalBurstEndsWithStatus0()
+{
+    PtyDevice pty;
+    QProcess tool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VANTREL_COM1"), pty.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    tool.setProcessEnvironment(env);
+    tool.start(QStringLiteral(VANTREL_PROGRAM));
+    QVERIFY(tool.waitForStarted());
+    QTest::qWait(1200); // in a tick's wait
+    const pid_t pid = pid_t(tool.processId());
+    for (int i = 0; i < 20000 && ::kill(pid, SIGUSR1) == 0; ++i) {
+    }
+    const bool ended = tool.waitForFinished(5000);
+    if (!ended)
+        tool.kill();
+    QVERIFY(ended);
     QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
     QCOMPARE(tool.exitCode(), 0);
 }

@@ -23,6 +23,7 @@
 #include <poll.h>
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <utime.h>
 
@@ -651,6 +652,8 @@ void tst_SerialComm::lockFileLeftBehind_data()
     // folder; a folder stands for it, since root may remove any file).
     QTest::newRow("that Qt may not remove") << "unremovable" << false << CommError::StaleLock;
     QTest::newRow("by a live process") << "live" << false << CommError::Busy;
+    // Another user's FIFO at its name would block Qt's read of it for good.
+    QTest::newRow("a FIFO planted at its name") << "fifo" << false << CommError::BadLockFile;
 }
 
 // A lock file left in the lock folder is "occupé" only while its process
@@ -674,7 +677,9 @@ void tst_SerialComm::lockFileLeftBehind()
     });
 
     QProcess live;
-    if (left == QLatin1String("unremovable")) {
+    if (left == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(QFile::encodeName(lock.path()).constData(), 0644), 0);
+    } else if (left == QLatin1String("unremovable")) {
         QVERIFY(QDir().mkdir(lock.path()));
         const utimbuf old{std::time(nullptr) - 3600, std::time(nullptr) - 3600};
         QVERIFY(::utime(QFile::encodeName(lock.path()).constData(), &old) == 0);
@@ -707,6 +712,12 @@ void tst_SerialComm::lockFileLeftBehind()
         QVERIFY2(!text.contains(QStringLiteral("occupé")), qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("(sudo rm ") + lock.path() + QLatin1Char(')')), qPrintable(text));
     }
+    if (error == CommError::BadLockFile)
+        QCOMPARE(text, QStringLiteral("COM1 : le fichier verrou ") + lock.path()
+                           + QStringLiteral(" n'est pas un fichier ordinaire (un tube, un périphérique ou un lien, posé "
+                                            "par un autre utilisateur ?) : ")
+                           + pty.path() + QStringLiteral(" n'a pas été ouvert. Supprimez-le (sudo rm ") + lock.path()
+                           + QStringLiteral("), puis réessayez."));
     if (error == CommError::Busy)
         QVERIFY2(text.contains(QStringLiteral("sleep (pid ") + QString::number(live.processId()) + QLatin1Char(')')),
                  qPrintable(text));
