@@ -27,11 +27,17 @@ QString key(int n)
     return QStringLiteral("COM") + QString::number(n);
 }
 
+// The value as the messages name it. One QSettings read as another type
+// than text (@Variant(...), @Point(...), @ByteArray(...)) is named by what it
+// is, so that it is reported, never taken for an empty entry.
 QString rawText(const QVariant &v)
 {
     if (v.typeId() == QMetaType::QStringList)
         return v.toStringList().join(QStringLiteral(", "));
-    return v.toString();
+    if (v.typeId() == QMetaType::QString)
+        return v.toString();
+    return QStringLiteral("@") + QString::fromLatin1(v.typeName() ? v.typeName() : "?")
+        + QStringLiteral("(…)");
 }
 
 bool isDevicePath(const QVariant &v)
@@ -74,6 +80,12 @@ QList<Line> splitLines(const QByteArray &content)
 {
     QList<Line> lines;
     qsizetype start = 0;
+    // A byte-order mark, as some editors write one: a line of its own here,
+    // so that the first group's header is seen and the mark is kept.
+    if (content.startsWith("\xEF\xBB\xBF")) {
+        lines.append({content.left(3)});
+        start = 3;
+    }
     while (start < content.size()) {
         qsizetype end = content.indexOf('\n', start);
         end = end < 0 ? content.size() : end + 1;

@@ -111,6 +111,7 @@ private slots:
     void numbering_data();
     void numbering();
     void writesOnlyItsOwnLines();
+    void byteOrderMark();
     void valuesReadBack_data();
     void valuesReadBack();
     void unwritableSettingsHoldForTheSession();
@@ -215,6 +216,22 @@ void tst_Ports::writesOnlyItsOwnLines()
     QVERIFY(readAll(b.file).endsWith("[AutoPorts]\r\nCOM1=/dev/serial/by-id/usb-Acme_Scanner_ACM0-if00\r\n"));
     QVERIFY(b.ports.release(1));
     QVERIFY(!readAll(b.file).contains("COM1="));
+}
+
+// A settings file that an editor saved with a UTF-8 byte-order mark: read,
+// changed and given back like any other, the mark kept, one [Ports] group.
+void tst_Ports::byteOrderMark()
+{
+    Bench b;
+    b.settings("\xEF\xBB\xBF[Ports]\nCOM1=/dev/ttyUSB0\n");
+    QCOMPARE(b.ports.resolve(1).path, QStringLiteral("/dev/ttyUSB0"));
+
+    QVERIFY(b.ports.choose(2, QStringLiteral("/dev/ttyUSB1")));
+    QCOMPARE(readAll(b.file), QByteArray("\xEF\xBB\xBF[Ports]\nCOM1=/dev/ttyUSB0\nCOM2=/dev/ttyUSB1\n"));
+    QVERIFY(b.ports.release(1));
+    QCOMPARE(readAll(b.file), QByteArray("\xEF\xBB\xBF[Ports]\nCOM2=/dev/ttyUSB1\n"));
+    QCOMPARE(b.ports.resolve(1).source, PortAssignments::Source::Default);
+    QCOMPARE(b.ports.resolve(2).path, QStringLiteral("/dev/ttyUSB1"));
 }
 
 void tst_Ports::valuesReadBack_data()
@@ -327,6 +344,8 @@ void tst_Ports::badValues_data()
     QTest::newRow("a folder") << QByteArray("/tmp") << "/tmp n'est pas un port série";
     QTest::newRow("a plain file") << QByteArray("/etc/passwd") << "/etc/passwd n'est pas un port série";
     QTest::newRow("absent") << QByteArray("/dev/ttyACM97") << "COM1 introuvable (/dev/ttyACM97)";
+    QTest::newRow("a value of another type") << QByteArray("@Point(1 2)")
+                                             << "« @QPoint(…) » n'est pas un chemin de périphérique";
 }
 
 // A bad value in the settings: one clear message naming COM1 and the value,
