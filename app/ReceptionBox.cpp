@@ -84,6 +84,7 @@ ReceptionBox::~ReceptionBox()
 void ReceptionBox::append(const QString &received)
 {
     Piece p;
+    p.id = ++m_pieces;
     p.received = received;
     p.length = received.size();
     p.taken = m_now();
@@ -104,7 +105,7 @@ void ReceptionBox::planShown()
 {
     qsizetype later = 0;
     for (auto it = m_queue.rbegin(); it != m_queue.rend(); ++it) {
-        if (it->firstBlock.isValid())
+        if (it->shown)
             break; // showing already: it goes on whole, and leaves whole later
         // A shown piece takes a line break for each slice and one after it.
         qsizetype room = m_cap - later;
@@ -166,7 +167,7 @@ void ReceptionBox::step()
             p.shownFrom = 0;
             p.next = 0;
         }
-        if (!p.received.isEmpty() || p.firstBlock.isValid())
+        if (!p.received.isEmpty() || p.shown)
             return;
     }
 
@@ -183,7 +184,7 @@ void ReceptionBox::step()
     int removed = 0;
     QTextCursor c(doc);
 
-    if (p.next < p.received.size() || (!p.firstBlock.isValid() && p.length == 0)) {
+    if (p.next < p.received.size() || (!p.shown && p.length == 0)) {
         const qsizetype n = qMin(SliceChars, p.received.size() - p.next);
         const QStringView part = QStringView(p.received).mid(p.next, n);
         const QString shown = shownText(part);
@@ -193,19 +194,23 @@ void ReceptionBox::step()
         makeRoom(shown.size() + 1);
         removed = before - doc->characterCount();
         c.movePosition(QTextCursor::End);
-        const bool continuation = p.firstBlock.isValid();
-        if (continuation)
+        // A slice goes on the piece's line only right after the piece's own
+        // last slice; after anything the operator left there, it starts a
+        // line of its own, never joining that text.
+        const ReceptionLine *last = lineOf(c.block());
+        const bool continuation = p.shown && last && last->piece() == p.id
+            && c.block().text() == shownText(QString::fromLatin1(last->bytes()));
+        if (continuation || !c.block().text().isEmpty() || last)
             c.insertBlock();
-        auto *line = new ReceptionLine(p.taken, p.length, continuation, p.head);
+        auto *line = new ReceptionLine(p.taken, p.length, continuation, p.head, p.id);
         line->addBytes(QByteArrayView(part.toLatin1()));
         c.block().setUserData(line);
-        if (!continuation)
-            p.firstBlock = c.block();
+        p.shown = true;
         c.insertText(shown);
         p.next += n;
     }
     if (p.next >= p.received.size()) {
-        if (p.firstBlock.isValid()) {
+        if (p.shown) {
             c.movePosition(QTextCursor::End);
             c.insertBlock(); // the line break after the piece
         } else {
@@ -234,6 +239,20 @@ void ReceptionBox::journalWrote(bool ok)
         emit journalFailed(m_journal.fileName(), m_journal.failure());
 }
 
+// The first block of the piece being shown: back from the end, past what
+// the operator may have typed after it, through its continuations.
+QTextBlock ReceptionBox::shownStart() const
+{
+    const quint64 id = m_queue.front().id;
+    QTextBlock b = document()->lastBlock();
+    while (b.isValid() && !(lineOf(b) && lineOf(b)->piece() == id))
+        b = b.previous();
+    while (b.isValid() && lineOf(b) && lineOf(b)->piece() == id && lineOf(b)->isContinuation()
+           && b.previous().isValid())
+        b = b.previous();
+    return b.isValid() ? b : document()->lastBlock();
+}
+
 // Removes the oldest whole lines (a piece with its continuations), in one
 // edit, until `chars` more fit under the cap. The piece being shown stays.
 void ReceptionBox::makeRoom(qsizetype chars)
@@ -242,8 +261,7 @@ void ReceptionBox::makeRoom(qsizetype chars)
     qsizetype excess = doc->characterCount() + chars - m_cap;
     if (excess <= 0)
         return;
-    const QTextBlock keep = !m_queue.empty() && m_queue.front().firstBlock.isValid() ? m_queue.front().firstBlock
-                                                                                      : doc->lastBlock();
+    const QTextBlock keep = !m_queue.empty() && m_queue.front().shown ? shownStart() : doc->lastBlock();
     QTextBlock b = doc->firstBlock();
     qint64 lines = 0;
     while (b.isValid() && b != keep && b != doc->lastBlock()) {
@@ -380,7 +398,7 @@ void ReceptionBox::clearBox()
     clear();
     // A piece half shown goes on from an empty line.
     if (!m_queue.empty())
-        m_queue.front().firstBlock = QTextBlock();
+        m_queue.front().shown = false;
 }
 
 QString ReceptionBox::lineToolTip(int blockNumber) const

@@ -102,8 +102,10 @@ private:
         qsizetype shownFrom = 0; // characters before this leave at once
         bool begun = false;
         QByteArray head;         // the first bytes, for the tooltip
-        QTextBlock firstBlock;   // where it is shown, once it is
+        quint64 id = 0;          // its number, in its blocks' ReceptionLine
+        bool shown = false;      // a slice of it is in the box
     };
+    QTextBlock shownStart() const;
     static bool isContinuation(const QTextBlock &block);
     void step();
     void planShown();
@@ -117,6 +119,7 @@ private:
     QTimer m_slices;
     qsizetype m_cap = DefaultCap;
     qint64 m_linesLeft = 0;
+    quint64 m_pieces = 0;
     Now m_now = [] { return QDateTime::currentDateTime(); };
     ReceptionJournal m_journal;
 };

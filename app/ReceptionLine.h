@@ -19,10 +19,14 @@
 class ReceptionLine : public QTextBlockUserData
 {
 public:
-    ReceptionLine(QDateTime taken, qsizetype length, bool continuation, QByteArray head)
-        : m_taken(std::move(taken)), m_length(length), m_continuation(continuation), m_head(std::move(head))
+    ReceptionLine(QDateTime taken, qsizetype length, bool continuation, QByteArray head, quint64 piece = 0)
+        : m_taken(std::move(taken)), m_length(length), m_continuation(continuation), m_head(std::move(head)),
+          m_piece(piece)
     {
     }
+
+    // Which piece the block shows part of (the box numbers them).
+    quint64 piece() const { return m_piece; }
 
     QDateTime taken() const { return m_taken; }
     qsizetype length() const { return m_length; }
@@ -48,5 +52,6 @@ private:
     qsizetype m_length;
     bool m_continuation;
     QByteArray m_head;
+    quint64 m_piece;
     QByteArray m_bytes;
 };

@@ -65,6 +65,8 @@ private slots:
     void targets();
     void journalFileGone_data();
     void journalFileGone();
+    void editsDuringSlices_data();
+    void editsDuringSlices();
     void typedNames_data();
     void typedNames();
     void menuSavesAndClears();
@@ -141,6 +143,48 @@ void tst_Box::longPiecesInSlices()
     QVERIFY(box->document()->characterCount() <= box->cap());
     const int last = box->document()->blockCount() - 2;
     QVERIFY2(box->lineToolTip(last).contains(QStringLiteral("400000 octets")), qPrintable(box->lineToolTip(last)));
+}
+
+// The operator edits the box while a long piece goes in by slices: the rest
+// of the piece never joins the operator's text, and what the box gives
+// (its text, a save) keeps the piece on a line of its own.
+void tst_Box::editsDuringSlices_data()
+{
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QString>("expected"); // %1 the piece's end, from its second slice on
+
+    QTest::newRow("all deleted, a note typed") << "delete-type" << "note\r\n%1\r\n";
+    QTest::newRow("a note typed on a new line") << "newline-type" << "%0\r\nnote\r\n%1\r\n";
+}
+
+void tst_Box::editsDuringSlices()
+{
+    QFETCH(QString, edit);
+    QFETCH(QString, expected);
+    FakeBench b;
+    ReceptionBox *box = b.w.Text1;
+    const QString big = piece(4, 3 * ReceptionBox::SliceChars + 5);
+    box->append(big);
+    QVERIFY(box->appending()); // its first slice is in
+    QTextCursor c = box->textCursor();
+    if (edit == QLatin1String("delete-type")) {
+        c.select(QTextCursor::Document);
+        c.removeSelectedText();
+    } else {
+        c.movePosition(QTextCursor::End);
+        c.insertBlock();
+    }
+    c.insertText(QStringLiteral("note"));
+    box->finishAppends();
+
+    const QString rest = big.mid(ReceptionBox::SliceChars);
+    QCOMPARE(box->receptionText(),
+             QString(expected).replace(QStringLiteral("%0"), big.left(ReceptionBox::SliceChars))
+                 .replace(QStringLiteral("%1"), rest));
+    QTemporaryDir dir;
+    QCOMPARE(box->save(dir.filePath(QStringLiteral("r.bin")), ReceptionJournal::Format::Raw), QString());
+    // The bytes saved are those received, whatever was edited on screen.
+    QCOMPARE(readFile(dir.filePath(QStringLiteral("r.bin"))), big.toLatin1());
 }
 
 // Text that comes moves neither the operator's selection nor the caret.
