@@ -1,9 +1,12 @@
 #include "SimOptions.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
-#include <fstream>
+#include <fcntl.h>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -24,14 +27,55 @@ bool looksLikePath(const std::string &value)
     return value.find(',') == std::string::npos;
 }
 
+constexpr off_t MaxCodesFile = off_t(16) << 20;
+
+// The codes file, whole, when it is a regular file of a sane size. A FIFO, a
+// device (/dev/zero would grow without end) or a folder is refused; the open
+// never blocks.
+bool readCodesFile(const std::string &path, std::string &content, std::string &error)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        error = "--codes : fichier « " + path + " » introuvable ou illisible";
+        if (fd >= 0)
+            ::close(fd);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode) || st.st_size > MaxCodesFile) {
+        ::close(fd);
+        error = S_ISREG(st.st_mode) ? "--codes : « " + path + " » dépasse 16 Mio"
+                                    : "--codes : « " + path + " » n'est pas un fichier ordinaire";
+        return false;
+    }
+    char buf[65536];
+    for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) != 0;) {
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 || content.size() + size_t(n) > size_t(MaxCodesFile)) {
+            ::close(fd);
+            error = "--codes : fichier « " + path + " » illisible";
+            return false;
+        }
+        content.append(buf, size_t(n));
+    }
+    ::close(fd);
+    return true;
+}
+
 bool readCodes(const std::string &value, std::vector<std::string> &codes, std::string &error)
 {
-    std::ifstream file(value);
-    if (!file && looksLikePath(value)) {
+    struct stat st {};
+    const bool exists = ::stat(value.c_str(), &st) == 0;
+    if (!exists && looksLikePath(value)) {
         error = "--codes : fichier « " + value + " » introuvable ou illisible";
         return false;
     }
-    if (file) {
+    if (exists) {
+        std::string content;
+        if (!readCodesFile(value, content, error))
+            return false;
+        std::stringstream file(content);
         std::string line;
         while (std::getline(file, line)) {
             while (!line.empty() && (line.back() == '\r' || line.back() == ' '))

@@ -77,8 +77,10 @@ bool Simulator::start()
         struct stat st{};
         if (::lstat(m_options.link.c_str(), &st) == 0) {
             const std::string target = linkTarget(m_options.link);
+            // A simulator killed outright leaves its link behind; its
+            // pseudo-terminal's number may have come back to this very one.
             const bool stale = S_ISLNK(st.st_mode) && target.rfind("/dev/pts/", 0) == 0
-                && ::access(target.c_str(), F_OK) != 0;
+                && (::access(target.c_str(), F_OK) != 0 || target == m_path);
             if (!stale) {
                 if (!S_ISLNK(st.st_mode))
                     m_error = "lien " + m_options.link + " impossible : ce chemin existe déjà et n'est pas un lien";
@@ -140,7 +142,12 @@ int Simulator::run()
         }
 
         if (m_options.everySeconds > 0 && now >= m_nextEvery) {
-            if (connected && !m_options.silent)
+            // One continuous scan waits at a time: a scan still going out
+            // when the next is due makes that one skipped, so the schedule
+            // stays bounded however short the interval.
+            const bool busy = std::any_of(m_schedule.begin(), m_schedule.end(),
+                                          [](const Piece &p) { return !p.triggered; });
+            if (connected && !m_options.silent && !busy)
                 queueScan(now, false);
             while (m_nextEvery <= now)
                 m_nextEvery += every;
@@ -227,7 +234,13 @@ void Simulator::queueScan(Clock::time_point at, bool triggered)
     if (m_options.split) {
         const size_t half = bytes.size() / 2;
         m_schedule.push_back({at, bytes.substr(0, half), "code " + code + " (1/2)", triggered, scan, true});
-        m_schedule.push_back({at + SplitGap, bytes.substr(half), "code " + code + " (2/2)", triggered, scan, false});
+        // The pause fits in the interval of continuous mode, so that a scan
+        // ends before the next is due.
+        auto gap = std::chrono::duration_cast<Clock::duration>(SplitGap);
+        if (m_options.everySeconds > 0)
+            gap = std::min(gap, std::chrono::duration_cast<Clock::duration>(
+                                    std::chrono::duration<double>(m_options.everySeconds / 2)));
+        m_schedule.push_back({at + gap, bytes.substr(half), "code " + code + " (2/2)", triggered, scan, false});
     } else {
         m_schedule.push_back({at, bytes, "code " + code, triggered, scan, true});
     }

@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -74,6 +75,10 @@ private slots:
     void onceEndsOnHangup();
     void linkOwnership_data();
     void linkOwnership();
+    void linkAfterKill();
+    void codesFileRefused_data();
+    void codesFileRefused();
+    void continuousSplitKeepsPace();
 };
 
 void tst_Sim::options_data()
@@ -346,6 +351,78 @@ void tst_Sim::linkOwnership()
     QCOMPARE(what(), after);
     if (other.process().state() != QProcess::NotRunning)
         QCOMPARE(other.stop(), 0);
+}
+
+// A simulator killed outright (SIGKILL) leaves its link; the next one takes
+// it over, also when it gets the same pseudo-terminal number.
+void tst_Sim::linkAfterKill()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("scanner"));
+    SimProcess first;
+    QVERIFY(first.start({"--link", link}));
+    const QString firstPath = first.path();
+    ::kill(pid_t(first.process().processId()), SIGKILL);
+    QVERIFY(first.process().waitForFinished(5000));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), firstPath); // left behind
+
+    SimProcess second;
+    QVERIFY2(second.start({"--link", link}), qPrintable(second.log()));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), second.path());
+    QCOMPARE(second.stop(), 0);
+    QVERIFY(!QFileInfo(link).isSymLink());
+}
+
+// --codes takes a regular file of at most 16 MiB: anything else is refused
+// at once, never read without end nor waited on.
+void tst_Sim::codesFileRefused_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("a device") << "/dev/zero" << "--codes : « /dev/zero » n'est pas un fichier ordinaire";
+    QTest::newRow("a FIFO") << "fifo" << "n'est pas un fichier ordinaire";
+    QTest::newRow("a folder") << "folder" << "n'est pas un fichier ordinaire";
+    QTest::newRow("17 MiB") << "big" << "dépasse 16 Mio";
+}
+
+void tst_Sim::codesFileRefused()
+{
+    QFETCH(QString, target);
+    QFETCH(QString, says);
+    QTemporaryDir dir;
+    QString path = target;
+    if (target == u"fifo") {
+        path = dir.filePath(QStringLiteral("codes"));
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+    } else if (target == u"folder") {
+        path = dir.path();
+    } else if (target == u"big") {
+        path = dir.filePath(QStringLiteral("codes.txt"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QVERIFY(f.resize(17 << 20));
+    }
+    QProcess p;
+    p.start(SimProcess::program(), {QStringLiteral("--codes"), path});
+    QVERIFY(p.waitForFinished(5000));
+    QCOMPARE(p.exitCode(), 2);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QVERIFY2(err.contains(says), qPrintable(err));
+}
+
+// --every 0.01 --split: a scan every 10 ms, each in two halves, and the
+// schedule never runs behind (it used to take 200 ms a scan, queuing ever
+// more).
+void tst_Sim::continuousSplitKeepsPace()
+{
+    SimProcess sim;
+    QVERIFY(sim.start({"--every", "0.01", "--split", "--codes", "ABCDEFGHIJ"}));
+    Line line(sim.path());
+    const QByteArray got = line.read(1000);
+    const qsizetype scans = got.count("ABCDEFGHIJ\r");
+    QVERIFY2(scans >= 40, qPrintable(QString::number(scans))); // 100 due; 5 before
+    QVERIFY(got.startsWith("ABCDEFGHIJ\r"));
+    QCOMPARE(sim.stop(), 0);
 }
 
 void tst_Sim::onceEndsOnHangup()
