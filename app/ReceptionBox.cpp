@@ -194,13 +194,15 @@ void ReceptionBox::step()
         makeRoom(shown.size() + 1);
         removed = before - doc->characterCount();
         c.movePosition(QTextCursor::End);
-        // A slice goes on the piece's line only right after the piece's own
-        // last slice; after anything the operator left there, it starts a
-        // line of its own, never joining that text.
+        // A piece starts at the end of whatever the box holds, the
+        // operator's edits included. Its later slices go on its line only
+        // right after its own last slice; after anything the operator left
+        // there meanwhile, the rest starts a line of its own, never joining
+        // that text.
         const ReceptionLine *last = lineOf(c.block());
         const bool continuation = p.shown && last && last->piece() == p.id
             && c.block().text() == shownText(QString::fromLatin1(last->bytes()));
-        if (continuation || !c.block().text().isEmpty() || last)
+        if (p.shown)
             c.insertBlock();
         auto *line = new ReceptionLine(p.taken, p.length, continuation, p.head, p.id);
         line->addBytes(QByteArrayView(part.toLatin1()));
