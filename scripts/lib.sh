@@ -37,13 +37,16 @@ install_packages() {
 
 # as_builder COMMAND...: runs it as the owner of this tree when we are root
 # and the tree is someone else's; as ourselves otherwise.
+# builder: the words that put a command in that user's hands (none when we
+# are that user already), for a command that must be an external one (a
+# program started in the background, whose pid is wanted).
 tree_owner=$(stat -c %U .)
+builder=()
+if [ "$(id -u)" = 0 ] && [ "$tree_owner" != root ] && command -v runuser >/dev/null 2>&1; then
+  builder=(runuser -u "$tree_owner" --)
+fi
 as_builder() {
-  if [ "$(id -u)" = 0 ] && [ "$tree_owner" != root ] && command -v runuser >/dev/null 2>&1; then
-    runuser -u "$tree_owner" -- "$@"
-  else
-    "$@"
-  fi
+  "${builder[@]}" "$@"
 }
 
 # configure_and_build DIR [TARGET...] [-- CMAKE_ARGS...]: configures DIR and

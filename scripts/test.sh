@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with warnings as errors, and runs every test:
 #   1. the test suite (build/);
-#   2. the command line and the Debian package (scripts/check-package.sh);
+#   2. the command line and the Debian package (scripts/check-package.sh),
+#      and the demo ended three ways (scripts/check-demo.sh);
 #   3. the same suite built and run on Debian 13 (Qt 6.8, GCC 14), in a root
 #      made by debootstrap outside this tree (scripts/debian13.sh; as root);
 #   4. the same suite under AddressSanitizer and UndefinedBehaviorSanitizer
@@ -23,6 +24,7 @@ bash scripts/setup.sh lintian desktop-file-utils appstream xvfb xauth
 
 echo "== Ligne de commande et paquet Debian"
 bash scripts/check-package.sh build
+bash scripts/check-demo.sh
 
 if [ "${VANTREL_QUICK:-0}" = 1 ]; then exit 0; fi
 

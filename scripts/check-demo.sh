@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Checks the demo (scripts/run.sh) as a user starts and ends it: closed by
+# its window, by Ctrl+C, by SIGTERM. Each time nothing it started is left
+# running, and the user's own settings file is the same byte for byte.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+failures=0
+check() { # check DESCRIPTION COMMAND...
+  local desc=$1; shift
+  if "$@" >/dev/null 2>&1; then printf '  ok    %s\n' "$desc"
+  else printf '  ÉCHEC %s\n' "$desc"; failures=$((failures + 1)); fi
+}
+# gone PID: no such process, or one that has ended and waits to be reaped.
+gone() { [ ! -e "/proc/$1" ] || grep -q '^[0-9]* ([^)]*) Z' "/proc/$1/stat"; }
+all_gone() { local p; for p in "$@"; do gone "$p" || return 1; done; }
+wait_for() { # wait_for SECONDS COMMAND...
+  local end=$((SECONDS + $1)); shift
+  until "$@"; do [ $SECONDS -ge $end ] && return 1; sleep 0.1; done
+}
+# child PID NAME: the pid of PID's child of that name.
+child() { pgrep -P "$1" -x "$2" | head -1; }
+
+demo() { # demo HOW: window | ctrl-c | sigterm
+  local how=$1 user pid sim app
+  user=$(mktemp -d) # the user's own settings
+  mkdir -p "$user/Vantrel"
+  printf '[Ports]\nCOM2=/dev/ttyUSB9\n' >"$user/Vantrel/Vantrel.conf"
+  cp "$user/Vantrel/Vantrel.conf" "$user/before.conf"
+  XDG_CONFIG_HOME="$user" QT_QPA_PLATFORM=offscreen setsid bash scripts/run.sh --every 0.2 >"$user/log" 2>&1 &
+  pid=$!
+  if ! wait_for 120 bash -c "pgrep -P $pid -x vantrel-sim && pgrep -P $pid -x vantrel" >/dev/null; then
+    check "démo ($how) : la fenêtre et le simulateur démarrent" false
+    tail -20 "$user/log" >&2
+    kill -KILL -- "-$pid" 2>/dev/null || true
+    return
+  fi
+  sim=$(child "$pid" vantrel-sim) app=$(child "$pid" vantrel)
+  sleep 1 # the window has opened COM1 and taken scans
+  case $how in
+    window) kill -TERM "$app" ;;          # the window closes as by its button
+    ctrl-c) kill -INT -- "-$pid" ;;       # the terminal's whole group
+    sigterm) kill -TERM "$pid" ;;         # the script alone
+  esac
+  check "démo fermée ($how) : plus rien ne tourne" wait_for 10 all_gone "$pid" "$sim" "$app"
+  check "démo fermée ($how) : réglages de l'utilisateur inchangés" cmp "$user/before.conf" "$user/Vantrel/Vantrel.conf"
+  check "démo fermée ($how) : aucun autre réglage écrit" test "$(ls "$user/Vantrel")" = Vantrel.conf
+  kill -KILL "$pid" "$sim" "$app" 2>/dev/null || true
+  rm -rf "$user"
+}
+
+echo "== La démo (scripts/run.sh)"
+for how in window ctrl-c sigterm; do demo "$how"; done
+[ "$failures" -eq 0 ]
