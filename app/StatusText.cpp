@@ -43,6 +43,11 @@ QString errorText(CommError error, int port, const QString &device, const QStrin
             + QStringLiteral(". Ajoutez votre compte à ce groupe (sudo usermod -aG ") + group
             + QStringLiteral(" $USER), puis fermez puis rouvrez votre session.");
     }
+    case CommError::OwnerOnly:
+        return com + QStringLiteral(" : accès refusé à ") + dev + QStringLiteral(" : seul son propriétaire")
+            + (detail.isEmpty() ? QString() : QStringLiteral(" (") + piece(detail) + QLatin1Char(')'))
+            + QStringLiteral(" peut l'ouvrir, et aucun groupe. Demandez à l'administrateur de vous en donner "
+                             "l'accès, par exemple par une règle udev qui le confie au groupe dialout.");
     case CommError::Busy:
         return com + QStringLiteral(" occupé (") + dev + QStringLiteral(") : ")
             + (detail.isEmpty() ? QStringLiteral("un autre programme") : piece(detail))

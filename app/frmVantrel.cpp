@@ -35,7 +35,8 @@ const QString FixedCommand = QLatin1String(ScannerCommands::FixedCommand);
 
 bool isOpenFailure(CommError e)
 {
-    return e == CommError::NotFound || e == CommError::PermissionDenied || e == CommError::Busy
+    return e == CommError::NotFound || e == CommError::PermissionDenied || e == CommError::OwnerOnly
+        || e == CommError::Busy
         || e == CommError::StaleLock || e == CommError::BadLockFile || e == CommError::BadSetting || e == CommError::NotSerial
         || e == CommError::Other;
 }

@@ -7,7 +7,8 @@ enum class CommError {
     NotFound,          // no device at the mapped path
     BadSetting,        // the settings give COM n something that is not a path
     NotSerial,         // the path names something that is not a serial line
-    PermissionDenied,  // the device exists but this user may not open it
+    PermissionDenied,  // the device exists but this user may not open it; its group may (detail: the group)
+    OwnerOnly,         // the same, but only the device's owner may (detail: the owner)
     Busy,              // another program (or another Vantrel) holds the port
     StaleLock,         // nothing holds the port, but a left-over lock file blocks the open
     BadLockFile,       // what stands at the lock file's name is not a file (a FIFO...): not tried

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <grp.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -46,7 +47,14 @@ LineProbe::Verdict LineProbe::check(const QString &path)
         switch (e) {
         case EACCES:
         case EPERM: {
-            // The detail is the device's group, the one to join.
+            // The detail is the device's group, the one to join, when that
+            // group may read and write it; otherwise joining a group would
+            // not help, and the owner is named instead. Root's group is
+            // never one to join.
+            if ((st.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP) || st.st_gid == 0) {
+                const passwd *owner = ::getpwuid(st.st_uid);
+                return {CommError::OwnerOnly, owner ? QString::fromLocal8Bit(owner->pw_name) : QString()};
+            }
             const group *g = ::getgrgid(st.st_gid);
             return {CommError::PermissionDenied, g ? QString::fromLocal8Bit(g->gr_name) : QString()};
         }
