@@ -2,6 +2,8 @@
 
 #include "ComDevice.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 
 PortAssignments::PortAssignments(QString settingsFile, std::optional<QProcessEnvironment> env, Enumerate enumerate,
@@ -40,6 +42,7 @@ void PortAssignments::refresh()
     });
     m_present = devices;
 
+    dropDuplicates(snapshot());
     const PortSettings::Snapshot snap = snapshot();
     std::array<bool, Count + 1> taken{};
     QStringList named; // every path a number already stands for
@@ -59,6 +62,12 @@ void PortAssignments::refresh()
                                        [&d](const QString &p) { return d.isNamedBy(p); });
         if (known)
             continue;
+        // A built-in port whose own number a variable stands over for now
+        // (the demo's COM1) waits for it: numbered elsewhere, it would have
+        // two numbers once the variable is gone.
+        const int own = defaultNumberOf(d);
+        if (own > 0 && !variable(own).isEmpty() && !snap.entries[size_t(own)].isSet())
+            continue;
         const auto free = std::find(taken.begin() + 1, taken.end(), false);
         if (free == taken.end())
             break; // eight numbers, all given
@@ -66,6 +75,54 @@ void PortAssignments::refresh()
         *free = true;
         named << d.stableName();
         store(n, d.stableName(), true);
+    }
+}
+
+// The same device, named two ways or one: the same path, one present device
+// that both name, or the same node once links are followed.
+bool PortAssignments::sameDevice(const QString &a, const QString &b) const
+{
+    if (a == b)
+        return true;
+    for (const SerialDevice &d : m_present)
+        if (d.isNamedBy(a) && d.isNamedBy(b))
+            return true;
+    const QString ca = QFileInfo(a).canonicalFilePath();
+    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
+}
+
+// The number whose default device (COM n: /dev/ttyS<n-1>) `d` is; 0 if none.
+int PortAssignments::defaultNumberOf(const SerialDevice &d) const
+{
+    for (int m = 1; m <= Count; ++m)
+        if (d.isNamedBy(comDevicePath(m, QProcessEnvironment())))
+            return m;
+    return 0;
+}
+
+// One device, one number. An automatic number is given back when its device
+// is already the operator's choice for another number, an earlier automatic
+// number, or the default of a number left free (an earlier run numbered
+// /dev/ttyS0 as COM2 while a variable stood over COM1). The operator's own
+// choices are never touched.
+void PortAssignments::dropDuplicates(const PortSettings::Snapshot &snap)
+{
+    for (int n = 1; n <= Count; ++n) {
+        const PortSettings::Entry &e = snap.entries[size_t(n)];
+        if (!e.isSet() || !e.valid || !e.automatic)
+            continue;
+        for (int m = 1; m <= Count; ++m) {
+            if (m == n)
+                continue;
+            const PortSettings::Entry &o = snap.entries[size_t(m)];
+            const bool taken = o.isSet() ? o.valid && (!o.automatic || m < n) && sameDevice(o.path, e.path)
+                                         : variable(m).isEmpty()
+                                             && sameDevice(comDevicePath(m, QProcessEnvironment()), e.path);
+            if (taken) {
+                store(n, QString(), false);
+                break;
+            }
+        }
     }
 }
 

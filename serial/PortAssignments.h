@@ -87,6 +87,9 @@ private:
     Resolution resolveFrom(int n, const PortSettings::Snapshot &snap) const;
     QString variable(int n) const;
     bool store(int n, const QString &path, bool automatic);
+    bool sameDevice(const QString &a, const QString &b) const;
+    int defaultNumberOf(const SerialDevice &d) const;
+    void dropDuplicates(const PortSettings::Snapshot &snap);
 
     PortSettings m_settings;
     std::optional<QProcessEnvironment> m_env; // none: the process's, read each time

@@ -112,6 +112,7 @@ private slots:
     void numbering();
     void writesOnlyItsOwnLines();
     void byteOrderMark();
+    void variableGoneOneNumber();
     void valuesReadBack_data();
     void valuesReadBack();
     void unwritableSettingsHoldForTheSession();
@@ -165,6 +166,18 @@ void tst_Ports::numbering_data()
                                                         << QStringList{"ACM0"} << "1=ACM0:A 2=- 3=- 4=-";
     QTest::newRow("a value that is no path keeps its number")
         << "" << QByteArray("[Ports]\nCOM1=42\n") << QStringList{"ACM0"} << "1=!42 2=ACM0:A 3=- 4=-";
+    // One device, one number, whatever the environment said before.
+    QTest::newRow("a variable over a built-in port's own number")
+        << "1=/tmp/scanner" << QByteArray() << QStringList{"S0 ACM0"} << "1=/tmp/scanner:V 2=ACM0:A 3=- 4=-";
+    QTest::newRow("an automatic twin of a choice is dropped")
+        << "" << QByteArray("[Ports]\nCOM1=/dev/ttyUSB0\nCOM3=/dev/ttyUSB0\n[AutoPorts]\nCOM3=/dev/ttyUSB0\n")
+        << QStringList{"USB0"} << "1=USB0:C 2=- 3=- 4=-";
+    QTest::newRow("a built-in port numbered away from its own is given it back")
+        << "" << QByteArray("[Ports]\nCOM2=/dev/ttyS0\n[AutoPorts]\nCOM2=/dev/ttyS0\n") << QStringList{"S0"}
+        << "1=S0:A 2=- 3=- 4=-";
+    QTest::newRow("two automatic numbers for one device: the first stays")
+        << "" << QByteArray("[Ports]\nCOM1=/dev/ttyUSB0\nCOM2=/dev/ttyUSB0\n[AutoPorts]\nCOM1=/dev/ttyUSB0\nCOM2=/dev/ttyUSB0\n")
+        << QStringList{"USB0"} << "1=USB0:A 2=- 3=- 4=-";
 }
 
 void tst_Ports::numbering()
@@ -216,6 +229,22 @@ void tst_Ports::writesOnlyItsOwnLines()
     QVERIFY(readAll(b.file).endsWith("[AutoPorts]\r\nCOM1=/dev/serial/by-id/usb-Acme_Scanner_ACM0-if00\r\n"));
     QVERIFY(b.ports.release(1));
     QVERIFY(!readAll(b.file).contains("COM1="));
+}
+
+// A run with a variable over COM1 (the demo), then one without it: the
+// built-in port is COM1 alone, never also COM2.
+void tst_Ports::variableGoneOneNumber()
+{
+    Bench b;
+    b.plugged = devices(QStringLiteral("S0 ACM0"));
+    b.env.insert(QStringLiteral("VANTREL_COM1"), QStringLiteral("/tmp/scanner"));
+    PortAssignments demo(b.file, b.env, [&b] { return b.plugged; }, {});
+    demo.refresh();
+    QCOMPARE(shownPorts(demo), QStringLiteral("1=/tmp/scanner:V 2=ACM0:A 3=- 4=-"));
+
+    PortAssignments later(b.file, QProcessEnvironment(), [&b] { return b.plugged; }, {});
+    later.refresh();
+    QCOMPARE(shownPorts(later), QStringLiteral("1=S0:A 2=ACM0:A 3=- 4=-"));
 }
 
 // A settings file that an editor saved with a UTF-8 byte-order mark: read,
