@@ -108,6 +108,8 @@ void PortChooser::showMenu(int port, const QPoint &globalPos)
 
     connect(menu->addAction(QStringLiteral("Autre chemin…")), &QAction::triggered, this,
             [this, port] { askPath(port); });
+    connect(menu->addAction(QStringLiteral("Paramètres de la ligne…")), &QAction::triggered, this,
+            [this, port] { askLine(port); });
     QAction *give = menu->addAction(QStringLiteral("Rendre le numéro au système"));
     give->setEnabled(now.source == PortAssignments::Source::Chosen
                      || now.source == PortAssignments::Source::Automatic || !now.validPath);
@@ -115,6 +117,20 @@ void PortChooser::showMenu(int port, const QPoint &globalPos)
 
     m_menu = menu;
     menu->popup(globalPos);
+}
+
+void PortChooser::askLine(int port)
+{
+    if (m_lineDialog)
+        m_lineDialog->close();
+    auto *dialog = new LineSettingsDialog(port, m_ports.line(port), m_list->window());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &LineSettingsDialog::chosen, this, [this](int n, const LineSettings &line) {
+        const bool saved = m_ports.setLine(n, line);
+        emit message(lineChosenText(n, line.text(), saved));
+    });
+    m_lineDialog = dialog;
+    dialog->show(); // the reception goes on behind it
 }
 
 void PortChooser::askPath(int port)

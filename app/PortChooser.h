@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LineSettingsDialog.h"
+
 #include <QInputDialog>
 #include <QMenu>
 #include <QObject>
@@ -31,6 +33,7 @@ public:
     // What is open now, for the tests.
     QMenu *menu() const { return m_menu; }
     QInputDialog *pathDialog() const { return m_dialog; }
+    LineSettingsDialog *lineDialog() const { return m_lineDialog; }
 
 signals:
     // A French message for the status line.
@@ -45,9 +48,11 @@ private:
     void choose(int port, const QString &path);
     void release(int port);
     void askPath(int port);
+    void askLine(int port);
 
     QListWidget *m_list;
     PortAssignments &m_ports;
     QPointer<QMenu> m_menu;
     QPointer<QInputDialog> m_dialog;
+    QPointer<LineSettingsDialog> m_lineDialog;
 };

@@ -9,13 +9,15 @@ QString comName(int port)
     return QStringLiteral("COM") + QString::number(port);
 }
 
-QString portStateText(bool open, int port, const QString &device, const QString &description)
+QString portStateText(bool open, int port, const QString &device, const QString &description, const QString &line)
 {
     if (!open)
         return QStringLiteral("Port fermé");
     QString text = comName(port) + QStringLiteral(" ouvert (") + piece(device);
     if (!description.isEmpty())
         text += QStringLiteral(", ") + piece(description);
+    if (!line.isEmpty())
+        text += QStringLiteral(", ") + line;
     return text + QLatin1Char(')');
 }
 
@@ -43,6 +45,10 @@ QString errorText(CommError error, int port, const QString &device, const QStrin
             + QStringLiteral(". Ajoutez votre compte à ce groupe (sudo usermod -aG ") + group
             + QStringLiteral(" $USER), puis fermez puis rouvrez votre session.");
     }
+    case CommError::LineRefused:
+        return com + QStringLiteral(" : ") + dev + QStringLiteral(" refuse la ligne ") + piece(detail)
+            + QStringLiteral(" ; le port reste fermé. Clic droit sur la liste, « Paramètres de la ligne… », pour "
+                             "en choisir une autre (9600 8N1 par défaut).");
     case CommError::OwnerOnly:
         return com + QStringLiteral(" : accès refusé à ") + dev + QStringLiteral(" : seul son propriétaire")
             + (detail.isEmpty() ? QString() : QStringLiteral(" (") + piece(detail) + QLatin1Char(')'))
@@ -141,6 +147,15 @@ QString journalFailedText(const QString &file, const QString &why)
     return QStringLiteral("Journal arrêté : ") + piece(file) + QStringLiteral(" (") + why
         + QStringLiteral("). La réception continue ; clic droit sur la réception, « Journal… », pour en ouvrir "
                          "un autre.");
+}
+
+QString lineChosenText(int port, const QString &line, bool saved)
+{
+    return comName(port) + QStringLiteral(" : ligne réglée à ") + line
+        + (saved ? QStringLiteral(". Elle s'applique à la prochaine ouverture du port (« Eteindre », puis la "
+                                  "réception le rouvre).")
+                 : QStringLiteral(", pour cette session seulement : les réglages ne peuvent être écrits. Elle "
+                                  "s'applique à la prochaine ouverture du port."));
 }
 
 QString journalReopenedText(const QString &file)

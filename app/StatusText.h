@@ -12,7 +12,9 @@ QString comName(int port);
 
 // The port's state: "COM1 ouvert (/dev/ttyACM0, Scanner)" or "Port fermé".
 // The description is left out when empty.
-QString portStateText(bool open, int port, const QString &device, const QString &description = {});
+// `line`: the line settings when they are not the default ("115200 8N1").
+QString portStateText(bool open, int port, const QString &device, const QString &description = {},
+                      const QString &line = {});
 
 // What went wrong, naming COM n and its device, with the likely remedy.
 // Empty for CommError::None.
@@ -42,6 +44,9 @@ QString journalRunningText(const QString &file);
 
 // The journal stopped on a write that failed; reception goes on.
 QString journalFailedText(const QString &file, const QString &why);
+
+// The operator set the line of COM n; `saved`: kept in the settings.
+QString lineChosenText(int port, const QString &line, bool saved);
 
 // The journal's file went from its name (deleted, rotated): it goes on in a
 // new file at that name.

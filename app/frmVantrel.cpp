@@ -36,7 +36,7 @@ const QString FixedCommand = QLatin1String(ScannerCommands::FixedCommand);
 bool isOpenFailure(CommError e)
 {
     return e == CommError::NotFound || e == CommError::PermissionDenied || e == CommError::OwnerOnly
-        || e == CommError::Busy
+        || e == CommError::Busy || e == CommError::LineRefused
         || e == CommError::StaleLock || e == CommError::BadLockFile || e == CommError::BadSetting || e == CommError::NotSerial
         || e == CommError::Other;
 }
@@ -552,7 +552,9 @@ void frmVantrel::refreshStatus()
             }
         }
     }
-    QString text = portStateText(MSComm1->PortOpen(), MSComm1->CommPort(), device, description);
+    const LineSettings line = MSComm1->line();
+    QString text = portStateText(MSComm1->PortOpen(), MSComm1->CommPort(), device, description,
+                                 line.isDefault() ? QString() : line.text());
     if (Text1->journal().running())
         text += journalRunningText(Text1->journal().fileName());
     QStringList messages;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CommError.h"
+#include "LineSettings.h"
 #include "PortHolders.h"
 
 #include <QObject>
@@ -42,6 +43,8 @@ public:
 
     // The device the current or last open used (or would use).
     virtual QString devicePath() const = 0;
+    // How the line of the current or last open was set.
+    virtual LineSettings line() const { return {}; }
 
     // Other programs that held the device open when it was opened: they may
     // take bytes meant for this one. Empty when none was seen, or while the

@@ -8,6 +8,7 @@ enum class CommError {
     BadSetting,        // the settings give COM n something that is not a path
     NotSerial,         // the path names something that is not a serial line
     PermissionDenied,  // the device exists but this user may not open it; its group may (detail: the group)
+    LineRefused,       // the device refuses the line settings of COM n (detail: them)
     OwnerOnly,         // the same, but only the device's owner may (detail: the owner)
     Busy,              // another program (or another Vantrel) holds the port
     StaleLock,         // nothing holds the port, but a left-over lock file blocks the open

@@ -213,6 +213,27 @@ bool PortAssignments::choose(int n, const QString &path)
     return store(n, path, false) && saved;
 }
 
+LineSettings PortAssignments::line(int n) const
+{
+    if (n < 1 || n > Count)
+        return {};
+    if (const auto it = m_sessionLines.find(n); it != m_sessionLines.end())
+        return it->second;
+    return m_settings.read().lines[size_t(n)];
+}
+
+bool PortAssignments::setLine(int n, const LineSettings &line)
+{
+    if (n < 1 || n > Count)
+        return false;
+    if (m_settings.writeLine(n, line)) {
+        m_sessionLines.erase(n);
+        return true;
+    }
+    m_sessionLines[n] = line;
+    return false;
+}
+
 bool PortAssignments::release(int n)
 {
     if (n < 1 || n > Count)

@@ -76,6 +76,12 @@ public:
     bool choose(int n, const QString &path);
     bool release(int n);
 
+    // How the line of COM n is set (9600 8N1 unless the operator changed
+    // it), and the operator's change, kept in the settings. False when they
+    // could not be written: the change then holds for this session only.
+    LineSettings line(int n) const;
+    bool setLine(int n, const LineSettings &line);
+
     QString settingsFile() const { return m_settings.fileName(); }
     // How the settings file read at the last refresh or resolve.
     QSettings::Status settingsStatus() const { return m_status; }
@@ -98,6 +104,7 @@ private:
     QList<SerialDevice> m_present;
     std::optional<qint64> m_lastStamp;
     mutable QSettings::Status m_status = QSettings::NoError;
+    std::map<int, LineSettings> m_sessionLines; // changes the file could not keep
     // Entries that could not be saved, over what the file says.
     std::map<int, PortSettings::Entry> m_session;
 };

@@ -15,6 +15,7 @@ namespace {
 
 const QString PortsGroup = QStringLiteral("Ports");
 const QString AutoGroup = QStringLiteral("AutoPorts");
+const QString LinesGroup = QStringLiteral("Lines");
 
 bool isHexDigit(QChar c)
 {
@@ -190,6 +191,11 @@ PortSettings::Snapshot PortSettings::read() const
         const QVariant a = s.value(AutoGroup + QLatin1Char('/') + key(n));
         e.automatic = e.valid && a.typeId() == QMetaType::QString && a.toString() == e.path;
     }
+    for (int n = 1; n <= Count; ++n) {
+        const QVariant v = s.value(LinesGroup + QLatin1Char('/') + key(n));
+        if (const auto line = LineSettings::fromText(rawText(v)))
+            snap.lines[size_t(n)] = *line;
+    }
     return snap;
 }
 
@@ -197,6 +203,23 @@ bool PortSettings::write(int n, const QString &path, bool automatic)
 {
     if (n < 1 || n > Count)
         return false;
+    const QByteArray value = path.isEmpty() ? QByteArray() : encodeValue(path);
+    return editFile({{PortsGroup.toLatin1(), key(n).toLatin1(), value},
+                     {AutoGroup.toLatin1(), key(n).toLatin1(), automatic ? value : QByteArray()}});
+}
+
+bool PortSettings::writeLine(int n, const LineSettings &line)
+{
+    if (n < 1 || n > Count)
+        return false;
+    return editFile({{LinesGroup.toLatin1(), key(n).toLatin1(),
+                      line.isDefault() ? QByteArray() : encodeValue(line.text())}});
+}
+
+// Sets (or, with an empty value, removes) each key in its group, touching
+// no other line.
+bool PortSettings::editFile(const QList<KeyEdit> &edits)
+{
     const QFileInfo info(m_fileName);
     if (!QDir().mkpath(info.absolutePath()))
         return false;
@@ -223,10 +246,8 @@ bool PortSettings::write(int n, const QString &path, bool automatic)
     }
     const QByteArray eol = content.contains("\r\n") ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
     QList<Line> lines = splitLines(content);
-    const QByteArray k = key(n).toLatin1();
-    const QByteArray value = path.isEmpty() ? QByteArray() : encodeValue(path);
-    setKey(lines, PortsGroup.toLatin1(), k, value, eol);
-    setKey(lines, AutoGroup.toLatin1(), k, automatic ? value : QByteArray(), eol);
+    for (const KeyEdit &e : edits)
+        setKey(lines, e.group, e.key, e.value, eol);
 
     QByteArray out;
     for (const Line &l : lines)
@@ -236,8 +257,10 @@ bool PortSettings::write(int n, const QString &path, bool automatic)
     QSaveFile file(m_fileName);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    if (file.write(out) != out.size())
+    if (file.write(out) != out.size() || !file.flush()) {
+        file.cancelWriting();
         return false;
+    }
     return file.commit();
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "LineSettings.h"
+
+#include <QList>
 #include <QSettings>
 #include <QString>
 
@@ -14,6 +17,8 @@
 //   COM2=/dev/ttyS0
 //   [AutoPorts]
 //   COM1=/dev/serial/by-id/usb-Acme_Scanner_1234-if00
+//   [Lines]
+//   COM1=115200 8N1
 //
 // [Ports] says which device stands for COM n; a hand-written file with that
 // group alone is all the tool needs. [AutoPorts] holds the same path when the
@@ -41,6 +46,7 @@ public:
     };
     struct Snapshot {
         std::array<Entry, Count + 1> entries{}; // [1] ... [8]
+        std::array<LineSettings, Count + 1> lines{}; // the default where none is set
         QSettings::Status status = QSettings::NoError;
     };
 
@@ -55,11 +61,21 @@ public:
     // Sets COM n to `path` (empty: removes the entry), marked automatic or
     // not. False when the file could not be written; it is then unchanged.
     bool write(int n, const QString &path, bool automatic);
+    // Sets how the line of COM n is set ([Lines] COMn=115200 8N1); the
+    // default removes the entry. False when the file could not be written.
+    bool writeLine(int n, const LineSettings &line);
 
     // The value as a line of the file would carry it, read back the same by
     // QSettings: plain when it can be, quoted and escaped otherwise.
     static QByteArray encodeValue(const QString &value);
 
 private:
+    struct KeyEdit {
+        QByteArray group;
+        QByteArray key;
+        QByteArray value; // empty: the key goes
+    };
+    bool editFile(const QList<KeyEdit> &edits);
+
     QString m_fileName;
 };

@@ -110,12 +110,13 @@ void SerialComm::open()
         return;
     }
 
+    m_line = m_ports ? m_ports->line(m_commPort) : LineSettings{};
     m_port.setPortName(location);
-    m_port.setBaudRate(QSerialPort::Baud9600);
-    m_port.setDataBits(QSerialPort::Data8);
-    m_port.setParity(QSerialPort::NoParity);
-    m_port.setStopBits(QSerialPort::OneStop);
-    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    m_port.setBaudRate(m_line.baud);
+    m_port.setDataBits(m_line.dataBits);
+    m_port.setParity(m_line.parity);
+    m_port.setStopBits(m_line.stopBits);
+    m_port.setFlowControl(m_line.flow);
 
     if (!m_port.open(QIODevice::ReadWrite)) {
         const auto err = m_port.error();
@@ -125,7 +126,11 @@ void SerialComm::open()
             refuse(CommError::NotFound);
             break;
         case QSerialPort::UnsupportedOperationError:
-            refuse(CommError::NotSerial);
+            // The device took the default line and refuses this one.
+            if (m_line.isDefault())
+                refuse(CommError::NotSerial);
+            else
+                refuse(CommError::LineRefused, m_line.text());
             break;
         case QSerialPort::PermissionError:
             // The device itself let us in: what refused is Qt's lock file.

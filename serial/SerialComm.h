@@ -18,8 +18,10 @@ class QSocketNotifier;
 // Which device COM n opens: PortAssignments, when one is given; without it,
 // comDevicePath() (VANTREL_COM<n>, then /dev/ttyS<n-1>).
 //
-// Line settings are fixed: 9600 baud, 8 data bits, no parity, 1 stop bit, no
-// flow control. The port is closed when the control is created.
+// Line settings: those of COM n in PortAssignments (the operator's, for that
+// number), 9600 baud, 8 data bits, no parity, 1 stop bit and no flow control
+// by default and without PortAssignments. The port is closed when the control
+// is created.
 //
 // Reception: every readyRead moves what QSerialPort read into our own receive
 // buffer, which has no size limit; Input takes all of it. The buffer is kept
@@ -86,6 +88,7 @@ public:
     void setOutput(const QString &text) override;
     bool waitForBytes(int msecs) override;
     QString devicePath() const override { return m_path; }
+    LineSettings line() const override { return m_line; }
     QList<PortHolder> otherHolders() const override { return m_holders; }
 
 private:
@@ -114,6 +117,7 @@ private:
     std::deque<QByteArray> m_received; // as read, in chunks of about ChunkBytes, oldest first
     qsizetype m_receivedCount = 0;
     QString m_path;
+    LineSettings m_line; // of the current or last open
     qint16 m_commPort = 1;
     bool m_closing = false;          // inside closePort()
     bool m_goneWhileClosing = false; // the device was lost: DeviceGone to report

@@ -104,6 +104,12 @@ void PtyDevice::respond(const QByteArray &trigger, const QByteArray &reply)
     m_rules.push_back({trigger, reply, m_received.size()});
 }
 
+bool PtyDevice::lineSettings(struct termios *t) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_master >= 0 && ::tcgetattr(m_master, t) == 0;
+}
+
 void PtyDevice::unplug()
 {
     {

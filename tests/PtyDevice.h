@@ -46,6 +46,10 @@ public:
     // Closes the master: for the tool, the device is gone.
     void unplug();
 
+    // How the tool set the line (speed, frame, flow), read on the device's
+    // side. False when it cannot be read.
+    bool lineSettings(struct termios *t) const;
+
     static qint64 nowMs();
 
 private:

@@ -1,5 +1,6 @@
 #include "PortAssignments.h"
 #include "PortChooser.h"
+#include "LineSettingsDialog.h"
 #include "PortTexts.h"
 #include "PtyDevice.h"
 #include "frmVantrel.h"
@@ -15,7 +16,12 @@
 #include <QTextDocument>
 #include <QToolTip>
 #include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QTest>
+
+#include <termios.h>
 #include <QTimer>
 
 namespace {
@@ -123,6 +129,9 @@ private slots:
     void badValues();
     void toolTipsAndMenu();
     void typedPath();
+    void lineSettingsText_data();
+    void lineSettingsText();
+    void lineSettingsFromTheMenu();
     void outsideTextShownAsIs_data();
     void outsideTextShownAsIs();
 };
@@ -483,6 +492,78 @@ void tst_Ports::typedPath()
         QVERIFY2(w.statusText().contains(row.status), qPrintable(w.statusText()));
         QCOMPARE(shown(b.ports.resolve(5)), row.com5);
     }
+    w.close();
+}
+
+// The line as the settings and the status line write it, read back; a text
+// that is no line is refused (the default then holds).
+void tst_Ports::lineSettingsText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("readBack"); // empty: refused
+
+    QTest::newRow("default") << "9600 8N1" << "9600 8N1";
+    QTest::newRow("spaces and case") << "  115200   7e2 " << "115200 7E2";
+    QTest::newRow("one and a half stop bits") << "19200 8N1.5 XON/XOFF" << "19200 8N1.5 XON/XOFF";
+    QTest::newRow("mark parity, RTS/CTS") << "921600 8M1 rts/cts" << "921600 8M1 RTS/CTS";
+    QTest::newRow("a speed typed") << "250000 8N1" << "250000 8N1";
+    QTest::newRow("no frame") << "9600" << "";
+    QTest::newRow("9 data bits") << "9600 9N1" << "";
+    QTest::newRow("unknown parity") << "9600 8X1" << "";
+    QTest::newRow("3 stop bits") << "9600 8N3" << "";
+    QTest::newRow("speed too high") << "5000000 8N1" << "";
+    QTest::newRow("unknown flow") << "9600 8N1 DTR" << "";
+}
+
+void tst_Ports::lineSettingsText()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, readBack);
+    const std::optional<LineSettings> line = LineSettings::fromText(text);
+    QCOMPARE(line ? line->text() : QString(), readBack);
+}
+
+// "Paramètres de la ligne…" in the list's menu: a dialog that leaves the
+// window working, the choice kept in the settings, applied at the next open
+// and named in the status line; "9600 8N1" takes the entry away again.
+void tst_Ports::lineSettingsFromTheMenu()
+{
+    PtyDevice pty;
+    Bench b;
+    b.settings("[Ports]\nCOM3=" + pty.path().toUtf8() + "\n");
+    frmVantrel w(nullptr, nullptr, &b.ports);
+    w.Timer1->stop();
+    w.show();
+    w.List1->setCurrentRow(2);
+
+    w.portChooser()->showMenu(3, QPoint());
+    const auto actions = w.portChooser()->menu()->actions();
+    const auto item = std::find_if(actions.begin(), actions.end(),
+                                   [](QAction *a) { return a->text() == QStringLiteral("Paramètres de la ligne…"); });
+    QVERIFY(item != actions.end());
+    (*item)->trigger();
+    LineSettingsDialog *dialog = w.portChooser()->lineDialog();
+    QVERIFY(dialog && dialog->isVisible());
+    QVERIFY(!dialog->isModal());
+    QCOMPARE(dialog->speed->currentText(), QStringLiteral("9600"));
+    dialog->speed->setCurrentText(QStringLiteral("115200"));
+    dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    QCOMPARE(readAll(b.file), QByteArray("[Ports]\nCOM3=") + pty.path().toUtf8() + "\n\n[Lines]\nCOM3=\"115200 8N1\"\n");
+    QCOMPARE(w.statusText().section(u'\n', 1),
+             QStringLiteral("COM3 : ligne réglée à 115200 8N1. Elle s'applique à la prochaine ouverture du port "
+                            "(« Eteindre », puis la réception le rouvre)."));
+
+    QVERIFY(w.openPort());
+    QCOMPARE(w.statusText().section(u'\n', 0, 0), QStringLiteral("COM3 ouvert (") + pty.path() + QStringLiteral(", 115200 8N1)"));
+    termios t {};
+    QVERIFY(pty.lineSettings(&t));
+    QCOMPARE(cfgetospeed(&t), speed_t(B115200));
+
+    QVERIFY(b.ports.setLine(3, LineSettings{}));
+    QCOMPARE(readAll(b.file), QByteArray("[Ports]\nCOM3=") + pty.path().toUtf8() + "\n\n[Lines]\n");
+    w.Command2_Click();
+    QVERIFY(w.openPort());
+    QCOMPARE(w.statusText().section(u'\n', 0, 0), QStringLiteral("COM3 ouvert (") + pty.path() + u')');
     w.close();
 }
 

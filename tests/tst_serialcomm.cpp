@@ -1,4 +1,5 @@
 #include "DevicePath.h"
+#include "PortAssignments.h"
 #include "PortLockFile.h"
 #include "PtyDevice.h"
 #include "SerialComm.h"
@@ -19,6 +20,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <termios.h>
 #include <unistd.h>
 #include <poll.h>
 #include <csignal>
@@ -94,6 +96,8 @@ private slots:
     void awkwardPaths();
     void refusalReasons_data();
     void refusalReasons();
+    void lineSettingsReachTheLine_data();
+    void lineSettingsReachTheLine();
     void lockFileLeftBehind_data();
     void lockFileLeftBehind();
 };
@@ -638,6 +642,60 @@ void tst_SerialComm::refusalReasons()
     QVERIFY2(text.endsWith(QStringLiteral("réessayez.")) || text.endsWith(QStringLiteral("de COM1."))
                  || text.endsWith(QStringLiteral("branchez l'appareil.")),
              qPrintable(text));
+}
+
+// The line settings chosen for COM n are the ones the device's side sees.
+// A pseudo-terminal keeps the speed, the stop bits and the flow control, but
+// always carries 8 data bits without parity: those two are not seen here.
+void tst_SerialComm::lineSettingsReachTheLine_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("speed");      // termios speed code
+    QTest::addColumn<bool>("twoStops");
+    QTest::addColumn<bool>("rtsCts");
+    QTest::addColumn<bool>("xonXoff");
+
+    QTest::newRow("the default") << "9600 8N1" << int(B9600) << false << false << false;
+    QTest::newRow("115200 8N1") << "115200 8N1" << int(B115200) << false << false << false;
+    QTest::newRow("38400 7E2") << "38400 7E2" << int(B38400) << true << false << false;
+    QTest::newRow("1200 5O1 RTS/CTS") << "1200 5O1 RTS/CTS" << int(B1200) << false << true << false;
+    QTest::newRow("57600 8N1 XON/XOFF") << "57600 8N1 XON/XOFF" << int(B57600) << false << false << true;
+}
+
+void tst_SerialComm::lineSettingsReachTheLine()
+{
+    QFETCH(QString, line);
+    QFETCH(int, speed);
+    QFETCH(bool, twoStops);
+    QFETCH(bool, rtsCts);
+    QFETCH(bool, xonXoff);
+
+    PtyDevice pty;
+    QTemporaryDir dir;
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("VANTREL_COM1"), pty.path());
+    PortAssignments ports(dir.filePath(QStringLiteral("Vantrel.conf")), env, [] { return QList<SerialDevice>{}; }, {});
+    const std::optional<LineSettings> chosen = LineSettings::fromText(line);
+    QVERIFY(chosen);
+    QCOMPARE(chosen->text(), line);
+    QVERIFY(ports.setLine(1, *chosen));
+    SerialComm comm(&ports, nullptr);
+    comm.setCommPort(1);
+    comm.setPortOpen(true);
+    QVERIFY(comm.PortOpen());
+    QCOMPARE(comm.line().text(), line);
+
+    termios t {};
+    QVERIFY(pty.lineSettings(&t));
+    QCOMPARE(int(cfgetospeed(&t)), speed);
+    QCOMPARE((t.c_cflag & CSTOPB) != 0, twoStops);
+    QCOMPARE((t.c_cflag & CRTSCTS) != 0, rtsCts);
+    QCOMPARE((t.c_iflag & IXON) != 0, xonXoff);
+
+    // What reaches the line still reaches the control, byte for byte.
+    pty.write("ABC\r");
+    QTRY_COMPARE(comm.InBufferCount(), 4);
+    QCOMPARE(comm.Input(), QStringLiteral("ABC\r"));
 }
 
 void tst_SerialComm::lockFileLeftBehind_data()

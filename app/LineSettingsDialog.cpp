@@ -1,0 +1,102 @@
+#include "LineSettingsDialog.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QIntValidator>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+QComboBox *combo(QWidget *parent, const char *name, const QString &accessible)
+{
+    auto *c = new QComboBox(parent);
+    c->setObjectName(QLatin1String(name));
+    c->setAccessibleName(accessible);
+    return c;
+}
+
+void select(QComboBox *c, int value)
+{
+    c->setCurrentIndex(qMax(0, c->findData(value)));
+}
+
+} // namespace
+
+LineSettingsDialog::LineSettingsDialog(int port, const LineSettings &current, QWidget *parent)
+    : QDialog(parent), m_port(port)
+{
+    setObjectName(QStringLiteral("LineSettingsDialog"));
+    setWindowTitle(QStringLiteral("Paramètres de la ligne de COM") + QString::number(port));
+
+    speed = combo(this, "speed", QStringLiteral("Vitesse en bauds"));
+    speed->setEditable(true);
+    speed->setInsertPolicy(QComboBox::NoInsert);
+    speed->lineEdit()->setValidator(new QIntValidator(LineSettings::MinBaud, LineSettings::MaxBaud, speed));
+    for (int b : {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600})
+        speed->addItem(QString::number(b));
+    dataBits = combo(this, "dataBits", QStringLiteral("Bits de données"));
+    for (int d : {8, 7, 6, 5})
+        dataBits->addItem(QString::number(d), d);
+    parity = combo(this, "parity", QStringLiteral("Parité"));
+    parity->addItem(QStringLiteral("Aucune (N)"), int(QSerialPort::NoParity));
+    parity->addItem(QStringLiteral("Paire (E)"), int(QSerialPort::EvenParity));
+    parity->addItem(QStringLiteral("Impaire (O)"), int(QSerialPort::OddParity));
+    parity->addItem(QStringLiteral("Marque (M)"), int(QSerialPort::MarkParity));
+    parity->addItem(QStringLiteral("Espace (S)"), int(QSerialPort::SpaceParity));
+    stopBits = combo(this, "stopBits", QStringLiteral("Bits d'arrêt"));
+    stopBits->addItem(QStringLiteral("1"), int(QSerialPort::OneStop));
+    stopBits->addItem(QStringLiteral("1,5"), int(QSerialPort::OneAndHalfStop));
+    stopBits->addItem(QStringLiteral("2"), int(QSerialPort::TwoStop));
+    flow = combo(this, "flow", QStringLiteral("Contrôle de flux"));
+    flow->addItem(QStringLiteral("Aucun"), int(QSerialPort::NoFlowControl));
+    flow->addItem(QStringLiteral("Matériel (RTS/CTS)"), int(QSerialPort::HardwareControl));
+    flow->addItem(QStringLiteral("Logiciel (XON/XOFF)"), int(QSerialPort::SoftwareControl));
+
+    auto *form = new QFormLayout(this);
+    form->addRow(QStringLiteral("&Vitesse (bauds) :"), speed);
+    form->addRow(QStringLiteral("&Bits de données :"), dataBits);
+    form->addRow(QStringLiteral("&Parité :"), parity);
+    form->addRow(QStringLiteral("Bits d'&arrêt :"), stopBits);
+    form->addRow(QStringLiteral("&Contrôle de flux :"), flow);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel
+                                             | QDialogButtonBox::RestoreDefaults, this);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Annuler"));
+    buttons->button(QDialogButtonBox::RestoreDefaults)->setText(QStringLiteral("9600 8N1"));
+    form->addRow(buttons);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(buttons->button(QDialogButtonBox::RestoreDefaults), &QPushButton::clicked, this,
+            [this] { display(LineSettings{}); });
+    connect(buttons, &QDialogButtonBox::accepted, this, [this] {
+        if (const auto s = settings()) {
+            emit chosen(m_port, *s);
+            accept();
+        }
+    });
+    display(current);
+}
+
+void LineSettingsDialog::display(const LineSettings &line)
+{
+    speed->setCurrentText(QString::number(line.baud));
+    select(dataBits, int(line.dataBits));
+    select(parity, int(line.parity));
+    select(stopBits, int(line.stopBits));
+    select(flow, int(line.flow));
+}
+
+std::optional<LineSettings> LineSettingsDialog::settings() const
+{
+    bool ok = false;
+    LineSettings s;
+    s.baud = speed->currentText().toInt(&ok);
+    if (!ok || s.baud < LineSettings::MinBaud || s.baud > LineSettings::MaxBaud)
+        return std::nullopt;
+    s.dataBits = QSerialPort::DataBits(dataBits->currentData().toInt());
+    s.parity = QSerialPort::Parity(parity->currentData().toInt());
+    s.stopBits = QSerialPort::StopBits(stopBits->currentData().toInt());
+    s.flow = QSerialPort::FlowControl(flow->currentData().toInt());
+    return s;
+}

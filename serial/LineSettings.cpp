@@ -1,0 +1,69 @@
+#include "LineSettings.h"
+
+#include <QStringList>
+
+namespace {
+
+struct ParityLetter {
+    QSerialPort::Parity parity;
+    QChar letter;
+};
+const ParityLetter Parities[] = {{QSerialPort::NoParity, u'N'},   {QSerialPort::EvenParity, u'E'},
+                                 {QSerialPort::OddParity, u'O'},  {QSerialPort::MarkParity, u'M'},
+                                 {QSerialPort::SpaceParity, u'S'}};
+
+} // namespace
+
+QString LineSettings::text() const
+{
+    QChar p = u'N';
+    for (const ParityLetter &l : Parities)
+        if (l.parity == parity)
+            p = l.letter;
+    const QString stop = stopBits == QSerialPort::OneStop       ? QStringLiteral("1")
+                       : stopBits == QSerialPort::OneAndHalfStop ? QStringLiteral("1.5")
+                                                                 : QStringLiteral("2");
+    QString t = QString::number(baud) + u' ' + QString::number(int(dataBits)) + p + stop;
+    if (flow == QSerialPort::HardwareControl)
+        t += QStringLiteral(" RTS/CTS");
+    else if (flow == QSerialPort::SoftwareControl)
+        t += QStringLiteral(" XON/XOFF");
+    return t;
+}
+
+std::optional<LineSettings> LineSettings::fromText(const QString &text)
+{
+    const QStringList words = text.simplified().split(u' ');
+    if (words.size() < 2 || words.size() > 3)
+        return std::nullopt;
+    LineSettings s;
+    bool ok = false;
+    s.baud = words[0].toInt(&ok);
+    if (!ok || s.baud < MinBaud || s.baud > MaxBaud)
+        return std::nullopt;
+    const QString frame = words[1].toUpper();
+    if (frame.size() < 3 || frame[0] < u'5' || frame[0] > u'8')
+        return std::nullopt;
+    s.dataBits = QSerialPort::DataBits(frame[0].digitValue());
+    bool parityKnown = false;
+    for (const ParityLetter &l : Parities) {
+        if (l.letter == frame[1]) {
+            s.parity = l.parity;
+            parityKnown = true;
+        }
+    }
+    const QString stop = frame.mid(2);
+    if (!parityKnown || (stop != u"1" && stop != u"1.5" && stop != u"2"))
+        return std::nullopt;
+    s.stopBits = stop == u"1" ? QSerialPort::OneStop : stop == u"2" ? QSerialPort::TwoStop : QSerialPort::OneAndHalfStop;
+    if (words.size() == 3) {
+        const QString f = words[2].toUpper();
+        if (f == u"RTS/CTS")
+            s.flow = QSerialPort::HardwareControl;
+        else if (f == u"XON/XOFF")
+            s.flow = QSerialPort::SoftwareControl;
+        else
+            return std::nullopt;
+    }
+    return s;
+}
