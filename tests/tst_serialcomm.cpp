@@ -57,6 +57,31 @@ double cpuSeconds()
     return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
 }
 
+// Another program that reads the device a byte at a time, as soon as it
+// can, without a lock, until it is killed or the device goes (or, polling
+// first, once idle for 5 s). A reader that waits inside read() holds the
+// line's read lock, and the control's own reads find nothing meanwhile.
+enum class Reader { Polling, InRead };
+pid_t startReader(const QString &device, Reader how = Reader::Polling)
+{
+    const QByteArray path = device.toLocal8Bit();
+    const pid_t reader = ::fork();
+    if (reader == 0) {
+        ::close(STDOUT_FILENO);
+        ::close(STDERR_FILENO);
+        const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY);
+        for (char c; fd >= 0;) {
+            pollfd p{fd, POLLIN, 0};
+            if (how == Reader::Polling && (::poll(&p, 1, 5000) <= 0 || (p.revents & (POLLHUP | POLLERR | POLLNVAL))))
+                break;
+            if (::read(fd, &c, 1) < 0 && errno != EAGAIN && errno != EINTR)
+                break;
+        }
+        ::_exit(0);
+    }
+    return reader;
+}
+
 // Opens COM n on the given device through the control.
 bool openOn(SerialComm &comm, int n, const QString &device)
 {
@@ -381,22 +406,7 @@ void tst_SerialComm::writeOnVanishedDevice()
 void tst_SerialComm::sharedDevice()
 {
     PtyDevice pty;
-    // Another program reads the device a byte at a time, as soon as it can.
-    const QByteArray path = pty.path().toLocal8Bit();
-    const pid_t reader = ::fork();
-    if (reader == 0) {
-        ::close(STDOUT_FILENO);
-        ::close(STDERR_FILENO);
-        const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY);
-        for (char c; fd >= 0;) {
-            pollfd p{fd, POLLIN, 0};
-            if (::poll(&p, 1, 5000) <= 0 || (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
-                break; // idle for 5 s, or the device is gone
-            if (::read(fd, &c, 1) < 0 && errno != EAGAIN)
-                break;
-        }
-        ::_exit(0);
-    }
+    const pid_t reader = startReader(pty.path());
     QVERIFY(reader > 0);
     const auto endReader = qScopeGuard([reader] {
         ::kill(reader, SIGKILL);
@@ -456,20 +466,9 @@ void tst_SerialComm::sharerLeaves()
     SerialComm comm;
     QSignalSpy errors(&comm, &CommControl::errorOccurred);
     QVERIFY(openOn(comm, 1, pty.path()));
-    const QByteArray path = pty.path().toLocal8Bit();
 
     for (int round = 1; round <= rounds; ++round) {
-        // The other program reads a byte at a time, as soon as it can.
-        const pid_t sharer = ::fork();
-        if (sharer == 0) {
-            ::close(STDOUT_FILENO);
-            ::close(STDERR_FILENO);
-            const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY);
-            for (char c; fd >= 0;)
-                if (::read(fd, &c, 1) < 0 && errno != EAGAIN && errno != EINTR)
-                    break;
-            ::_exit(0);
-        }
+        const pid_t sharer = startReader(pty.path(), Reader::InRead);
         QVERIFY(sharer > 0);
         auto endSharer = qScopeGuard([sharer] {
             ::kill(sharer, SIGKILL);
