@@ -5,6 +5,13 @@
 NonPrintingHighlighter::NonPrintingHighlighter(QTextDocument *document, const QFont &text)
     : QSyntaxHighlighter(document)
 {
+    m_format.setBackground(QColor(0xff, 0xe8, 0xb0)); // pale amber
+    m_format.setForeground(QColor(0x80, 0x20, 0x00));
+    setPictureFont(text);
+}
+
+void NonPrintingHighlighter::setPictureFont(const QFont &text)
+{
     // Unifont writes a control picture as its abbreviation in small
     // capitals across the cell; drawn 1.4 times the text's size, its letters
     // read as easily as the text's own.
@@ -12,8 +19,12 @@ NonPrintingHighlighter::NonPrintingHighlighter(QTextDocument *document, const QF
     pictures.setFamilies({QStringLiteral("Unifont"), QStringLiteral("DejaVu Sans Mono")});
     pictures.setPointSizeF(text.pointSizeF() * 1.4);
     m_format.setFont(pictures, QTextCharFormat::FontPropertiesAll);
-    m_format.setBackground(QColor(0xff, 0xe8, 0xb0)); // pale amber
-    m_format.setForeground(QColor(0x80, 0x20, 0x00));
+}
+
+void NonPrintingHighlighter::setTextFont(const QFont &text)
+{
+    setPictureFont(text);
+    rehighlight();
 }
 
 void NonPrintingHighlighter::highlightBlock(const QString &text)

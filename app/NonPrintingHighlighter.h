@@ -13,10 +13,15 @@ class NonPrintingHighlighter : public QSyntaxHighlighter
 public:
     // `text`: the box's font, whose size the pictures follow.
     NonPrintingHighlighter(QTextDocument *document, const QFont &text);
+    // The box's font changed size: the pictures follow, and the text is
+    // drawn again.
+    void setTextFont(const QFont &text);
 
 protected:
     void highlightBlock(const QString &text) override;
 
 private:
+    void setPictureFont(const QFont &text);
+
     QTextCharFormat m_format;
 };

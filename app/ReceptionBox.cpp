@@ -6,6 +6,7 @@
 #include "TargetFile.h"
 
 #include <QContextMenuEvent>
+#include <QWheelEvent>
 #include <QFileDialog>
 #include <QHelpEvent>
 #include <QMenu>
@@ -50,9 +51,9 @@ ReceptionBox::ReceptionBox(QWidget *parent)
     QFont mono;
     mono.setFamilies({QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Unifont")});
     mono.setStyleHint(QFont::Monospace);
-    mono.setPointSize(10);
+    mono.setPointSize(DefaultTextSize);
     setFont(mono);
-    new NonPrintingHighlighter(document(), mono);
+    m_highlighter = new NonPrintingHighlighter(document(), mono);
 
     m_slices.setSingleShot(true);
     m_slices.setInterval(0);
@@ -407,6 +408,30 @@ QString ReceptionBox::lineToolTip(int blockNumber) const
 {
     const ReceptionLine *line = lineOf(document()->findBlockByNumber(blockNumber));
     return line ? line->toolTip() : QString();
+}
+
+void ReceptionBox::setTextSize(int points)
+{
+    points = std::clamp(points, 6, 48);
+    if (points == textSize())
+        return;
+    QFont f = font();
+    f.setPointSize(points);
+    setFont(f);
+    m_highlighter->setTextFont(f);
+    emit textSizeChanged(points);
+}
+
+void ReceptionBox::wheelEvent(QWheelEvent *event)
+{
+    if (event->modifiers() & Qt::ControlModifier) {
+        const int steps = event->angleDelta().y() / 120;
+        if (steps != 0)
+            setTextSize(textSize() + steps);
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::wheelEvent(event);
 }
 
 bool ReceptionBox::viewportEvent(QEvent *event)

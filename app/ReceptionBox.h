@@ -1,5 +1,6 @@
 #pragma once
 
+#include "NonPrintingHighlighter.h"
 #include "ReceptionJournal.h"
 
 #include <QDateTime>
@@ -66,6 +67,13 @@ public:
 
     // The form follows the name (.bin: raw bytes), unless given.
     bool startJournal(const QString &fileName);
+
+    // The text's size in points (10 at first), for operators who need it
+    // larger: Ctrl + wheel on the box, or Ctrl+plus, Ctrl+minus and Ctrl+0
+    // in the window. The control pictures follow it.
+    static constexpr int DefaultTextSize = 10;
+    int textSize() const { return font().pointSize(); }
+    void setTextSize(int points);
     bool startJournal(const QString &fileName, ReceptionJournal::Format format);
     void stopJournal();
     const ReceptionJournal &journal() const { return m_journal; }
@@ -84,10 +92,12 @@ signals:
     void journalFailed(const QString &fileName, const QString &why);     // stopped by a write
     void journalNotStarted(const QString &fileName, const QString &why); // could not open
     void journalReopened(const QString &fileName); // its file had gone: a new one at the name
+    void textSizeChanged(int points);
     void saved(const QString &fileName, const QString &why);
 
 protected:
     bool viewportEvent(QEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
     QMimeData *createMimeDataFromSelection() const override;
     void contextMenuEvent(QContextMenuEvent *event) override;
 
@@ -122,4 +132,5 @@ private:
     quint64 m_pieces = 0;
     Now m_now = [] { return QDateTime::currentDateTime(); };
     ReceptionJournal m_journal;
+    NonPrintingHighlighter *m_highlighter = nullptr;
 };

@@ -15,6 +15,7 @@
 #include "WindowIcon.h"
 
 #include <QCloseEvent>
+#include <QShortcut>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -121,7 +122,11 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, PortAssignments *p
 
     const Twips tw(logicalDpiY());
     const auto twips = [&tw](int left, int top, int width, int height) { return tw.rect(left, top, width, height); };
-    setFixedSize(tw.px(ClientWidth), tw.px(ClientHeight + StatusHeight));
+    // The window opens at the size it was drawn for, and no smaller; the
+    // operator may enlarge it (resizeEvent).
+    m_baseSize = QSize(tw.px(ClientWidth), tw.px(ClientHeight + StatusHeight));
+    setMinimumSize(m_baseSize);
+    resize(m_baseSize);
 
     List1 = new QListWidget(this);
     List1->setObjectName(QStringLiteral("List1"));
@@ -215,6 +220,17 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, PortAssignments *p
     connect(Text1, &ReceptionBox::saved, this, [this](const QString &file, const QString &why) {
         showMessage(savedText(file, why));
     });
+
+    m_boxBase = Text1->geometry();
+    m_statusBase = StatusLine->geometry();
+    for (const QKeySequence &keys : {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)})
+        connect(new QShortcut(keys, this), &QShortcut::activated, this,
+                [this] { Text1->setTextSize(Text1->textSize() + 1); });
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus), this), &QShortcut::activated, this,
+            [this] { Text1->setTextSize(Text1->textSize() - 1); });
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_0), this), &QShortcut::activated, this,
+            [this] { Text1->setTextSize(ReceptionBox::DefaultTextSize); });
+    restoreLook();
 
     MSComm1 = comm ? comm : new SerialComm(m_ports, this);
     if (!MSComm1->parent())
@@ -461,8 +477,52 @@ void frmVantrel::Form_Unload()
         return;
     Command2_Click(); // ends a triggered read first
     m_ending = true;
+    saveLook();
     Timer1->stop();
     emit programEnded();
+}
+
+// The reception box and the status line take the room the operator gives
+// the window; the other controls keep their places.
+void frmVantrel::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    const int dw = qMax(0, width() - m_baseSize.width());
+    const int dh = qMax(0, height() - m_baseSize.height());
+    Text1->setGeometry(m_boxBase.adjusted(0, 0, dw, dh));
+    StatusLine->setGeometry(m_statusBase.translated(0, dh).adjusted(0, 0, dw, 0));
+}
+
+// The window's size and place and the box's text size, as the operator
+// left them, kept in the settings file beside the ports ([Window]).
+void frmVantrel::restoreLook()
+{
+    const PortSettings settings(m_ports->settingsFile());
+    const QStringList g = settings.value(QStringLiteral("Window"), QStringLiteral("geometry")).split(u' ');
+    if (g.size() == 4) {
+        const int w = g[2].toInt(), h = g[3].toInt();
+        if (w >= m_baseSize.width() && h >= m_baseSize.height() && w < 20000 && h < 20000) {
+            resize(w, h);
+            move(g[0].toInt(), g[1].toInt());
+        }
+    }
+    bool ok = false;
+    const int size = settings.value(QStringLiteral("Window"), QStringLiteral("textSize")).toInt(&ok);
+    if (ok)
+        Text1->setTextSize(size);
+}
+
+void frmVantrel::saveLook()
+{
+    PortSettings settings(m_ports->settingsFile());
+    const QRect g = geometry();
+    const bool grown = g.size() != m_baseSize;
+    settings.writeValue(QStringLiteral("Window"), QStringLiteral("geometry"),
+                        grown ? QStringLiteral("%1 %2 %3 %4").arg(g.x()).arg(g.y()).arg(g.width()).arg(g.height())
+                              : QString());
+    const int size = Text1->textSize();
+    settings.writeValue(QStringLiteral("Window"), QStringLiteral("textSize"),
+                        size == ReceptionBox::DefaultTextSize ? QString() : QString::number(size));
 }
 
 void frmVantrel::closeEvent(QCloseEvent *event)

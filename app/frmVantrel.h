@@ -87,6 +87,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     class WaitingHandler;
@@ -104,6 +105,8 @@ private:
     void showMessage(const QString &message);
     void showSettingsProblem();
     void refreshStatus();
+    void restoreLook();
+    void saveLook();
 
 public:
     // The window's controls, open to the tests, which drive them as the operator does.
@@ -129,6 +132,9 @@ private:
     std::unique_ptr<PortAssignments> m_ownPorts;
     PortAssignments *m_ports;
     PortChooser *m_chooser;
+    QSize m_baseSize;   // the size the window was drawn for
+    QRect m_boxBase;    // the box and the status line at that size
+    QRect m_statusBase;
 
     // The error shown in the status line, so that one repeated every tick is
     // shown once. DeviceGone stays shown while reopening fails quietly.

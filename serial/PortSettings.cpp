@@ -11,6 +11,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 namespace {
 
 const QString PortsGroup = QStringLiteral("Ports");
@@ -206,6 +208,21 @@ bool PortSettings::write(int n, const QString &path, bool automatic)
     const QByteArray value = path.isEmpty() ? QByteArray() : encodeValue(path);
     return editFile({{PortsGroup.toLatin1(), key(n).toLatin1(), value},
                      {AutoGroup.toLatin1(), key(n).toLatin1(), automatic ? value : QByteArray()}});
+}
+
+QString PortSettings::value(const QString &group, const QString &key) const
+{
+    if (!QFileInfo(m_fileName).isFile())
+        return {};
+    QSettings s(m_fileName, QSettings::IniFormat);
+    return rawText(s.value(group + QLatin1Char('/') + key));
+}
+
+bool PortSettings::writeValue(const QString &group, const QString &key, const QString &value)
+{
+    if (value.isEmpty() && !QFileInfo::exists(m_fileName))
+        return true; // nothing to remove from a file that is not there
+    return editFile({{group.toLatin1(), key.toLatin1(), value.isEmpty() ? QByteArray() : encodeValue(value)}});
 }
 
 bool PortSettings::writeLine(int n, const LineSettings &line)

@@ -65,6 +65,11 @@ public:
     // default removes the entry. False when the file could not be written.
     bool writeLine(int n, const LineSettings &line);
 
+    // Any other value of the tool's own ([Window] geometry=...), read and
+    // written the same way: only that line changes.
+    QString value(const QString &group, const QString &key) const;
+    bool writeValue(const QString &group, const QString &key, const QString &value);
+
     // The value as a line of the file would carry it, read back the same by
     // QSettings: plain when it can be, quoted and escaped otherwise.
     static QByteArray encodeValue(const QString &value);

@@ -129,6 +129,7 @@ private slots:
     void badValues();
     void toolTipsAndMenu();
     void typedPath();
+    void windowGrows();
     void lineSettingsText_data();
     void lineSettingsText();
     void lineSettingsFromTheMenu();
@@ -493,6 +494,67 @@ void tst_Ports::typedPath()
         QCOMPARE(shown(b.ports.resolve(5)), row.com5);
     }
     w.close();
+}
+
+// The operator enlarges the window: the box and the status line take the
+// room, every other control stays where it was drawn. The size, the place
+// and the box's text size (Ctrl+plus) are kept for the next start.
+void tst_Ports::windowGrows()
+{
+    Bench b;
+    QRect box, status;
+    QList<QRect> others;
+    QSize base;
+    {
+        frmVantrel w(nullptr, nullptr, &b.ports);
+        w.Timer1->stop();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        base = w.size();
+        QCOMPARE(w.minimumSize(), base);
+        box = w.Text1->geometry();
+        status = w.StatusLine->geometry();
+        for (QWidget *c : {static_cast<QWidget *>(w.List1), static_cast<QWidget *>(w.Command1),
+                           static_cast<QWidget *>(w.Command5), static_cast<QWidget *>(w.Text2),
+                           static_cast<QWidget *>(w.Text3), static_cast<QWidget *>(w.Label1)})
+            others << c->geometry();
+
+        w.resize(base + QSize(200, 150));
+        QTRY_COMPARE(w.Text1->geometry(), box.adjusted(0, 0, 200, 150));
+        QCOMPARE(w.StatusLine->geometry(), status.translated(0, 150).adjusted(0, 0, 200, 0));
+        QList<QRect> now;
+        for (QWidget *c : {static_cast<QWidget *>(w.List1), static_cast<QWidget *>(w.Command1),
+                           static_cast<QWidget *>(w.Command5), static_cast<QWidget *>(w.Text2),
+                           static_cast<QWidget *>(w.Text3), static_cast<QWidget *>(w.Label1)})
+            now << c->geometry();
+        QCOMPARE(now, others);
+
+        QCOMPARE(w.Text1->textSize(), 10);
+        QTest::keyClick(&w, Qt::Key_Plus, Qt::ControlModifier);
+        QTest::keyClick(&w, Qt::Key_Plus, Qt::ControlModifier);
+        QCOMPARE(w.Text1->textSize(), 12);
+        QTest::keyClick(&w, Qt::Key_Minus, Qt::ControlModifier);
+        QCOMPARE(w.Text1->textSize(), 11);
+        w.close();
+    }
+    QVERIFY(readAll(b.file).contains("[Window]\n"));
+    QVERIFY(readAll(b.file).contains("\ntextSize=11\n"));
+
+    frmVantrel again(nullptr, nullptr, &b.ports);
+    again.Timer1->stop();
+    again.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&again));
+    again.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&again));
+    QCOMPARE(again.size(), base + QSize(200, 150));
+    QCOMPARE(again.Text1->textSize(), 11);
+    QTRY_COMPARE(again.Text1->geometry(), box.adjusted(0, 0, 200, 150));
+    QTest::keyClick(&again, Qt::Key_0, Qt::ControlModifier);
+    QCOMPARE(again.Text1->textSize(), 10);
+    again.resize(base);
+    again.close();
+    QVERIFY(!readAll(b.file).contains("[Window]\ngeometry"));
+    QVERIFY(!readAll(b.file).contains("textSize"));
 }
 
 // The line as the settings and the status line write it, read back; a text
