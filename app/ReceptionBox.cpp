@@ -231,6 +231,8 @@ void ReceptionBox::step()
         setTextCursor(back);
     }
     bar->setValue(follow ? bar->maximum() : qMin(oldValue, bar->maximum()));
+    if (removed > 0 || bar->value() != oldValue)
+        hideLineToolTip();
 }
 
 // A write that failed has stopped the journal: said once, reception goes on.
@@ -341,8 +343,12 @@ bool ReceptionBox::startJournal(const QString &fileName, ReceptionJournal::Forma
 
 void ReceptionBox::stopJournal()
 {
+    const QString file = m_journal.fileName();
+    const bool was = m_journal.running();
     m_journal.stop();
     emit journalChanged();
+    if (was)
+        emit journalStopped(file, QFileInfo(file).size());
 }
 
 // Writes the box to a new file that takes the old one's place only once
@@ -445,6 +451,7 @@ bool ReceptionBox::viewportEvent(QEvent *event)
             QToolTip::hideText();
         else
             QToolTip::showText(help->globalPos(), tip, viewport(), lineRect);
+        m_tipShown = !tip.isEmpty();
         return true;
     }
     return QPlainTextEdit::viewportEvent(event);
@@ -453,8 +460,18 @@ bool ReceptionBox::viewportEvent(QEvent *event)
 void ReceptionBox::showLineToolTip()
 {
     const QString tip = lineToolTip(textCursor().blockNumber());
-    if (!tip.isEmpty())
+    if (!tip.isEmpty()) {
         QToolTip::showText(viewport()->mapToGlobal(cursorRect().bottomLeft()), tip, viewport());
+        m_tipShown = true;
+    }
+}
+
+// A line's tooltip goes when the lines under it move: it would name another.
+void ReceptionBox::hideLineToolTip()
+{
+    if (m_tipShown && QToolTip::isVisible())
+        QToolTip::hideText();
+    m_tipShown = false;
 }
 
 void ReceptionBox::contextMenuEvent(QContextMenuEvent *event)

@@ -93,6 +93,7 @@ signals:
     void journalNotStarted(const QString &fileName, const QString &why); // could not open
     void journalReopened(const QString &fileName); // its file had gone: a new one at the name
     void textSizeChanged(int points);
+    void journalStopped(const QString &fileName, qint64 bytes); // by the operator
     void saved(const QString &fileName, const QString &why);
 
 protected:
@@ -122,6 +123,7 @@ private:
     void makeRoom(qsizetype chars);
     void journalWrote(bool ok);
     void showLineToolTip();
+    void hideLineToolTip();
     void openFileDialog(bool journal);
     void confirmSave(const QString &file, ReceptionJournal::Format format);
 
@@ -133,4 +135,5 @@ private:
     Now m_now = [] { return QDateTime::currentDateTime(); };
     ReceptionJournal m_journal;
     NonPrintingHighlighter *m_highlighter = nullptr;
+    bool m_tipShown = false; // a line's tooltip of this box is up
 };

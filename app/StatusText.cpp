@@ -180,9 +180,9 @@ QString savedText(const QString &file, const QString &why)
 
 QString portOpenRefusalText(int port, const QString &button)
 {
-    return QStringLiteral("« ") + button + QStringLiteral(" » n'envoie rien tant que COM") + QString::number(port)
-        + QStringLiteral(" est ouvert. Cliquez d'abord sur « Eteindre », puis à nouveau sur « ") + button
-        + QStringLiteral(" ».");
+    return QStringLiteral("« ") + button + QStringLiteral(" » n'a rien envoyé : il n'agit que sur un port fermé, et COM")
+        + QString::number(port) + QStringLiteral(" est ouvert. Cliquez sur « Eteindre », puis sur « ") + button
+        + QStringLiteral(" » dans la demi-seconde : la réception rouvre le port à son prochain passage.");
 }
 
 QString commandSentText(int port, int replyBytes)
@@ -197,8 +197,21 @@ QString commandSentText(int port, int replyBytes)
 
 QString waitingForBytesText(int port, int count)
 {
-    return comName(port) + QStringLiteral(" : « Allumer » attend ")
-        + QString::number(count) + QStringLiteral(" octets de l'appareil. Scannez un code, ou cliquez sur « Eteindre ».");
+    return comName(port) + QStringLiteral(" : « Allumer » attend ") + QString::number(count)
+        + QStringLiteral(" octets de l'appareil ; seuls ces octets mettent fin à l'attente. Scannez un code ; la "
+                         "fenêtre reste utilisable en attendant.");
+}
+
+QString readDoneText(int port, int bytes)
+{
+    return QStringLiteral("Lecture sur ") + comName(port) + QStringLiteral(" : ") + QString::number(bytes)
+        + (bytes == 1 ? QStringLiteral(" octet reçu.") : QStringLiteral(" octets reçus."));
+}
+
+QString journalStoppedText(const QString &file, qint64 bytes)
+{
+    return QStringLiteral("Journal arrêté : ") + piece(file) + QStringLiteral(" (") + QString::number(bytes)
+        + (bytes == 1 ? QStringLiteral(" octet).") : QStringLiteral(" octets)."));
 }
 
 QString nothingWaitingText(int port, bool open)

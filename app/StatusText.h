@@ -68,6 +68,10 @@ QString commandSentText(int port, int replyBytes);
 
 // "Allumer" waits for `count` bytes from a device that has sent fewer.
 QString waitingForBytesText(int port, int count);
+// "Lire" read and showed `bytes` bytes.
+QString readDoneText(int port, int bytes);
+// "Arrêter le journal": the journal's file and its size now.
+QString journalStoppedText(const QString &file, qint64 bytes);
 
 // "Lire buffer" found nothing to show.
 QString nothingWaitingText(int port, bool open);

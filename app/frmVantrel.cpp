@@ -214,6 +214,9 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, PortAssignments *p
     connect(Text1, &ReceptionBox::journalNotStarted, this, [this](const QString &file, const QString &why) {
         showMessage(journalNotStartedText(file, why));
     });
+    connect(Text1, &ReceptionBox::journalStopped, this, [this](const QString &file, qint64 bytes) {
+        showMessage(journalStoppedText(file, bytes));
+    });
     connect(Text1, &ReceptionBox::journalReopened, this, [this](const QString &file) {
         showMessage(journalReopenedText(file));
     });
@@ -294,7 +297,17 @@ bool frmVantrel::ensureOpen()
 // holds, the operator's edits included (ReceptionBox).
 void frmVantrel::appendToLog(const QString &received)
 {
+    endWaitingText(); // a scan came: "Allumer attend" is news no more
     Text1->append(received);
+}
+
+// The switch-on wait's message goes when what it says ends: the bytes came
+// (to the wait or to a tick inside it) or the port closed.
+void frmVantrel::endWaitingText()
+{
+    if (!m_waitingText.isEmpty() && m_message == m_waitingText)
+        showMessage(QString());
+    m_waitingText.clear();
 }
 
 QString frmVantrel::statusText() const
@@ -329,15 +342,13 @@ void frmVantrel::Command1_Click()
         return;
     if (!ensureOpen())
         return;
-    QString waiting;
     if (MSComm1->InBufferCount() < 6) {
-        waiting = waitingForBytesText(MSComm1->CommPort(), 6);
-        showMessage(waiting);
+        m_waitingText = waitingForBytesText(MSComm1->CommPort(), 6);
+        showMessage(m_waitingText);
     }
     if (!waitForCount(6))
         return;
-    if (!waiting.isEmpty() && m_message == waiting)
-        showMessage(QString()); // the bytes came: nothing left to say
+    endWaitingText(); // the bytes came: nothing left to say
     appendToLog(MSComm1->Input());
 }
 
@@ -374,10 +385,14 @@ void frmVantrel::Command3_Click()
     m_triggered = MSComm1->PortOpen();
     if (!waitForCount(6))
         return;
-    appendToLog(MSComm1->Input());
+    const QString read = MSComm1->Input();
+    appendToLog(read);
+    const bool acted = MSComm1->PortOpen(); // not closed under the wait (what closed it says why)
     MSComm1->setOutput(ReadEnd);
     m_triggered = false;
     MSComm1->setPortOpen(false);
+    if (acted)
+        showMessage(readDoneText(MSComm1->CommPort(), int(qMin<qsizetype>(read.size(), INT_MAX))));
 }
 
 void frmVantrel::Command4_Click()
@@ -561,6 +576,8 @@ void frmVantrel::onCommError(CommError error)
 
 void frmVantrel::onPortOpenChanged(bool open)
 {
+    if (!open)
+        endWaitingText();
     if (open && m_shown.error != CommError::None) {
         const bool returned = m_shown.error == CommError::DeviceGone;
         m_shown = {};

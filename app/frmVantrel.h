@@ -102,6 +102,7 @@ private:
     void onCommError(CommError error);
     void onPortOpenChanged(bool open);
     void showSharers();
+    void endWaitingText();
     void showMessage(const QString &message);
     void showSettingsProblem();
     void refreshStatus();
@@ -145,6 +146,7 @@ private:
     } m_shown;
     QString m_message;       // the second line of the status line
     QString m_lengthMessage; // set while "Longueur a lire" is not valid
+    QString m_waitingText;   // "Allumer" waits, and says so
     QSettings::Status m_settingsShown = QSettings::NoError;
     int m_depth = 0;         // waiting handlers on the stack
     // "Lire" sent ESC S7 CR on the open port and no ESC S8 CR has followed:

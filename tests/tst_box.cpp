@@ -67,6 +67,7 @@ private slots:
     void journalFileGone();
     void editsDuringSlices_data();
     void editsDuringSlices();
+    void toolTipGoesWhenLinesMove();
     void typedNames_data();
     void typedNames();
     void menuSavesAndClears();
@@ -251,6 +252,32 @@ void tst_Box::lineToolTip()
     b.w.Text1->moveCursor(QTextCursor::End);
     QTest::keyClicks(b.w.Text1, QStringLiteral("note"));
     QCOMPARE(b.w.Text1->lineToolTip(1), QString());
+}
+
+// A line's tooltip goes as soon as the lines under it scroll away: it would
+// name another line. "Arrêter le journal" says which file and how large.
+void tst_Box::toolTipGoesWhenLinesMove()
+{
+    FakeBench b;
+    b.w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&b.w));
+    b.w.openPort();
+    for (int i = 0; i < 40; ++i)
+        b.show(QByteArray("line ") + QByteArray::number(i));
+    b.w.Text1->setFocus();
+    b.w.Text1->moveCursor(QTextCursor::End);
+    b.w.Text1->moveCursor(QTextCursor::Up);
+    QTest::keyClick(b.w.Text1, Qt::Key_I, Qt::ControlModifier);
+    QTRY_VERIFY(!QToolTip::text().isEmpty());
+    b.show("the next scan");
+    QTRY_VERIFY(QToolTip::text().isEmpty());
+
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("j.bin"));
+    QVERIFY(b.w.Text1->startJournal(file));
+    b.show("ABCD");
+    b.w.Text1->stopJournal();
+    QCOMPARE(b.w.statusText().section(u'\n', 1), QStringLiteral("Journal arrêté : ") + file + QStringLiteral(" (4 octets)."));
 }
 
 void tst_Box::saveRoundTrip_data()

@@ -41,6 +41,7 @@ private slots:
     void commandBytes();
     // On a pseudo-terminal, the test as the device.
     void switchOn();
+    void switchOnMessageGoesWithThePort();
     void triggeredRead();
     void fixedCommandNoAnswer();
     void fixedCommandAnswered();
@@ -88,10 +89,27 @@ void tst_Commands::switchOn()
     b.w->Command1_Click();
     QCOMPARE(b.w->receptionText(), QStringLiteral("012345\r\n"));
     // Said while the device was silent, gone once the bytes came.
-    QVERIFY2(whileWaiting.endsWith(waitingForBytesText(1, 6)), qPrintable(whileWaiting));
+    QVERIFY2(whileWaiting.endsWith(QStringLiteral("COM1 : « Allumer » attend 6 octets de l'appareil ; seuls ces "
+                                                  "octets mettent fin à l'attente. Scannez un code ; la fenêtre reste "
+                                                  "utilisable en attendant.")),
+             qPrintable(whileWaiting));
     QVERIFY(!b.w->statusText().contains(QStringLiteral("attend")));
     QVERIFY(b.w->MSComm1->PortOpen());
     QVERIFY(b.pty.received().isEmpty());
+}
+
+// "Allumer" waits on a silent device; "Eteindre" closes the port under the
+// wait: what the status line said of the wait goes with it.
+void tst_Commands::switchOnMessageGoesWithThePort()
+{
+    FakeBench b;
+    QString whileWaiting;
+    QTimer::singleShot(10, &b.w, [&] { whileWaiting = b.w.statusText(); });
+    QTimer::singleShot(20, &b.w, [&] { b.w.Command2_Click(); });
+    QTimer::singleShot(30, &b.w, [&] { b.w.close(); }); // the wait ends only on 6 bytes, or the end
+    b.w.Command1_Click();
+    QVERIFY2(whileWaiting.contains(QStringLiteral("attend 6 octets")), qPrintable(whileWaiting));
+    QCOMPARE(b.w.statusText(), QStringLiteral("Port fermé"));
 }
 
 void tst_Commands::triggeredRead()
@@ -103,6 +121,8 @@ void tst_Commands::triggeredRead()
     QVERIFY(b.pty.waitForReceived(8, 2000));
     QCOMPARE(b.pty.received(), ReadStart + ReadEnd);
     QCOMPARE(b.w->receptionText(), QString::fromUtf8("4006381333931\u240D\r\n"));
+    // The click that acted says so.
+    QCOMPARE(b.w->statusText(), QStringLiteral("Port fermé\nLecture sur COM1 : 14 octets reçus."));
 }
 
 void tst_Commands::fixedCommandNoAnswer()
@@ -161,9 +181,11 @@ void tst_Commands::commandsOnOpenPortSendNothing()
     QCOMPARE(b.w->MSComm1->InBufferCount(), 12);
     // The click is answered: why nothing went, and what to do.
     QVERIFY2(b.w->statusText().endsWith(QStringLiteral("« ") + clicked->text()
-                                        + QStringLiteral(" » n'envoie rien tant que COM1 est ouvert. Cliquez d'abord "
-                                                         "sur « Eteindre », puis à nouveau sur « ")
-                                        + clicked->text() + QStringLiteral(" ».")),
+                                        + QStringLiteral(" » n'a rien envoyé : il n'agit que sur un port fermé, et COM1 "
+                                                         "est ouvert. Cliquez sur « Eteindre », puis sur « ")
+                                        + clicked->text()
+                                        + QStringLiteral(" » dans la demi-seconde : la réception rouvre le port à son "
+                                                         "prochain passage.")),
              qPrintable(b.w->statusText()));
 }
 
