@@ -7,6 +7,8 @@ NonPrintingHighlighter::NonPrintingHighlighter(QTextDocument *document, const QF
 {
     m_format.setBackground(QColor(0xff, 0xe8, 0xb0)); // pale amber
     m_format.setForeground(QColor(0x80, 0x20, 0x00));
+    m_standIn.setBackground(QColor(0xd8, 0xec, 0xff)); // pale blue
+    m_standIn.setForeground(QColor(0x00, 0x30, 0x80));
     setPictureFont(text);
 }
 
@@ -27,10 +29,27 @@ void NonPrintingHighlighter::setTextFont(const QFont &text)
     rehighlight();
 }
 
+// The stand-ins for 0x80-0x9F (Windows-1252: "…" for 0x85, "€" for 0x80)
+// are text-like characters that stand for a byte the device sent: a pale
+// tint of their own, so that "…" is never read as text that was cut.
+bool NonPrintingHighlighter::isStandIn(QChar c)
+{
+    const int b = byteOfShownChar(c);
+    return b >= 0x80 && b <= 0x9F && !isNonPrinting(c);
+}
+
 void NonPrintingHighlighter::highlightBlock(const QString &text)
 {
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n;) {
+        if (isStandIn(text.at(i))) {
+            qsizetype end = i + 1;
+            while (end < n && isStandIn(text.at(end)))
+                ++end;
+            setFormat(int(i), int(end - i), m_standIn);
+            i = end;
+            continue;
+        }
         if (!isNonPrinting(text.at(i))) {
             ++i;
             continue;

@@ -6,7 +6,9 @@
 // bytes and the other non-printing bytes (ControlPictures::isNonPrinting):
 // drawn on a tinted background in a colour of their own, so that the
 // picture of CR never reads as the letters C and R, and a run of them shows
-// where it starts and ends. Only the look changes: the text stays the same.
+// where it starts and ends. The stand-ins of bytes 0x80-0x9F (Windows-1252
+// characters such as "…") carry a pale blue tint of their own. Only the look
+// changes: the text stays the same.
 class NonPrintingHighlighter : public QSyntaxHighlighter
 {
     Q_OBJECT
@@ -20,8 +22,12 @@ public:
 protected:
     void highlightBlock(const QString &text) override;
 
+    // A character that stands for a byte from 0x80 to 0x9F (not a picture).
+    static bool isStandIn(QChar c);
+
 private:
     void setPictureFont(const QFont &text);
 
     QTextCharFormat m_format;
+    QTextCharFormat m_standIn;
 };

@@ -517,7 +517,13 @@ void ReceptionBox::openFileDialog(bool journal)
     dialog->setObjectName(journal ? QStringLiteral("journalDialog") : QStringLiteral("saveDialog"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
-    dialog->setNameFilters({text, raw});
+    // Both forms' files are listed whatever the form chosen; a save
+    // proposes a name of its own, dated.
+    const QString both = QStringLiteral("Réceptions (*.txt *.bin)");
+    dialog->setNameFilters({both, text, raw});
+    if (!journal)
+        dialog->selectFile(QStringLiteral("vantrel-") + m_now().toString(QStringLiteral("yyyyMMdd-HHmmss"))
+                           + QStringLiteral(".txt"));
     // The journal adds to the end; a save asks its own question
     // (confirmSave): the dialog's would run a loop of its own.
     dialog->setOption(QFileDialog::DontConfirmOverwrite);

@@ -56,6 +56,13 @@ unpacked=$(mktemp -d)
 dpkg-deb -x "$deb" "$unpacked"
 for p in vantrel vantrel-sim; do
   check "$p sans symboles" bash -c "! readelf -S '$unpacked/usr/bin/$p' | grep -qE '\.symtab|\.debug_info'"
+  man1="$unpacked/usr/share/man/man1/$p.1.gz" manfr="$unpacked/usr/share/man/fr/man1/$p.1.gz"
+  check "man1/$p.1 en anglais, fr/man1/$p.1 en français" \
+    bash -c "zcat '$man1' | grep -q '^\.SH NAME' && zcat '$manfr' | grep -q '^\.SH NOM'"
+  if command -v groff >/dev/null 2>&1; then
+    check "man $p sous LANG=C : aucun avertissement de troff" \
+      bash -c "test -z \"\$(zcat '$man1' | LANG=C groff -ww -man -Tascii 2>&1 >/dev/null)\""
+  fi
 done
 if command -v appstreamcli >/dev/null 2>&1; then
   check "appstreamcli validate" appstreamcli validate --no-net "$unpacked/usr/share/metainfo/org.example.Vantrel.metainfo.xml"

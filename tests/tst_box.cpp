@@ -20,6 +20,8 @@
 #include <QFile>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTest>
 
 #include <memory>
@@ -68,6 +70,8 @@ private slots:
     void editsDuringSlices_data();
     void editsDuringSlices();
     void toolTipGoesWhenLinesMove();
+    void standInsTinted();
+    void saveProposesAName();
     void typedNames_data();
     void typedNames();
     void menuSavesAndClears();
@@ -252,6 +256,52 @@ void tst_Box::lineToolTip()
     b.w.Text1->moveCursor(QTextCursor::End);
     QTest::keyClicks(b.w.Text1, QStringLiteral("note"));
     QCOMPARE(b.w.Text1->lineToolTip(1), QString());
+}
+
+// The Windows-1252 stand-ins of 0x80-0x9F ("…" for 0x85) carry a tint of
+// their own, so that they never read as text; control pictures keep theirs,
+// plain text has none.
+void tst_Box::standInsTinted()
+{
+    FakeBench b;
+    b.w.openPort();
+    b.show(QByteArray("a\x85\x80") + "b\r");
+    const QTextBlock line = b.w.Text1->document()->firstBlock();
+    QCOMPARE(line.text(), QStringLiteral("a\u2026\u20ACb\u240D"));
+    auto backgroundAt = [&line](int pos) {
+        for (const QTextLayout::FormatRange &r : line.layout()->formats())
+            if (pos >= r.start && pos < r.start + r.length)
+                return r.format.background().color().name();
+        return QStringLiteral("none");
+    };
+    QCOMPARE(backgroundAt(0), QStringLiteral("none"));
+    QCOMPARE(backgroundAt(1), QStringLiteral("#d8ecff"));
+    QCOMPARE(backgroundAt(2), QStringLiteral("#d8ecff"));
+    QCOMPARE(backgroundAt(3), QStringLiteral("none"));
+    QCOMPARE(backgroundAt(4), QStringLiteral("#ffe8b0"));
+}
+
+// The save dialog lists both forms' files and proposes a dated name.
+void tst_Box::saveProposesAName()
+{
+    FakeBench b;
+    b.w.Text1->setNow([] { return Taken; });
+    b.w.openPort();
+    b.show("AAA");
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5), b.w.Text1->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(b.w.Text1, &event);
+    QMenu *menu = b.w.Text1->findChild<QMenu *>();
+    QVERIFY(menu);
+    menu->findChild<QAction *>(QStringLiteral("saveAs"))->trigger();
+    menu->close();
+    auto *dialog = b.w.Text1->findChild<QFileDialog *>(QStringLiteral("saveDialog"));
+    QVERIFY(dialog);
+    QCOMPARE(dialog->nameFilters(), QStringList({QStringLiteral("Réceptions (*.txt *.bin)"),
+                                                 QStringLiteral("Texte horodaté (*.txt)"),
+                                                 QStringLiteral("Octets reçus (*.bin)")}));
+    QVERIFY2(dialog->selectedFiles().value(0).endsWith(QStringLiteral("/vantrel-20261208-091500.txt")),
+             qPrintable(dialog->selectedFiles().value(0)));
+    dialog->reject();
 }
 
 // A line's tooltip goes as soon as the lines under it scroll away: it would
