@@ -20,6 +20,7 @@ class tst_Look : public QObject
 private slots:
     void fits_data();
     void fits();
+    void grows();
 };
 
 void tst_Look::fits_data()
@@ -104,6 +105,29 @@ void tst_Look::fits()
         QVERIFY2(drawn({r, t + 2}, {0, 1}, h), qPrintable(framed->objectName() + QStringLiteral(" right")));
     }
 
+}
+
+// Enlarged by the operator, at this scale and as drawn: the box and the
+// status line take the room, the other controls stay.
+void tst_Look::grows()
+{
+    FakeBench b;
+    b.w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&b.w));
+    const QSize base = b.w.size();
+    const QRect list = b.w.List1->geometry(), button = b.w.Command4->geometry(), length = b.w.Text3->geometry();
+    const QRect box = b.w.Text1->geometry(), status = b.w.StatusLine->geometry();
+    b.w.resize(base + QSize(240, 180));
+    QTRY_COMPARE(b.w.Text1->geometry(), box.adjusted(0, 0, 240, 180));
+    QCOMPARE(b.w.StatusLine->geometry(), status.translated(0, 180).adjusted(0, 0, 240, 0));
+    QCOMPARE(b.w.List1->geometry(), list);
+    QCOMPARE(b.w.Command4->geometry(), button);
+    QCOMPARE(b.w.Text3->geometry(), length);
+    QCOMPARE(b.w.Label1->geometry().bottom() + 1 - b.w.Text1->geometry().top(), 1); // still overlapping its box's edge
+
+    const QImage shot = b.w.grab().toImage(); // for the eye: build/tests/look/
+    shot.save(QStringLiteral("look/%1-grown.png").arg(qEnvironmentVariable("VANTREL_LOOK", QStringLiteral("1x"))));
+    b.w.resize(base);
 }
 
 QTEST_MAIN(tst_Look)
