@@ -47,6 +47,20 @@ QByteArray readFile(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 
+// "Enregistrer sous…" chosen from the box's menu, as by the keyboard: the
+// dialog it opens, or null.
+QFileDialog *openSaveDialog(ReceptionBox *box)
+{
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5), box->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(box, &event);
+    QMenu *menu = box->findChild<QMenu *>();
+    if (!menu)
+        return nullptr;
+    menu->findChild<QAction *>(QStringLiteral("saveAs"))->trigger();
+    menu->close();
+    return box->findChild<QFileDialog *>(QStringLiteral("saveDialog"));
+}
+
 } // namespace
 
 class tst_Box : public QObject
@@ -288,13 +302,7 @@ void tst_Box::saveProposesAName()
     b.w.Text1->setNow([] { return Taken; });
     b.w.openPort();
     b.show("AAA");
-    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5), b.w.Text1->mapToGlobal(QPoint(5, 5)));
-    QApplication::sendEvent(b.w.Text1, &event);
-    QMenu *menu = b.w.Text1->findChild<QMenu *>();
-    QVERIFY(menu);
-    menu->findChild<QAction *>(QStringLiteral("saveAs"))->trigger();
-    menu->close();
-    auto *dialog = b.w.Text1->findChild<QFileDialog *>(QStringLiteral("saveDialog"));
+    QFileDialog *dialog = openSaveDialog(b.w.Text1);
     QVERIFY(dialog);
     QCOMPARE(dialog->nameFilters(), QStringList({QStringLiteral("Réceptions (*.txt *.bin)"),
                                                  QStringLiteral("Texte horodaté (*.txt)"),
@@ -655,13 +663,7 @@ void tst_Box::typedNames()
     FakeBench b;
     b.w.openPort();
     b.show("AAA\r");
-    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5), b.w.Text1->mapToGlobal(QPoint(5, 5)));
-    QApplication::sendEvent(b.w.Text1, &event);
-    QMenu *menu = b.w.Text1->findChild<QMenu *>();
-    QVERIFY(menu);
-    menu->findChild<QAction *>(QStringLiteral("saveAs"))->trigger();
-    menu->close();
-    auto *dialog = b.w.Text1->findChild<QFileDialog *>(QStringLiteral("saveDialog"));
+    QFileDialog *dialog = openSaveDialog(b.w.Text1);
     QVERIFY(dialog);
     dialog->selectFile(dir.filePath(typed));
     QMetaObject::invokeMethod(dialog, "accept");
