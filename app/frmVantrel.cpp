@@ -15,11 +15,11 @@
 #include "WindowIcon.h"
 
 #include <QCloseEvent>
-#include <QShortcut>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 
 using namespace std::chrono_literals;
@@ -37,8 +37,8 @@ const QString FixedCommand = QLatin1String(ScannerCommands::FixedCommand);
 bool isOpenFailure(CommError e)
 {
     return e == CommError::NotFound || e == CommError::PermissionDenied || e == CommError::OwnerOnly
-        || e == CommError::Busy || e == CommError::LineRefused
-        || e == CommError::StaleLock || e == CommError::BadLockFile || e == CommError::BadSetting || e == CommError::NotSerial
+        || e == CommError::Busy || e == CommError::LineRefused || e == CommError::StaleLock
+        || e == CommError::BadLockFile || e == CommError::BadSetting || e == CommError::NotSerial
         || e == CommError::Other;
 }
 
