@@ -19,7 +19,7 @@ XDG_CONFIG_HOME=$(as_builder mktemp -d)
 export XDG_CONFIG_HOME
 trap 'rm -rf "$XDG_CONFIG_HOME"' EXIT
 
-bash scripts/setup.sh lintian desktop-file-utils appstream xvfb xauth
+bash scripts/setup.sh lintian desktop-file-utils appstream xvfb xauth procps
 (cd build && as_builder ctest --output-on-failure)
 
 echo "== Ligne de commande et paquet Debian"
