@@ -17,8 +17,17 @@ wait_for() { # wait_for SECONDS COMMAND...
   local end=$((SECONDS + $1)); shift
   until "$@"; do [ $SECONDS -ge $end ] && return 1; sleep 0.1; done
 }
-# child PID NAME: the pid of PID's child of that name.
-child() { pgrep -P "$1" -x "$2" | head -1; }
+# descendant PID NAME: the pid of a process of that name below PID (run.sh
+# may start its programs through runuser when run as root).
+descendant() {
+  local p
+  for p in $(pgrep -P "$1"); do
+    if [ "$(cat "/proc/$p/comm" 2>/dev/null)" = "$2" ]; then echo "$p"; return; fi
+    descendant "$p" "$2" && return
+  done
+  return 1
+}
+both_started() { descendant "$1" vantrel-sim >/dev/null && descendant "$1" vantrel >/dev/null; }
 
 demo() { # demo HOW: window | ctrl-c | sigterm
   local how=$1 user pid sim app
@@ -28,13 +37,13 @@ demo() { # demo HOW: window | ctrl-c | sigterm
   cp "$user/Vantrel/Vantrel.conf" "$user/before.conf"
   XDG_CONFIG_HOME="$user" QT_QPA_PLATFORM=offscreen setsid bash scripts/run.sh --every 0.2 >"$user/log" 2>&1 &
   pid=$!
-  if ! wait_for 120 bash -c "pgrep -P $pid -x vantrel-sim && pgrep -P $pid -x vantrel" >/dev/null; then
+  if ! wait_for 120 both_started "$pid"; then
     check "démo ($how) : la fenêtre et le simulateur démarrent" false
     tail -20 "$user/log" >&2
     kill -KILL -- "-$pid" 2>/dev/null || true
     return
   fi
-  sim=$(child "$pid" vantrel-sim) app=$(child "$pid" vantrel)
+  sim=$(descendant "$pid" vantrel-sim) app=$(descendant "$pid" vantrel)
   sleep 1 # the window has opened COM1 and taken scans
   case $how in
     window) kill -TERM "$app" ;;          # the window closes as by its button
