@@ -1,5 +1,7 @@
 #include "TargetFile.h"
 
+#include "SystemErrorText.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -60,22 +62,24 @@ bool TargetFile::stillAt(int fd, const QString &path)
 
 QString TargetFile::reason(int errnoValue)
 {
+    // The system's wording, but for what a file being written makes of it:
+    // a read-only medium is a refused permission, a quota a full disk, a
+    // missing name a missing folder.
     switch (errnoValue) {
-    case ENOSPC:
     case EDQUOT:
-        return QStringLiteral("disque plein");
-    case EACCES:
-    case EPERM:
+        errnoValue = ENOSPC;
+        break;
     case EROFS:
-        return QStringLiteral("permission refusée");
+        errnoValue = EACCES;
+        break;
     case ENOENT:
     case ENOTDIR:
         return QStringLiteral("dossier introuvable");
-    case EISDIR:
-        return QStringLiteral("c'est un dossier");
     case EIO:
         return QStringLiteral("erreur d'entrée-sortie du support");
     default:
-        return QStringLiteral("écriture impossible");
+        break;
     }
+    const QString text = systemErrorText(errnoValue);
+    return text.isEmpty() ? QStringLiteral("écriture impossible") : text;
 }

@@ -529,15 +529,18 @@ void frmVantrel::restoreLook()
 
 void frmVantrel::saveLook()
 {
-    PortSettings settings(m_ports->settingsFile());
     const QRect g = geometry();
-    const bool grown = g.size() != m_baseSize;
-    settings.writeValue(QStringLiteral("Window"), QStringLiteral("geometry"),
-                        grown ? QStringLiteral("%1 %2 %3 %4").arg(g.x()).arg(g.y()).arg(g.width()).arg(g.height())
-                              : QString());
     const int size = Text1->textSize();
-    settings.writeValue(QStringLiteral("Window"), QStringLiteral("textSize"),
-                        size == ReceptionBox::DefaultTextSize ? QString() : QString::number(size));
+    PortSettings(m_ports->settingsFile())
+        .writeValues(QStringLiteral("Window"),
+                     {{QStringLiteral("geometry"), g.size() == m_baseSize ? QString()
+                                                                          : QStringLiteral("%1 %2 %3 %4")
+                                                                                .arg(g.x())
+                                                                                .arg(g.y())
+                                                                                .arg(g.width())
+                                                                                .arg(g.height())},
+                      {QStringLiteral("textSize"),
+                       size == ReceptionBox::DefaultTextSize ? QString() : QString::number(size)}});
 }
 
 void frmVantrel::closeEvent(QCloseEvent *event)

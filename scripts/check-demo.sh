@@ -4,12 +4,7 @@
 # running, and the user's own settings file is the same byte for byte.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-failures=0
-check() { # check DESCRIPTION COMMAND...
-  local desc=$1; shift
-  if "$@" >/dev/null 2>&1; then printf '  ok    %s\n' "$desc"
-  else printf '  ÉCHEC %s\n' "$desc"; failures=$((failures + 1)); fi
-}
+. scripts/lib.sh
 # gone PID: no such process, or one that has ended and waits to be reaped.
 gone() { [ ! -e "/proc/$1" ] || grep -q '^[0-9]* ([^)]*) Z' "/proc/$1/stat"; }
 all_gone() { local p; for p in "$@"; do gone "$p" || return 1; done; }

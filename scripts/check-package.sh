@@ -9,12 +9,6 @@ cd "$(dirname "$0")/.."
 . scripts/lib.sh
 dir=${1:-build}
 version=$(sed -n 's/^project(Vantrel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-failures=0
-check() { # check DESCRIPTION COMMAND...: one line per check
-  local desc=$1; shift
-  if "$@" >/dev/null 2>&1; then printf '  ok    %s\n' "$desc"
-  else printf '  ÉCHEC %s\n' "$desc"; failures=$((failures + 1)); fi
-}
 
 # The command line: exit status and first line printed, never a window
 # (no display here: a window would abort with status 134).

@@ -60,3 +60,12 @@ configure_and_build() {
   as_builder cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "${args[@]}" ${CMAKE_ARGS:-}
   as_builder cmake --build "$dir" -j"$(nproc)" "${targets[@]}"
 }
+
+# check DESCRIPTION COMMAND...: one line per check, counted in `failures`
+# (the checking scripts end with its count).
+failures=0
+check() {
+  local desc=$1; shift
+  if "$@" >/dev/null 2>&1; then printf '  ok    %s\n' "$desc"
+  else printf '  ÉCHEC %s\n' "$desc"; failures=$((failures + 1)); fi
+}

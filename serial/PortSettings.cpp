@@ -11,8 +11,6 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
-#include <algorithm>
-
 namespace {
 
 const QString PortsGroup = QStringLiteral("Ports");
@@ -218,11 +216,17 @@ QString PortSettings::value(const QString &group, const QString &key) const
     return rawText(s.value(group + QLatin1Char('/') + key));
 }
 
-bool PortSettings::writeValue(const QString &group, const QString &key, const QString &value)
+bool PortSettings::writeValues(const QString &group, const QList<std::pair<QString, QString>> &values)
 {
-    if (value.isEmpty() && !QFileInfo::exists(m_fileName))
+    QList<KeyEdit> edits;
+    bool removalsOnly = true;
+    for (const auto &[key, value] : values) {
+        edits.append({group.toLatin1(), key.toLatin1(), value.isEmpty() ? QByteArray() : encodeValue(value)});
+        removalsOnly = removalsOnly && value.isEmpty();
+    }
+    if (removalsOnly && !QFileInfo::exists(m_fileName))
         return true; // nothing to remove from a file that is not there
-    return editFile({{group.toLatin1(), key.toLatin1(), value.isEmpty() ? QByteArray() : encodeValue(value)}});
+    return editFile(edits);
 }
 
 bool PortSettings::writeLine(int n, const LineSettings &line)

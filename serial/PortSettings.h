@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <array>
+#include <utility>
 
 // The user's choices of a device for each COM number, kept in the settings
 // file of the organisation and application "Vantrel" (on Linux
@@ -68,7 +69,9 @@ public:
     // Any other value of the tool's own ([Window] geometry=...), read and
     // written the same way: only that line changes.
     QString value(const QString &group, const QString &key) const;
-    bool writeValue(const QString &group, const QString &key, const QString &value);
+    // Sets each key of `group` to its value in one write; an empty value
+    // removes the key.
+    bool writeValues(const QString &group, const QList<std::pair<QString, QString>> &values);
 
     // The value as a line of the file would carry it, read back the same by
     // QSettings: plain when it can be, quoted and escaped otherwise.

@@ -82,6 +82,20 @@ pid_t startReader(const QString &device, Reader how = Reader::Polling)
     return reader;
 }
 
+// Pulls the device. The hang-up is complete when the pseudo-terminal's node
+// goes; waits for it without processing events, so that the control learns
+// nothing yet. False when the node stays.
+bool unplugWithoutEvents(PtyDevice &pty)
+{
+    const QString path = pty.path();
+    pty.unplug();
+    QElapsedTimer t;
+    t.start();
+    while (QFileInfo::exists(path) && t.elapsed() < 2000)
+        QThread::msleep(1);
+    return !QFileInfo::exists(path);
+}
+
 // Opens COM n on the given device through the control.
 bool openOn(SerialComm &comm, int n, const QString &device)
 {
@@ -373,15 +387,7 @@ void tst_SerialComm::writeOnVanishedDevice()
 
     if (pendingBytes > 0)
         comm.setOutput(QString(pendingBytes, u'x'));
-    const QString path = pty->path();
-    pty->unplug();
-    // The hang-up is complete when the pseudo-terminal's node goes; wait for
-    // it without processing events, so that the control learns nothing yet.
-    QElapsedTimer t;
-    t.start();
-    while (QFileInfo::exists(path) && t.elapsed() < 2000)
-        QThread::msleep(1);
-    QVERIFY(!QFileInfo::exists(path));
+    QVERIFY(unplugWithoutEvents(*pty));
     if (writeAfter)
         comm.setOutput(QStringLiteral("\x1bS7\r"));
     if (closeAfter)
@@ -505,13 +511,7 @@ void tst_SerialComm::hangUpWithoutEvents()
     pty->write("ABC");
     QTRY_COMPARE(comm.InBufferCount(), 3);
     QSignalSpy errors(&comm, &CommControl::errorOccurred);
-    const QString path = pty->path();
-    pty->unplug();
-    QElapsedTimer t;
-    t.start();
-    while (QFileInfo::exists(path) && t.elapsed() < 2000)
-        QThread::msleep(1);
-
+    QVERIFY(unplugWithoutEvents(*pty));
     QVERIFY(comm.PortOpen()); // nothing has told it yet
     QCOMPARE(comm.InBufferCount(), 3);
     QVERIFY(!comm.PortOpen());
