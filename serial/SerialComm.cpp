@@ -20,8 +20,8 @@
 #include <unistd.h>
 #endif
 
-SerialComm::SerialComm(const PortAssignments *ports, QObject *parent)
-    : CommControl(parent), m_ports(ports)
+SerialComm::SerialComm(const PortRoutes *routes, QObject *parent)
+    : CommControl(parent), m_routes(routes)
 {
     m_port.setReadBufferSize(0); // no limit: nothing received is ever dropped
     connect(&m_port, &QSerialPort::readyRead, this, &SerialComm::drainPort);
@@ -55,7 +55,7 @@ void SerialComm::setCommPort(qint16 n)
 
 QString SerialComm::pathFor(qint16 n) const
 {
-    return m_ports ? m_ports->resolve(n).path : comDevicePath(n);
+    return m_routes ? m_routes->route(n).path : comDevicePath(n);
 }
 
 void SerialComm::setPortOpen(bool open)
@@ -70,17 +70,18 @@ void SerialComm::setPortOpen(bool open)
 
 void SerialComm::open()
 {
-    if (m_ports) {
-        const PortAssignments::Resolution r = m_ports->resolve(m_commPort);
+    PortRoutes::Route r;
+    if (m_routes) {
+        r = m_routes->route(m_commPort);
         if (!r.validPath) {
             m_path = r.raw;
-            refuse(CommError::BadSetting, m_ports->settingsFile());
+            refuse(CommError::BadSetting, r.settingsFile);
             return;
         }
-        m_path = r.path;
     } else {
-        m_path = comDevicePath(m_commPort);
+        r.path = comDevicePath(m_commPort);
     }
+    m_path = r.path;
     if (m_path.isEmpty()) {
         refuse(CommError::NotFound);
         return;
@@ -110,7 +111,7 @@ void SerialComm::open()
         return;
     }
 
-    m_line = m_ports ? m_ports->line(m_commPort) : LineSettings{};
+    m_line = r.line;
     m_port.setPortName(location);
     m_port.setBaudRate(m_line.baud);
     m_port.setDataBits(m_line.dataBits);

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "CommControl.h"
-#include "PortAssignments.h"
 #include "PortHolderSearch.h"
+#include "PortRoutes.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -15,12 +15,13 @@ class QSocketNotifier;
 
 // The serial control on a real line, backed by QSerialPort.
 //
-// Which device COM n opens: PortAssignments, when one is given; without it,
-// comDevicePath() (VANTREL_COM<n>, then /dev/ttyS<n-1>).
+// Which device COM n opens: the route that PortRoutes gives, when there are
+// routes; without them, comDevicePath() (VANTREL_COM<n>, then
+// /dev/ttyS<n-1>).
 //
-// Line settings: those of COM n in PortAssignments (the operator's, for that
-// number), 9600 baud, 8 data bits, no parity, 1 stop bit and no flow control
-// by default and without PortAssignments. The port is closed when the control
+// Line settings: those of the route (the operator's, for that number);
+// 9600 baud, 8 data bits, no parity, 1 stop bit and no flow control by
+// default and without routes. The port is closed when the control
 // is created.
 //
 // Reception: every readyRead moves what QSerialPort read into our own receive
@@ -76,7 +77,7 @@ public:
     static constexpr int ResumeAfterEmptyReadMs = 20;
 
     explicit SerialComm(QObject *parent = nullptr) : SerialComm(nullptr, parent) {}
-    SerialComm(const PortAssignments *ports, QObject *parent);
+    SerialComm(const PortRoutes *routes, QObject *parent);
     ~SerialComm() override;
 
     void setCommPort(qint16 n) override;
@@ -111,7 +112,7 @@ private:
     void onLineActivity();
     void onPortError(QSerialPort::SerialPortError error);
 
-    const PortAssignments *m_ports = nullptr;
+    const PortRoutes *m_routes = nullptr;
     QSerialPort m_port;
     static constexpr qsizetype ChunkBytes = qsizetype(1) << 20;
     std::deque<QByteArray> m_received; // as read, in chunks of about ChunkBytes, oldest first

@@ -137,6 +137,12 @@ PortAssignments::Resolution PortAssignments::resolve(int n) const
     return resolveFrom(n, snapshot());
 }
 
+PortRoutes::Route PortAssignments::route(int n) const
+{
+    const Resolution r = resolve(n);
+    return {r.path, r.validPath, r.raw, settingsFile(), line(n)};
+}
+
 QList<PortAssignments::Resolution> PortAssignments::resolveAll() const
 {
     const PortSettings::Snapshot snap = snapshot();

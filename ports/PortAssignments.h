@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PortRoutes.h"
 #include "PortSettings.h"
 #include "SerialDevice.h"
 
@@ -32,7 +33,9 @@
 //
 // A settings file that cannot be written keeps choices for the session:
 // choose() and release() say so, and resolve() uses them until the end.
-class PortAssignments
+//
+// The serial control asks it, as PortRoutes, what to open for COM n.
+class PortAssignments : public PortRoutes
 {
 public:
     static constexpr int Count = PortSettings::Count;
@@ -64,6 +67,8 @@ public:
     void refreshIfChanged();
 
     Resolution resolve(int n) const;
+    // What the serial control opens: the resolution and the line of COM n.
+    Route route(int n) const override;
     // COM1 to COM8, from one reading of the settings.
     QList<Resolution> resolveAll() const;
     const QList<SerialDevice> &present() const { return m_present; }
