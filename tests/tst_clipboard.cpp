@@ -1,4 +1,3 @@
-#include "ClipboardGuard.h"
 #include "FakeBench.h"
 #include "XSelectionClient.h"
 

@@ -307,6 +307,17 @@ bool ReceptionBox::isContinuation(const QTextBlock &block)
 }
 
 // A copy gives the lines as the box has them: a long piece's blocks are one line.
+bool ReceptionBox::canInsertFromMimeData(const QMimeData *source) const
+{
+    return source && !source->formats().isEmpty() && QPlainTextEdit::canInsertFromMimeData(source);
+}
+
+void ReceptionBox::insertFromMimeData(const QMimeData *source)
+{
+    if (source && !source->formats().isEmpty())
+        QPlainTextEdit::insertFromMimeData(source);
+}
+
 QMimeData *ReceptionBox::createMimeDataFromSelection() const
 {
     const QTextCursor sel = textCursor();

@@ -100,6 +100,11 @@ protected:
     bool viewportEvent(QEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     QMimeData *createMimeDataFromSelection() const override;
+    // A paste finds data without a single format when the selection's owner
+    // has closed or stopped answering (X11); Qt 6.4 would crash inserting
+    // it. Such data is nothing to paste.
+    bool canInsertFromMimeData(const QMimeData *source) const override;
+    void insertFromMimeData(const QMimeData *source) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:

@@ -1,6 +1,5 @@
 #include "frmVantrel.h"
 
-#include "ClipboardGuard.h"
 #include "EnterClicks.h"
 #include "LengthText.h"
 #include "PlainToolTips.h"
@@ -174,11 +173,6 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, PortAssignments *p
     auto *plainTips = new PlainToolTips(this);
     plainTips->watchItems(List1);
     plainTips->watch(StatusLine);
-
-    // A paste from a program that has closed must not bring the window down.
-    auto *clipboardGuard = new ClipboardGuard(this);
-    for (QWidget *box : {static_cast<QWidget *>(Text1), static_cast<QWidget *>(Text2), static_cast<QWidget *>(Text3)})
-        clipboardGuard->guard(box);
 
     QWidget *order[] = {List1, Command1, Command2, Command3, Command4, Text1, Text2, Command5, Text3};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
