@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 
 #include <QStandardPaths>
 
@@ -18,8 +19,9 @@ PortLockFile::PortLockFile(const QString &systemLocation)
     QString name = systemLocation.startsWith(QLatin1String("/dev/")) ? systemLocation.mid(5) : systemLocation;
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
     name.prepend(QLatin1String("/LCK.."));
-    // The first folder readable and either holding the file or writable.
-    // Qt's last resort is its temporary folder.
+    // The first folder readable and either holding the file or writable, in
+    // the order QSerialPort tries them; its last resort is Qt's temporary
+    // folder.
     const QStringList folders = {QStringLiteral("/var/lock"), QStringLiteral("/etc/locks"),
                                  QStringLiteral("/var/spool/locks"), QStringLiteral("/var/spool/uucp"),
                                  QStringLiteral("/tmp"), QStringLiteral("/var/tmp"),
@@ -43,13 +45,10 @@ PortLockFile::PortLockFile(const QString &systemLocation)
     if (m_blocking)
         return;
 #endif
-    QFile f(m_path);
-    if (!m_path.isEmpty() && f.open(QIODevice::ReadOnly)) {
-        // QLockFile writes the pid, the program's name and the host, a line each.
-        bool ok = false;
-        const qint64 pid = f.readLine(32).trimmed().toLongLong(&ok);
-        m_pid = ok && pid > 0 ? pid : 0;
-    }
+    // QLockFile reads its own file: the pid, the program and the host.
+    qint64 pid = 0;
+    if (!m_path.isEmpty() && QLockFile(m_path).getLockInfo(&pid, nullptr, nullptr))
+        m_pid = pid > 0 ? pid : 0;
 }
 
 bool PortLockFile::exists() const
