@@ -15,9 +15,9 @@ PortAssignments::PortAssignments(QString settingsFile, std::optional<QProcessEnv
 {
 }
 
-QString PortAssignments::variable(int n) const
+ComVariable PortAssignments::variable(int n) const
 {
-    return m_env ? m_env->value(QStringLiteral("VANTREL_COM") + QString::number(n)) : comVariable(n);
+    return m_env ? ComVariable{m_env->value(comVariableName(n))} : comVariable(n);
 }
 
 PortSettings::Snapshot PortAssignments::snapshot() const
@@ -47,7 +47,7 @@ void PortAssignments::refresh()
     std::array<bool, Count + 1> taken{};
     QStringList named; // every path a number already stands for
     for (int n = 1; n <= Count; ++n) {
-        const QString v = variable(n);
+        const QString v = variable(n).value;
         const PortSettings::Entry &e = snap.entries[size_t(n)];
         taken[size_t(n)] = !v.isEmpty() || e.isSet();
         // A device keeps its saved number while a variable stands over it.
@@ -66,7 +66,7 @@ void PortAssignments::refresh()
         // (the demo's COM1) waits for it: numbered elsewhere, it would have
         // two numbers once the variable is gone.
         const int own = defaultNumberOf(d);
-        if (own > 0 && !variable(own).isEmpty() && !snap.entries[size_t(own)].isSet())
+        if (own > 0 && !variable(own).value.isEmpty() && !snap.entries[size_t(own)].isSet())
             continue;
         const auto free = std::find(taken.begin() + 1, taken.end(), false);
         if (free == taken.end())
@@ -116,7 +116,7 @@ void PortAssignments::dropDuplicates(const PortSettings::Snapshot &snap)
                 continue;
             const PortSettings::Entry &o = snap.entries[size_t(m)];
             const bool taken = o.isSet() ? o.valid && (!o.automatic || m < n) && sameDevice(o.path, e.path)
-                                         : variable(m).isEmpty()
+                                         : variable(m).value.isEmpty()
                                              && sameDevice(comDevicePath(m, QProcessEnvironment()), e.path);
             if (taken) {
                 store(n, QString(), false);
@@ -140,7 +140,14 @@ PortAssignments::Resolution PortAssignments::resolve(int n) const
 PortRoutes::Route PortAssignments::route(int n) const
 {
     const Resolution r = resolve(n);
-    return {r.path, r.validPath, r.raw, settingsFile(), line(n)};
+    Route route{r.path, CommError::None, {}, {}, line(n)};
+    if (!r.validPath) {
+        const bool variable = r.source == Source::Variable;
+        route.refusal = variable ? CommError::PathNotText : CommError::BadSetting;
+        route.shown = r.raw;
+        route.detail = variable ? comVariableName(n) : settingsFile();
+    }
+    return route;
 }
 
 QList<PortAssignments::Resolution> PortAssignments::resolveAll() const
@@ -158,11 +165,12 @@ PortAssignments::Resolution PortAssignments::resolveFrom(int n, const PortSettin
     r.port = n;
     if (n < 1)
         return r;
-    const QString v = variable(n);
+    const ComVariable v = variable(n);
     const PortSettings::Entry e = n <= Count ? snap.entries[size_t(n)] : PortSettings::Entry{};
-    if (!v.isEmpty()) {
-        r.path = v;
+    if (!v.value.isEmpty()) {
         r.source = Source::Variable;
+        r.validPath = v.isText;
+        (v.isText ? r.path : r.raw) = v.value;
     } else if (e.isSet()) {
         r.path = e.path;
         r.raw = e.raw;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ComDevice.h"
 #include "PortRoutes.h"
 #include "PortSettings.h"
 #include "SerialDevice.h"
@@ -46,8 +47,8 @@ public:
         int port = 0;
         QString path;                        // what the open uses
         Source source = Source::Default;
-        bool validPath = true;               // false: the settings hold something else
-        QString raw;                         // the settings' value, for messages
+        bool validPath = true;               // false: the settings or the variable hold something else
+        QString raw;                         // what they hold, for messages
         std::optional<SerialDevice> device;  // the present device the path names
     };
 
@@ -96,7 +97,7 @@ public:
 private:
     PortSettings::Snapshot snapshot() const;
     Resolution resolveFrom(int n, const PortSettings::Snapshot &snap) const;
-    QString variable(int n) const;
+    ComVariable variable(int n) const;
     bool store(int n, const QString &path, bool automatic);
     bool sameDevice(const QString &a, const QString &b) const;
     int defaultNumberOf(const SerialDevice &d) const;

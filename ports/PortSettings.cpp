@@ -1,14 +1,13 @@
 #include "PortSettings.h"
 
-#include "DevicePath.h"
-
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QElapsedTimer>
 #include <QLockFile>
 #include <QThread>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace {
@@ -16,12 +15,6 @@ namespace {
 const QString PortsGroup = QStringLiteral("Ports");
 const QString AutoGroup = QStringLiteral("AutoPorts");
 const QString LinesGroup = QStringLiteral("Lines");
-
-bool isHexDigit(QChar c)
-{
-    const char16_t u = c.unicode();
-    return (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
-}
 
 QString key(int n)
 {
@@ -53,94 +46,44 @@ bool isDevicePath(const QVariant &v)
 #endif
 }
 
-// One line of the file, split the way the INI reader sees it.
-struct Line {
-    QByteArray text; // with its line ending
-    QByteArray body() const
+// Every instance writes the file under this lock, taken for at most `ms`:
+// another instance holds it for the millisecond its write takes, and the
+// window's thread never waits longer (QSettings' own lock has no bound and
+// sleeps 100 ms and more between tries; held here, it is always free).
+class WriteLock
+{
+public:
+    WriteLock(const QString &fileName, int ms) : m_lock(fileName + QStringLiteral(".writing"))
     {
-        QByteArray b = text;
-        while (b.endsWith('\n') || b.endsWith('\r'))
-            b.chop(1);
-        return b;
+        QElapsedTimer waited;
+        waited.start();
+        while (!(m_held = m_lock.tryLock(0))) {
+            if (m_lock.error() != QLockFile::LockFailedError || waited.elapsed() >= ms)
+                return;
+            QThread::msleep(2);
+        }
     }
-    bool isSection() const
-    {
-        const QByteArray t = body().trimmed();
-        return t.startsWith('[') && t.endsWith(']');
-    }
-    QByteArray section() const { return body().trimmed().mid(1).chopped(1).trimmed(); }
-    QByteArray keyName() const
-    {
-        const QByteArray b = body();
-        const qsizetype eq = b.indexOf('=');
-        return eq < 0 ? QByteArray() : b.left(eq).trimmed();
-    }
+    bool held() const { return m_held; }
+
+private:
+    QLockFile m_lock;
+    bool m_held = false;
 };
 
-QList<Line> splitLines(const QByteArray &content)
+// QSettings takes a file it read before for unchanged while its size and its
+// time to the millisecond are: another instance's write of the same size in
+// the same clock tick would go unseen, and be overwritten. Stamped with a
+// time this process has never seen (in the 1980s, made of its pid and a
+// count), the file is read again before the write.
+void stampUnseen(const QString &fileName)
 {
-    QList<Line> lines;
-    qsizetype start = 0;
-    // A byte-order mark, as some editors write one: a line of its own here,
-    // so that the first group's header is seen and the mark is kept.
-    if (content.startsWith("\xEF\xBB\xBF")) {
-        lines.append({content.left(3)});
-        start = 3;
-    }
-    while (start < content.size()) {
-        qsizetype end = content.indexOf('\n', start);
-        end = end < 0 ? content.size() : end + 1;
-        lines.append({content.mid(start, end - start)});
-        start = end;
-    }
-    return lines;
-}
-
-// Sets (or with an empty value removes) `k` in `group`, touching no other line.
-void setKey(QList<Line> &lines, const QByteArray &group, const QByteArray &k, const QByteArray &value,
-            const QByteArray &eol)
-{
-    const QByteArray newLine = k + '=' + value + eol;
-    qsizetype sectionStart = -1; // index of the group's header
-    qsizetype lastInSection = -1; // last non-blank line of the group
-    bool written = false;
-    QByteArray current;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const Line &line = lines[i];
-        if (line.isSection()) {
-            current = line.section();
-            if (current == group && sectionStart < 0) {
-                sectionStart = i;
-                lastInSection = i;
-            }
-            continue;
-        }
-        if (current != group)
-            continue;
-        if (!line.body().trimmed().isEmpty())
-            lastInSection = i;
-        if (line.keyName() != k)
-            continue;
-        if (!written && !value.isEmpty()) {
-            lines[i].text = newLine;
-            written = true;
-        } else {
-            lines.removeAt(i--); // a removed entry, or a second copy of it
-            lastInSection = qMin(lastInSection, i);
-        }
-    }
-    if (written || value.isEmpty())
+    static qint64 count = 0;
+    QFile f(fileName);
+    if (!f.open(QIODevice::ReadOnly))
         return;
-    if (sectionStart >= 0) {
-        lines.insert(lastInSection + 1, {newLine});
-        return;
-    }
-    if (!lines.isEmpty() && !lines.last().text.endsWith('\n'))
-        lines.last().text += eol;
-    if (!lines.isEmpty() && !lines.last().body().trimmed().isEmpty())
-        lines.append({eol});
-    lines.append({'[' + group + ']' + eol});
-    lines.append({newLine});
+    constexpr qint64 Base = 315532800000; // 1980-01-01
+    const qint64 ms = Base + ((qint64(QCoreApplication::applicationPid()) & 0x3FFFFF) << 16) + (++count & 0xFFFF);
+    f.setFileTime(QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC), QFileDevice::FileModificationTime);
 }
 
 } // namespace
@@ -203,9 +146,8 @@ bool PortSettings::write(int n, const QString &path, bool automatic)
 {
     if (n < 1 || n > Count)
         return false;
-    const QByteArray value = path.isEmpty() ? QByteArray() : encodeValue(path);
-    return editFile({{PortsGroup.toLatin1(), key(n).toLatin1(), value},
-                     {AutoGroup.toLatin1(), key(n).toLatin1(), automatic ? value : QByteArray()}});
+    return change({{PortsGroup + QLatin1Char('/') + key(n), path},
+                   {AutoGroup + QLatin1Char('/') + key(n), automatic ? path : QString()}});
 }
 
 QString PortSettings::value(const QString &group, const QString &key) const
@@ -218,108 +160,61 @@ QString PortSettings::value(const QString &group, const QString &key) const
 
 bool PortSettings::writeValues(const QString &group, const QList<std::pair<QString, QString>> &values)
 {
-    QList<KeyEdit> edits;
-    bool removalsOnly = true;
-    for (const auto &[key, value] : values) {
-        edits.append({group.toLatin1(), key.toLatin1(), value.isEmpty() ? QByteArray() : encodeValue(value)});
-        removalsOnly = removalsOnly && value.isEmpty();
-    }
-    if (removalsOnly && !QFileInfo::exists(m_fileName))
-        return true; // nothing to remove from a file that is not there
-    return editFile(edits);
+    QList<std::pair<QString, QString>> edits;
+    for (const auto &[key, value] : values)
+        edits.append({group + QLatin1Char('/') + key, value});
+    return change(edits);
 }
 
 bool PortSettings::writeLine(int n, const LineSettings &line)
 {
     if (n < 1 || n > Count)
         return false;
-    return editFile({{LinesGroup.toLatin1(), key(n).toLatin1(),
-                      line.isDefault() ? QByteArray() : encodeValue(line.text())}});
+    return change({{LinesGroup + QLatin1Char('/') + key(n), line.isDefault() ? QString() : line.text()}});
 }
 
-// Sets (or, with an empty value, removes) each key in its group, touching
-// no other line.
-bool PortSettings::editFile(const QList<KeyEdit> &edits)
+// Sets (or, with an empty value, removes) each key. QSettings writes the
+// file: under its lock, it reads the file again when another instance
+// changed it since, so that two windows writing at once lose nothing, and
+// replaces it atomically. A file it could not parse is left as it is.
+bool PortSettings::change(const QList<std::pair<QString, QString>> &edits)
 {
     const QFileInfo info(m_fileName);
-    if (!QDir().mkpath(info.absolutePath()))
+    if (!QDir().mkpath(info.absolutePath()) || (info.exists() && !info.isFile()))
         return false;
-
-    // The lock QSettings takes on the same file. Another instance holds it
-    // for the millisecond its own write takes; the window's thread waits for
-    // it no longer than LockWaitMs (QLockFile's own waits sleep 100 ms and
-    // more between tries).
-    QLockFile lock(m_fileName + QStringLiteral(".lock"));
-    QElapsedTimer waited;
-    waited.start();
-    while (!lock.tryLock(0)) {
-        if (lock.error() != QLockFile::LockFailedError || waited.elapsed() >= LockWaitMs)
-            return false;
-        QThread::msleep(2);
-    }
-
-    QByteArray content;
-    if (info.exists()) {
-        QFile f(m_fileName);
-        if (!f.open(QIODevice::ReadOnly))
-            return false;
-        content = f.readAll();
-    }
-    const QByteArray eol = content.contains("\r\n") ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
-    QList<Line> lines = splitLines(content);
-    for (const KeyEdit &e : edits)
-        setKey(lines, e.group, e.key, e.value, eol);
-
-    QByteArray out;
-    for (const Line &l : lines)
-        out += l.text;
-    if (out == content)
+    const auto holds = [&edits](const QSettings &s) {
+        for (const auto &[key, value] : edits) {
+            const QVariant now = s.value(key);
+            if (value.isEmpty() ? now.isValid() : now.typeId() != QMetaType::QString || now.toString() != value)
+                return false;
+        }
         return true;
-    QSaveFile file(m_fileName);
-    if (!file.open(QIODevice::WriteOnly))
+    };
+    {
+        const QSettings s(m_fileName, QSettings::IniFormat);
+        if (s.status() != QSettings::NoError)
+            return false;
+        if (holds(s))
+            return true; // nothing to write
+    }
+    const WriteLock lock(m_fileName, LockWaitMs);
+    if (!lock.held())
         return false;
-    if (file.write(out) != out.size() || !file.flush()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
-}
-
-QByteArray PortSettings::encodeValue(const QString &value)
-{
-    bool plain = !value.startsWith(QLatin1Char('@'));
-    for (const QChar c : value) {
-        if (!(c.isLetterOrNumber() && c.unicode() < 0x80) && !QStringLiteral("/._+-:~").contains(c)) {
-            plain = false;
-            break;
+    stampUnseen(m_fileName);
+    {
+        QSettings s(m_fileName, QSettings::IniFormat);
+        for (const auto &[key, value] : edits) {
+            if (value.isEmpty())
+                s.remove(key);
+            else
+                s.setValue(key, value);
         }
+        s.sync();
+        if (s.status() == QSettings::AccessError)
+            return false;
     }
-    if (plain)
-        return value.toUtf8();
-    QString v = value;
-    if (v.startsWith(QLatin1Char('@')))
-        v.prepend(QLatin1Char('@')); // "@@" reads back as one "@"
-    QString out = QStringLiteral("\"");
-    for (qsizetype i = 0; i < v.size(); ++i) {
-        const QChar c = v.at(i);
-        if (escapedByteAt(v, i) >= 0) {
-            // A byte that is not UTF-8, kept as its lone surrogate, which the
-            // INI reader takes back from \x; a hex digit after it would
-            // join the escape, so the quotes close and reopen there.
-            out += QStringLiteral("\\x") + QString::number(c.unicode(), 16);
-            if (i + 1 < v.size() && isHexDigit(v.at(i + 1)))
-                out += QStringLiteral("\"\"");
-            continue;
-        }
-        switch (c.unicode()) {
-        case '"': out += QStringLiteral("\\\""); break;
-        case '\\': out += QStringLiteral("\\\\"); break;
-        case '\t': out += QStringLiteral("\\t"); break;
-        case '\r': out += QStringLiteral("\\r"); break;
-        case '\n': out += QStringLiteral("\\n"); break;
-        default: out += c; break;
-        }
-    }
-    out += QLatin1Char('"');
-    return out.toUtf8();
+    // Qt 6.4 reports a format error after writing a file that began with a
+    // byte-order mark, although the file is written whole: the file read
+    // back says what holds.
+    return holds(QSettings(m_fileName, QSettings::IniFormat));
 }

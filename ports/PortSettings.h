@@ -26,11 +26,10 @@
 // tool gave the number itself, so that it can tell "attribué automatiquement"
 // from "choisi" (a hand edit of [Ports] makes the entry a choice again).
 //
-// Reading goes through QSettings. Writing does not: QSettings rewrites the
-// whole file and drops or mangles what it cannot parse, and this file is the
-// user's. write() changes only the lines of the one key in the two groups,
-// leaves every other byte as it was, and replaces the file atomically under
-// QSettings' own lock file, so that two windows writing at once lose nothing.
+// The file is the tool's: QSettings reads and writes it. A write keeps every
+// key and group it can parse (a hand edit's comments and layout may go), and
+// two windows writing at once lose nothing. A file QSettings cannot parse is
+// never rewritten: the change then holds for the session.
 class PortSettings
 {
 public:
@@ -67,23 +66,15 @@ public:
     bool writeLine(int n, const LineSettings &line);
 
     // Any other value of the tool's own ([Window] geometry=...), read and
-    // written the same way: only that line changes.
+    // written the same way.
     QString value(const QString &group, const QString &key) const;
     // Sets each key of `group` to its value in one write; an empty value
     // removes the key.
     bool writeValues(const QString &group, const QList<std::pair<QString, QString>> &values);
 
-    // The value as a line of the file would carry it, read back the same by
-    // QSettings: plain when it can be, quoted and escaped otherwise.
-    static QByteArray encodeValue(const QString &value);
-
 private:
-    struct KeyEdit {
-        QByteArray group;
-        QByteArray key;
-        QByteArray value; // empty: the key goes
-    };
-    bool editFile(const QList<KeyEdit> &edits);
+    // "Group/Key" and its value; an empty value removes the key.
+    bool change(const QList<std::pair<QString, QString>> &edits);
 
     QString m_fileName;
 };

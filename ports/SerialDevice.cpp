@@ -2,8 +2,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-
-#include "DevicePath.h"
 #include <QRegularExpression>
 #include <QSerialPortInfo>
 
@@ -31,7 +29,7 @@ bool SerialDevice::isNamedBy(const QString &path) const
         return false;
     if (path == systemLocation || (!byId.isEmpty() && path == byId))
         return true;
-    const QString resolved = canonicalDevicePath(path);
+    const QString resolved = QFileInfo(path).canonicalFilePath();
     return !resolved.isEmpty() && resolved == QFileInfo(systemLocation).canonicalFilePath();
 }
 

@@ -5,7 +5,8 @@
 enum class CommError {
     None,
     NotFound,          // no device at the mapped path
-    BadSetting,        // the settings give COM n something that is not a path
+    BadSetting,        // the settings give COM n something that is not a path (detail: the file)
+    PathNotText,       // VANTREL_COM<n> is not UTF-8: no device is named so (detail: the variable)
     NotSerial,         // the path names something that is not a serial line
     PermissionDenied,  // the device exists but this user may not open it; its group may (detail: the group)
     LineRefused,       // the device refuses the line settings of COM n (detail: them)

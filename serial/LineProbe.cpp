@@ -1,8 +1,9 @@
 #include "LineProbe.h"
 
-#include "DevicePath.h"
 #include "SystemErrorText.h"
 
+#include <QFile>
+#include <QFileInfo>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -28,7 +29,7 @@ LineProbe::Verdict LineProbe::check(const QString &path)
 {
     m_location = path;
 #ifdef Q_OS_UNIX
-    const QByteArray native = devicePathBytes(path);
+    const QByteArray native = QFile::encodeName(path);
     struct stat st {};
     if (::stat(native.constData(), &st) != 0) {
         const int e = errno;
@@ -80,11 +81,8 @@ LineProbe::Verdict LineProbe::check(const QString &path)
     }
     ::flock(m_fd, LOCK_UN);
 
-    const QString resolved = canonicalDevicePath(path);
-    if (!resolved.isEmpty()) {
-        const bool passesQt = visiblePath(resolved) == resolved;
-        m_location = passesQt ? resolved : QStringLiteral("/proc/self/fd/") + QString::number(m_fd);
-    }
+    if (const QString resolved = QFileInfo(path).canonicalFilePath(); !resolved.isEmpty())
+        m_location = resolved;
 #endif
     return {};
 }

@@ -18,9 +18,7 @@
 // location() is the path to give QSerialPort: the device the path resolves
 // to, so that a link's length or spelling never reaches the lock file Qt
 // names after it, and the same device is locked under one name whatever link
-// chose it. When that path cannot pass through Qt's text conversion (bytes
-// that are not UTF-8), the probe's own descriptor is named instead, through
-// /proc/self/fd.
+// chose it.
 class LineProbe
 {
 public:

@@ -1,6 +1,5 @@
 #include "PortHolders.h"
 
-#include "DevicePath.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -40,7 +39,7 @@ QList<PortHolder> otherHoldersOf(const QString &devicePath, const std::atomic<bo
     QList<PortHolder> holders;
 #ifdef Q_OS_LINUX
     struct stat device {};
-    if (::stat(devicePathBytes(devicePath).constData(), &device) != 0 || !S_ISCHR(device.st_mode))
+    if (::stat(QFile::encodeName(devicePath).constData(), &device) != 0 || !S_ISCHR(device.st_mode))
         return holders;
     const qint64 self = QCoreApplication::applicationPid();
     const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);

@@ -1,22 +1,23 @@
 #pragma once
 
+#include "CommError.h"
 #include "LineSettings.h"
 
 #include <QString>
 
 // What COM n stands for, when something above the control numbers the
 // ports (the window's port numbering, kept in the user's settings). The
-// control asks at every open; without routes it opens comDevicePath(n) at
-// 9600 8N1.
+// control asks at every open; without routes it opens comRoute(n): the
+// device VANTREL_COM<n> names, or /dev/ttyS<n-1>, at 9600 8N1.
 class PortRoutes
 {
 public:
     struct Route {
-        QString path;         // the device to open; empty: none
-        bool validPath = true; // false: the settings hold something that is no path
-        QString raw;          // what they hold, for the message
-        QString settingsFile; // where they are, for the message
-        LineSettings line;    // how the line of COM n is set
+        QString path;                        // the device to open; empty: none
+        CommError refusal = CommError::None; // not opened, for this reason (BadSetting, PathNotText)
+        QString shown;                       // for the refusal: what stands in place of a path
+        QString detail;                      // for the refusal: where it was written
+        LineSettings line;                   // how the line of COM n is set
     };
 
     virtual ~PortRoutes() = default;

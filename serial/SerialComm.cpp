@@ -1,12 +1,12 @@
 #include "SerialComm.h"
 
 #include "ComDevice.h"
-#include "DevicePath.h"
 #include "LineProbe.h"
 #include "PortLockFile.h"
 #include "SystemErrorText.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -55,7 +55,7 @@ void SerialComm::setCommPort(qint16 n)
 
 QString SerialComm::pathFor(qint16 n) const
 {
-    return m_routes ? m_routes->route(n).path : comDevicePath(n);
+    return m_routes ? m_routes->route(n).path : comRoute(n).path;
 }
 
 void SerialComm::setPortOpen(bool open)
@@ -70,16 +70,11 @@ void SerialComm::setPortOpen(bool open)
 
 void SerialComm::open()
 {
-    PortRoutes::Route r;
-    if (m_routes) {
-        r = m_routes->route(m_commPort);
-        if (!r.validPath) {
-            m_path = r.raw;
-            refuse(CommError::BadSetting, r.settingsFile);
-            return;
-        }
-    } else {
-        r.path = comDevicePath(m_commPort);
+    const PortRoutes::Route r = m_routes ? m_routes->route(m_commPort) : comRoute(m_commPort);
+    if (r.refusal != CommError::None) {
+        m_path = r.shown;
+        refuse(r.refusal, r.detail);
+        return;
     }
     m_path = r.path;
     if (m_path.isEmpty()) {
@@ -431,7 +426,7 @@ void SerialComm::onPortError(QSerialPort::SerialPortError error)
     // program that shares the device took the bytes first. Not a loss of the
     // device; but a flood of such errors is taken as one, whatever the line
     // says, so that Qt's error loop after an unplug can never spin.
-    if (!lineHungUp() && devicePathExists(m_path)) {
+    if (!lineHungUp() && QFileInfo::exists(m_path)) {
         if (!m_spuriousSince.isValid() || m_spuriousSince.elapsed() > 1000) {
             m_spuriousSince.start();
             m_spurious = 0;

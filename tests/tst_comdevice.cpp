@@ -1,5 +1,5 @@
 #include "ComDevice.h"
-#include "DevicePath.h"
+#include "PortAssignments.h"
 #include "PortSettings.h"
 
 #include <QSettings>
@@ -55,37 +55,54 @@ void tst_ComDevice::mapping()
 void tst_ComDevice::pathBytes_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("visible");
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<QString>("shown");
 
-    QTest::newRow("ASCII") << QByteArray("/dev/ttyACM0") << "/dev/ttyACM0";
-    QTest::newRow("UTF-8 accents") << QByteArray("/tmp/banc \xc3\xa9t\xc3\xa9") << QString::fromUtf8("/tmp/banc été");
-    QTest::newRow("four-byte UTF-8") << QByteArray("/tmp/\xf0\x9f\x93\xa0") << QString::fromUtf8("/tmp/📠");
-    QTest::newRow("Latin-1 byte") << QByteArray("/tmp/caf\xe9") << "/tmp/caf\\xE9";
-    QTest::newRow("Latin-1 byte, then hex digits") << QByteArray("/tmp/\xe9" "abc") << "/tmp/\\xE9abc";
-    QTest::newRow("stray continuation") << QByteArray("/tmp/\x80\xbf") << "/tmp/\\x80\\xBF";
-    QTest::newRow("overlong slash") << QByteArray("/tmp/\xc0\xaf") << "/tmp/\\xC0\\xAF";
-    QTest::newRow("encoded surrogate") << QByteArray("/tmp/\xed\xb3\xa9") << "/tmp/\\xED\\xB3\\xA9";
-    QTest::newRow("cut short at the end") << QByteArray("/tmp/\xe2\x82") << "/tmp/\\xE2\\x82";
-    QTest::newRow("beyond U+10FFFF") << QByteArray("/tmp/\xf4\x90\x80\x80") << "/tmp/\\xF4\\x90\\x80\\x80";
+    QTest::newRow("ASCII") << QByteArray("/dev/ttyACM0") << false << "/dev/ttyACM0";
+    QTest::newRow("UTF-8 accents") << QByteArray("/tmp/banc \xc3\xa9t\xc3\xa9") << false << QString::fromUtf8("/tmp/banc été");
+    QTest::newRow("four-byte UTF-8") << QByteArray("/tmp/\xf0\x9f\x93\xa0") << false << QString::fromUtf8("/tmp/📠");
+    QTest::newRow("Latin-1 byte") << QByteArray("/tmp/caf\xe9") << true << "/tmp/caf\\xE9";
+    QTest::newRow("Latin-1 byte, then hex digits") << QByteArray("/tmp/\xe9" "abc") << true << "/tmp/\\xE9abc";
+    QTest::newRow("stray continuation") << QByteArray("/tmp/\x80\xbf") << true << "/tmp/\\x80\\xBF";
+    QTest::newRow("overlong slash") << QByteArray("/tmp/\xc0\xaf") << true << "/tmp/\\xC0\\xAF";
+    QTest::newRow("encoded surrogate") << QByteArray("/tmp/\xed\xb3\xa9") << true << "/tmp/\\xED\\xB3\\xA9";
+    QTest::newRow("cut short at the end") << QByteArray("/tmp/\xe2\x82") << true << "/tmp/\\xE2\\x82";
+    QTest::newRow("beyond U+10FFFF") << QByteArray("/tmp/\xf4\x90\x80\x80") << true << "/tmp/\\xF4\\x90\\x80\\x80";
+    QTest::newRow("accent, then a stray byte") << QByteArray("/tmp/\xc3\xa9\xff") << true << "/tmp/\\xC3\\xA9\\xFF";
 }
 
-// Bytes to text and back give the same bytes, the text shows each byte that
-// is not UTF-8, and the settings file keeps such a path as it is.
+// Device names are UTF-8: a variable that is not is refused, whether the
+// ports are numbered or not, and shown byte for byte; UTF-8 paths are kept
+// as they are, also in the settings file.
 void tst_ComDevice::pathBytes()
 {
     QFETCH(QByteArray, bytes);
-    QFETCH(QString, visible);
+    QFETCH(bool, refused);
+    QFETCH(QString, shown);
 
-    const QString path = devicePathFromBytes(bytes);
-    QCOMPARE(devicePathBytes(path), bytes);
-    QCOMPARE(visiblePath(path), visible);
+    qputenv("VANTREL_COM3", bytes);
+    auto unset = qScopeGuard([] { qunsetenv("VANTREL_COM3"); });
+    const PortRoutes::Route bare = comRoute(3);
+    QCOMPARE(bare.refusal, refused ? CommError::PathNotText : CommError::None);
+    QCOMPARE(refused ? bare.shown : bare.path, shown);
+    QCOMPARE(bare.detail, refused ? QStringLiteral("VANTREL_COM3") : QString());
 
     QTemporaryDir dir;
-    PortSettings settings(dir.filePath(QStringLiteral("Vantrel.conf")));
-    QVERIFY(settings.write(3, path, false));
+    const QString file = dir.filePath(QStringLiteral("Vantrel.conf"));
+    const PortAssignments ports(file, std::nullopt, [] { return QList<SerialDevice>(); }, [] { return qint64(0); });
+    const PortRoutes::Route numbered = ports.route(3);
+    QCOMPARE(numbered.refusal, bare.refusal);
+    QCOMPARE(numbered.path, bare.path);
+    QCOMPARE(numbered.shown, bare.shown);
+    QCOMPARE(numbered.detail, bare.detail);
+    if (refused)
+        return;
+
+    PortSettings settings(file);
+    QVERIFY(settings.write(3, shown, false));
     const PortSettings::Snapshot snap = settings.read();
     QCOMPARE(snap.status, QSettings::NoError);
-    QCOMPARE(devicePathBytes(snap.entries[3].path), bytes);
+    QCOMPARE(snap.entries[3].path, shown);
 }
 
 QTEST_APPLESS_MAIN(tst_ComDevice)

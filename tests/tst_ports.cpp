@@ -18,7 +18,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QProcess>
 #include <QPushButton>
+#include <QSettings>
+#include <QThread>
 #include <QTest>
 
 #include <termios.h>
@@ -110,6 +113,8 @@ struct Bench {
 
 } // namespace
 
+constexpr int WritesPerProcess = 100;
+
 class tst_Ports : public QObject
 {
     Q_OBJECT
@@ -117,6 +122,9 @@ private slots:
     void numbering_data();
     void numbering();
     void writesOnlyItsOwnLines();
+    void twoProcessesWritingAtOnce_data();
+    void twoProcessesWritingAtOnce();
+    void writeInTheSameTick();
     void byteOrderMark();
     void variableGoneOneNumber();
     void valuesReadBack_data();
@@ -216,29 +224,104 @@ void tst_Ports::numbering()
     QCOMPARE(shownPorts(again), expected);
 }
 
-// The file is the user's: a choice adds its lines, giving the number back
-// removes them, and nothing else changes, byte for byte.
+// The file is the tool's, written by QSettings; a hand-edited one keeps
+// every key the tool does not own, in every group.
 void tst_Ports::writesOnlyItsOwnLines()
 {
     Bench b;
-    const QByteArray original = "; mes réglages\r\n[General]\r\nx=1, 2\r\n\r\n[Ports]\r\n"
-                                "COM9=/dev/ttyUSB9\r\nligne sans égal\r\nCOM2=@Variant(zz)\r\n\r\n[Autre]\r\ny=\"q\"\r\n";
-    b.settings(original);
+    b.settings("; mes réglages\r\n[General]\r\nx=1, 2\r\n\r\n[Ports]\r\n"
+               "COM9=/dev/ttyUSB9\r\nligne sans égal\r\n\r\n[Autre]\r\ny=\"q\"\r\n");
+    const auto others = [&b] {
+        const QSettings s(b.file, QSettings::IniFormat);
+        return s.value(QStringLiteral("x")).toStringList().join(u'|') + u' ' + s.value(QStringLiteral("Autre/y")).toString()
+            + u' ' + s.value(QStringLiteral("Ports/COM9")).toString();
+    };
+    const auto value = [&b](const char *key) {
+        return QSettings(b.file, QSettings::IniFormat).value(QLatin1String(key)).toString();
+    };
+    QCOMPARE(others(), QStringLiteral("1|2 q /dev/ttyUSB9"));
 
     QVERIFY(b.ports.choose(3, QStringLiteral("/dev/ttyUSB0")));
-    const QByteArray chosen = readAll(b.file);
-    QCOMPARE(chosen, QByteArray(original).replace("COM2=@Variant(zz)\r\n", "COM2=@Variant(zz)\r\nCOM3=/dev/ttyUSB0\r\n"));
+    QCOMPARE(value("Ports/COM3"), QStringLiteral("/dev/ttyUSB0"));
+    QCOMPARE(value("AutoPorts/COM3"), QString());
+    QCOMPARE(others(), QStringLiteral("1|2 q /dev/ttyUSB9"));
 
     QVERIFY(b.ports.release(3));
-    QCOMPARE(readAll(b.file), original);
+    QVERIFY(!readAll(b.file).contains("COM3="));
+    QCOMPARE(others(), QStringLiteral("1|2 q /dev/ttyUSB9"));
 
     // An automatic number writes both groups; giving it back removes both.
     b.plugged = devices(QStringLiteral("ACM0"));
     b.ports.refresh();
-    QVERIFY(readAll(b.file).contains("COM1=/dev/serial/by-id/usb-Acme_Scanner_ACM0-if00\r\n\r\n[Autre]"));
-    QVERIFY(readAll(b.file).endsWith("[AutoPorts]\r\nCOM1=/dev/serial/by-id/usb-Acme_Scanner_ACM0-if00\r\n"));
+    QCOMPARE(value("Ports/COM1"), QStringLiteral("/dev/serial/by-id/usb-Acme_Scanner_ACM0-if00"));
+    QCOMPARE(value("AutoPorts/COM1"), QStringLiteral("/dev/serial/by-id/usb-Acme_Scanner_ACM0-if00"));
     QVERIFY(b.ports.release(1));
     QVERIFY(!readAll(b.file).contains("COM1="));
+    QCOMPARE(others(), QStringLiteral("1|2 q /dev/ttyUSB9"));
+}
+
+// Two programs writing the same settings file at the same moment: each
+// adds keys of its own, or rewrites one value of its own at the same size
+// (the file's size then never changes). Every write of both holds at the end.
+void tst_Ports::twoProcessesWritingAtOnce_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::newRow("each adds its keys") << "keys";
+    QTest::newRow("each rewrites its value") << "value";
+}
+
+void tst_Ports::twoProcessesWritingAtOnce()
+{
+    QFETCH(QString, mode);
+    Bench b;
+    b.settings("[Ports]\nCOM1=/dev/ttyUSB0\n");
+    QProcess one, two;
+    for (QProcess *p : {&one, &two})
+        p->start(QCoreApplication::applicationFilePath(),
+                 {QStringLiteral("--write-settings"), b.file, p == &one ? QStringLiteral("a") : QStringLiteral("b"), mode});
+    for (QProcess *p : {&one, &two}) {
+        QVERIFY(p->waitForFinished(60000));
+        QCOMPARE(p->exitCode(), 0);
+    }
+    const QSettings s(b.file, QSettings::IniFormat);
+    QCOMPARE(s.value(QStringLiteral("Ports/COM1")).toString(), QStringLiteral("/dev/ttyUSB0"));
+    if (mode == QLatin1String("value")) {
+        QCOMPARE(s.value(QStringLiteral("Race/a")).toString(), QStringLiteral("099"));
+        QCOMPARE(s.value(QStringLiteral("Race/b")).toString(), QStringLiteral("099"));
+        return;
+    }
+    QStringList missing;
+    for (const char *prefix : {"a", "b"})
+        for (int i = 0; i < WritesPerProcess; ++i) {
+            const QString key = QStringLiteral("Race/%1%2").arg(QLatin1String(prefix)).arg(i, 3, 10, QLatin1Char('0'));
+            if (s.value(key).toString() != QString::number(i))
+                missing << key;
+        }
+    QCOMPARE(missing, QStringList());
+}
+
+// Another instance's write that left the file at the same size and the
+// same time to the millisecond as this one last saw it (two writes in one
+// clock tick): it is read, not overwritten.
+void tst_Ports::writeInTheSameTick()
+{
+    Bench b;
+    PortSettings settings(b.file);
+    QVERIFY(settings.writeValues(QStringLiteral("Race"), {{QStringLiteral("a"), QStringLiteral("000")}, {QStringLiteral("b"), QStringLiteral("000")}}));
+    const QByteArray mine = readAll(b.file);
+    QCOMPARE(mine, QByteArray("[Race]\na=000\nb=000\n"));
+    const QDateTime tick = QFileInfo(b.file).lastModified();
+
+    QByteArray theirs = mine;
+    theirs.replace("b=000", "b=001");
+    writeAll(b.file, theirs);
+    QFile touched(b.file);
+    QVERIFY(touched.open(QIODevice::ReadOnly));
+    QVERIFY(touched.setFileTime(tick, QFileDevice::FileModificationTime));
+    touched.close();
+
+    QVERIFY(settings.writeValues(QStringLiteral("Race"), {{QStringLiteral("a"), QStringLiteral("001")}}));
+    QCOMPARE(readAll(b.file), QByteArray("[Race]\na=001\nb=001\n"));
 }
 
 // A run with a variable over COM1 (the demo), then one without it: the
@@ -258,7 +341,7 @@ void tst_Ports::variableGoneOneNumber()
 }
 
 // A settings file that an editor saved with a UTF-8 byte-order mark: read,
-// changed and given back like any other, the mark kept, one [Ports] group.
+// changed and given back like any other, with one [Ports] group.
 void tst_Ports::byteOrderMark()
 {
     Bench b;
@@ -266,9 +349,9 @@ void tst_Ports::byteOrderMark()
     QCOMPARE(b.ports.resolve(1).path, QStringLiteral("/dev/ttyUSB0"));
 
     QVERIFY(b.ports.choose(2, QStringLiteral("/dev/ttyUSB1")));
-    QCOMPARE(readAll(b.file), QByteArray("\xEF\xBB\xBF[Ports]\nCOM1=/dev/ttyUSB0\nCOM2=/dev/ttyUSB1\n"));
+    QCOMPARE(readAll(b.file), QByteArray("[Ports]\nCOM1=/dev/ttyUSB0\nCOM2=/dev/ttyUSB1\n"));
     QVERIFY(b.ports.release(1));
-    QCOMPARE(readAll(b.file), QByteArray("\xEF\xBB\xBF[Ports]\nCOM2=/dev/ttyUSB1\n"));
+    QCOMPARE(readAll(b.file), QByteArray("[Ports]\nCOM2=/dev/ttyUSB1\n"));
     QCOMPARE(b.ports.resolve(1).source, PortAssignments::Source::Default);
     QCOMPARE(b.ports.resolve(2).path, QStringLiteral("/dev/ttyUSB1"));
 }
@@ -610,7 +693,7 @@ void tst_Ports::lineSettingsFromTheMenu()
     QCOMPARE(dialog->speed->currentText(), QStringLiteral("9600"));
     dialog->speed->setCurrentText(QStringLiteral("115200"));
     dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
-    QCOMPARE(readAll(b.file), QByteArray("[Ports]\nCOM3=") + pty.path().toUtf8() + "\n\n[Lines]\nCOM3=\"115200 8N1\"\n");
+    QCOMPARE(readAll(b.file), QByteArray("[Lines]\nCOM3=115200 8N1\n\n[Ports]\nCOM3=") + pty.path().toUtf8() + "\n");
     QCOMPARE(w.statusText().section(u'\n', 1),
              QStringLiteral("COM3 : ligne réglée à 115200 8N1. Elle s'applique à la prochaine ouverture du port "
                             "(« Eteindre », puis la réception le rouvre)."));
@@ -622,7 +705,7 @@ void tst_Ports::lineSettingsFromTheMenu()
     QCOMPARE(cfgetospeed(&t), speed_t(B115200));
 
     QVERIFY(b.ports.setLine(3, LineSettings{}));
-    QCOMPARE(readAll(b.file), QByteArray("[Ports]\nCOM3=") + pty.path().toUtf8() + "\n\n[Lines]\n");
+    QCOMPARE(readAll(b.file), QByteArray("[Ports]\nCOM3=") + pty.path().toUtf8() + "\n");
     w.Command2_Click();
     QVERIFY(w.openPort());
     QCOMPARE(w.statusText().section(u'\n', 0, 0), QStringLiteral("COM3 ouvert (") + pty.path() + u')');
@@ -686,5 +769,36 @@ void tst_Ports::outsideTextShownAsIs()
     QToolTip::hideText();
 }
 
-QTEST_MAIN(tst_Ports)
+// Run by twoProcessesWritingAtOnce(): a write of its own for each key
+// ("keys": a000, a001...; "value": a=000, a=001...), 5 ms apart. A write
+// refused because the other held the file too long (a slow disk's sync)
+// changed nothing and is tried again, as the operator would; exit status 1
+// when one never went through.
+static int writeSettings(const QString &file, const QString &prefix, const QString &mode)
+{
+    PortSettings settings(file);
+    for (int i = 0; i < WritesPerProcess; ++i) {
+        const QString number = QString::number(i).rightJustified(3, u'0');
+        const auto edit = mode == QLatin1String("value") ? std::pair{prefix, number}
+                                                         : std::pair{prefix + number, QString::number(i)};
+        int tries = 0;
+        while (!settings.writeValues(QStringLiteral("Race"), {edit}))
+            if (++tries == 20)
+                return 1;
+        QThread::msleep(5);
+    }
+    return 0;
+}
+
+int main(int argc, char **argv)
+{
+    if (argc == 5 && qstrcmp(argv[1], "--write-settings") == 0) {
+        QCoreApplication app(argc, argv);
+        return writeSettings(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                             QString::fromLocal8Bit(argv[4]));
+    }
+    QApplication app(argc, argv);
+    tst_Ports test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_ports.moc"

@@ -1,4 +1,3 @@
-#include "DevicePath.h"
 #include "PortAssignments.h"
 #include "PortLockFile.h"
 #include "PtyDevice.h"
@@ -558,6 +557,7 @@ void tst_SerialComm::awkwardPaths_data()
     QTest::addColumn<QString>("shown");       // how the status line writes it
 
     QTest::newRow("percent signs") << QByteArray("banc %1%2 %L1") << "banc %1%2 %L1";
+    // udev never names a device so: refused, shown byte for byte.
     QTest::newRow("not UTF-8") << QByteArray("caf\xe9") << "caf\\xE9";
     QTest::newRow("not UTF-8, then hex digits") << QByteArray("\xe9" "abc") << "\\xE9abc";
     QTest::newRow("newline and escape") << QByteArray("a\nb\x1b") << QString::fromUtf8("a␊b␛");
@@ -567,8 +567,9 @@ void tst_SerialComm::awkwardPaths_data()
                                     << QString::fromLatin1(part + '/' + part + '/' + part + '/' + part + '/' + part);
 }
 
-// A link with any name the system accepts opens the device it points at,
-// every byte goes round, and the status line shows the name as it is.
+// A link with any UTF-8 name opens the device it points at, every byte goes
+// round, and the status line shows the name as it is. A name that is not
+// UTF-8 is refused with its reason.
 void tst_SerialComm::awkwardPaths()
 {
     QFETCH(QByteArray, linkName);
@@ -583,12 +584,20 @@ void tst_SerialComm::awkwardPaths()
     auto removeLink = qScopeGuard([&] { ::unlink(link.constData()); }); // QDir cannot name it
 
     qputenv("VANTREL_COM2", link);
+    auto unset = qScopeGuard([] { qunsetenv("VANTREL_COM2"); });
     SerialComm comm;
     comm.setCommPort(2);
     comm.setPortOpen(true);
-    QVERIFY2(comm.PortOpen(), qPrintable(StatusPieces::fullText(
-                                  errorText(comm.lastError(), 2, comm.devicePath(), comm.errorDetail()))));
-    QCOMPARE(devicePathBytes(comm.devicePath()), link);
+    const QString refusal = StatusPieces::fullText(errorText(comm.lastError(), 2, comm.devicePath(), comm.errorDetail()));
+    if (QString::fromUtf8(link).toUtf8() != link) {
+        QVERIFY(!comm.PortOpen());
+        QCOMPARE(refusal, QStringLiteral("COM2 : « ") + dir.path() + QLatin1Char('/') + shown
+                              + QStringLiteral(" », donné par VANTREL_COM2, n'est pas en UTF-8 : aucun périphérique ne porte "
+                                               "un tel nom. Corrigez VANTREL_COM2 ou videz-la."));
+        return;
+    }
+    QVERIFY2(comm.PortOpen(), qPrintable(refusal));
+    QCOMPARE(QFile::encodeName(comm.devicePath()), link);
 
     pty.write(allBytes());
     QTRY_COMPARE(comm.InBufferCount(), 256);

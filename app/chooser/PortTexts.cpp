@@ -1,8 +1,9 @@
 #include "PortTexts.h"
 
-#include "DevicePath.h"
 #include "StatusPieces.h"
 #include "StatusText.h"
+
+#include <QFileInfo>
 
 
 namespace {
@@ -56,13 +57,13 @@ QString portToolTip(const PortAssignments::Resolution &r)
     const QString head = comName(r.port) + QStringLiteral(" : ");
     if (!r.validPath)
         return head + QStringLiteral("« ") + StatusPieces::readable(r.raw) + QStringLiteral(" » n'est pas un chemin de périphérique")
-            + Dash + QStringLiteral("réglages");
+            + Dash + (r.source == PortAssignments::Source::Variable ? sourceText(r.source, r.port) : QStringLiteral("réglages"));
     QString text;
     if (r.device) {
         text = head + deviceLabel(*r.device) + Dash + sourceText(r.source, r.port);
         if (r.path != r.device->systemLocation)
             text += QLatin1Char('\n') + StatusPieces::readable(r.path);
-    } else if (devicePathExists(r.path)) {
+    } else if (QFileInfo::exists(r.path)) {
         text = head + StatusPieces::readable(r.path) + Dash + sourceText(r.source, r.port); // present, but the system does not list it
     } else {
         text = head + StatusPieces::readable(r.path) + Dash + QStringLiteral("absent") + Dash + sourceText(r.source, r.port);

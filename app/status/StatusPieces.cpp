@@ -1,7 +1,6 @@
 #include "StatusPieces.h"
 
 #include "ControlPictures.h"
-#include "DevicePath.h"
 
 namespace {
 
@@ -24,7 +23,7 @@ QString readable(const QString &text)
 {
     QString out;
     out.reserve(text.size());
-    for (const QChar c : visiblePath(text)) {
+    for (const QChar c : text) {
         const char16_t u = c.unicode();
         if (u < 0x20 || u == 0x7F)
             out += shownChar(uchar(u));

@@ -37,6 +37,10 @@ QString errorText(CommError error, int port, const QString &device, const QStrin
         return com + QStringLiteral(" : « ") + piece(device)
             + QStringLiteral(" » n'est pas un chemin de périphérique (réglages ") + piece(detail)
             + QStringLiteral(").") + choose;
+    case CommError::PathNotText:
+        return com + QStringLiteral(" : « ") + piece(device) + QStringLiteral(" », donné par ") + piece(detail)
+            + QStringLiteral(", n'est pas en UTF-8 : aucun périphérique ne porte un tel nom. Corrigez ")
+            + piece(detail) + QStringLiteral(" ou videz-la.");
     case CommError::NotSerial:
         return com + QStringLiteral(" : ") + dev + QStringLiteral(" n'est pas un port série.") + choose;
     case CommError::PermissionDenied: {
