@@ -19,3 +19,14 @@ enum class CommError {
     WriteFailed,       // the line refused the bytes
     Other,             // any other refusal; see CommControl::errorDetail()
 };
+
+// A refusal of an open (as opposed to a loss or a failed write): the device
+// may be plugged in, freed or given access later, and the next tick tries
+// again.
+inline bool isOpenRefusal(CommError e)
+{
+    return e == CommError::NotFound || e == CommError::PermissionDenied || e == CommError::OwnerOnly
+        || e == CommError::Busy || e == CommError::LineRefused || e == CommError::StaleLock
+        || e == CommError::BadLockFile || e == CommError::BadSetting || e == CommError::PathNotText
+        || e == CommError::NotSerial || e == CommError::Other;
+}

@@ -9,9 +9,11 @@
 #include "ScannerCommands.h"
 #include "SerialComm.h"
 #include "StatusLineLabel.h"
+#include "StatusLineState.h"
 #include "StatusText.h"
 #include "Twips.h"
 #include "WindowIcon.h"
+#include "WindowLook.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -32,14 +34,6 @@ constexpr int StatusHeight = 960;   // 64: the state, then the message on up to 
 const QString ReadStart = QLatin1String(ScannerCommands::ReadStart);
 const QString ReadEnd = QLatin1String(ScannerCommands::ReadEnd);
 const QString FixedCommand = QLatin1String(ScannerCommands::FixedCommand);
-
-bool isOpenFailure(CommError e)
-{
-    return e == CommError::NotFound || e == CommError::PermissionDenied || e == CommError::OwnerOnly
-        || e == CommError::Busy || e == CommError::LineRefused || e == CommError::StaleLock
-        || e == CommError::BadLockFile || e == CommError::BadSetting || e == CommError::NotSerial
-        || e == CommError::Other;
-}
 
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, QRect geometry)
 {
@@ -83,7 +77,7 @@ public:
         if (m_entered)
             ++m_w->m_depth;
         else if (refusal == Told && !w->m_ending)
-            w->showMessage(tooDeepText());
+            w->m_status->showMessage(tooDeepText());
     }
     ~WaitingHandler()
     {
@@ -197,27 +191,6 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, PortAssignments *p
     m_ports->refresh();
     m_chooser = new PortChooser(List1, *m_ports, this);
     m_chooser->updateToolTips();
-    connect(m_chooser, &PortChooser::message, this, &frmVantrel::showMessage);
-    connect(Text1, &ReceptionBox::linesLeftView, this, [this](qint64 total) {
-        showMessage(linesLeftText(total, Text1->journal().running()));
-    });
-    connect(Text1, &ReceptionBox::journalChanged, this, &frmVantrel::refreshStatus);
-    connect(Text1, &ReceptionBox::journalFailed, this, [this](const QString &file, const QString &why) {
-        showMessage(journalFailedText(file, why));
-    });
-    connect(Text1, &ReceptionBox::journalNotStarted, this, [this](const QString &file, const QString &why) {
-        showMessage(journalNotStartedText(file, why));
-    });
-    connect(Text1, &ReceptionBox::journalStopped, this, [this](const QString &file, qint64 bytes) {
-        showMessage(journalStoppedText(file, bytes));
-    });
-    connect(Text1, &ReceptionBox::journalReopened, this, [this](const QString &file) {
-        showMessage(journalReopenedText(file));
-    });
-    connect(Text1, &ReceptionBox::saved, this, [this](const QString &file, const QString &why) {
-        showMessage(savedText(file, why));
-    });
-
     m_boxBase = Text1->geometry();
     m_statusBase = StatusLine->geometry();
     for (const QKeySequence &keys : {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)})
@@ -227,7 +200,7 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, PortAssignments *p
             [this] { Text1->setTextSize(Text1->textSize() - 1); });
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_0), this), &QShortcut::activated, this,
             [this] { Text1->setTextSize(ReceptionBox::DefaultTextSize); });
-    restoreLook();
+    WindowLook::restore(*this, *Text1, m_baseSize, m_ports->settingsFile());
 
     MSComm1 = comm ? comm : new SerialComm(m_ports, this);
     if (!MSComm1->parent())
@@ -240,12 +213,14 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, PortAssignments *p
     connect(Command4, &QPushButton::clicked, this, &frmVantrel::Command4_Click);
     connect(Command5, &QPushButton::clicked, this, &frmVantrel::Command5_Click);
     connect(Timer1, &QTimer::timeout, this, &frmVantrel::Timer1_Timer);
+    m_status = new StatusLineState(StatusLine, MSComm1, *m_ports, Text1, this);
+    connect(m_chooser, &PortChooser::message, m_status, &StatusLineState::showMessage);
     connect(MSComm1, &CommControl::errorOccurred, this, &frmVantrel::onCommError);
-    connect(MSComm1, &CommControl::portOpenChanged, this, &frmVantrel::onPortOpenChanged);
-    connect(MSComm1, &CommControl::otherHoldersFound, this, &frmVantrel::showSharers);
+    connect(MSComm1, &CommControl::portOpenChanged, m_status, &StatusLineState::portOpenChanged);
+    connect(MSComm1, &CommControl::otherHoldersFound, m_status, &StatusLineState::showSharers);
 
-    refreshStatus();
-    showSettingsProblem();
+    m_status->refresh();
+    m_status->showSettingsProblem();
     List1->setFocus();
     Timer1->start();
 }
@@ -278,7 +253,7 @@ bool frmVantrel::openStep()
     // A built-in port while the scanner is elsewhere: say where it is.
     const QString hint = builtInOpenedText(m_ports->resolve(MSComm1->CommPort()), *m_ports);
     if (!hint.isEmpty())
-        showMessage(hint);
+        m_status->showMessage(hint);
     return true;
 }
 
@@ -291,17 +266,8 @@ bool frmVantrel::ensureOpen()
 // holds, the operator's edits included (ReceptionBox).
 void frmVantrel::appendToLog(const QString &received)
 {
-    endWaitingText(); // a scan came: "Allumer attend" is news no more
+    m_status->endWaiting(); // a scan came: "Allumer attend" is news no more
     Text1->append(received);
-}
-
-// The switch-on wait's message goes when what it says ends: the bytes came
-// (to the wait or to a tick inside it) or the port closed.
-void frmVantrel::endWaitingText()
-{
-    if (!m_waitingText.isEmpty() && m_message == m_waitingText)
-        showMessage(QString());
-    m_waitingText.clear();
 }
 
 QString frmVantrel::statusText() const
@@ -336,13 +302,11 @@ void frmVantrel::Command1_Click()
         return;
     if (!ensureOpen())
         return;
-    if (MSComm1->InBufferCount() < 6) {
-        m_waitingText = waitingForBytesText(MSComm1->CommPort(), 6);
-        showMessage(m_waitingText);
-    }
+    if (MSComm1->InBufferCount() < 6)
+        m_status->showWaiting(waitingForBytesText(MSComm1->CommPort(), 6));
     if (!waitForCount(6))
         return;
-    endWaitingText(); // the bytes came: nothing left to say
+    m_status->endWaiting(); // the bytes came: nothing left to say
     appendToLog(MSComm1->Input());
 }
 
@@ -370,7 +334,7 @@ void frmVantrel::Command3_Click()
     if (!handler)
         return;
     if (MSComm1->PortOpen()) {
-        showMessage(portOpenRefusalText(MSComm1->CommPort(), Command3->text()));
+        m_status->showMessage(portOpenRefusalText(MSComm1->CommPort(), Command3->text()));
         return;
     }
     if (!openStep())
@@ -386,7 +350,7 @@ void frmVantrel::Command3_Click()
     m_triggered = false;
     MSComm1->setPortOpen(false);
     if (acted)
-        showMessage(readDoneText(MSComm1->CommPort(), int(qMin<qsizetype>(read.size(), INT_MAX))));
+        m_status->showMessage(readDoneText(MSComm1->CommPort(), int(qMin<qsizetype>(read.size(), INT_MAX))));
 }
 
 void frmVantrel::Command4_Click()
@@ -394,7 +358,7 @@ void frmVantrel::Command4_Click()
     if (m_ending)
         return;
     if (MSComm1->PortOpen()) {
-        showMessage(portOpenRefusalText(MSComm1->CommPort(), Command4->text()));
+        m_status->showMessage(portOpenRefusalText(MSComm1->CommPort(), Command4->text()));
         return;
     }
     if (!openStep())
@@ -418,7 +382,7 @@ void frmVantrel::Command4_Click()
     const qsizetype reply = MSComm1->Input().size(); // the reply is taken and dropped
     MSComm1->setPortOpen(false);
     if (stillThere)
-        showMessage(commandSentText(MSComm1->CommPort(), int(qMin<qsizetype>(reply, INT_MAX))));
+        m_status->showMessage(commandSentText(MSComm1->CommPort(), int(qMin<qsizetype>(reply, INT_MAX))));
 }
 
 void frmVantrel::Command5_Click()
@@ -428,7 +392,7 @@ void frmVantrel::Command5_Click()
     if (MSComm1->InBufferCount() > 0)
         appendToLog(MSComm1->Input());
     else
-        showMessage(nothingWaitingText(MSComm1->CommPort(), MSComm1->PortOpen()));
+        m_status->showMessage(nothingWaitingText(MSComm1->CommPort(), MSComm1->PortOpen()));
 }
 
 // ---------------------------------------------------------------------------
@@ -456,11 +420,7 @@ void frmVantrel::Timer1_Timer()
         const QString text = Text3->text();
         const int count = MSComm1->InBufferCount();
         const std::optional<qint16> n = lengthFromText(text);
-        const QString lengthMessage = n ? QString() : invalidLengthText(text);
-        if (lengthMessage != m_lengthMessage) {
-            m_lengthMessage = lengthMessage;
-            refreshStatus();
-        }
+        m_status->setLengthMessage(n ? QString() : invalidLengthText(text));
         // An invalid length is never reached: the wait runs to its deadline.
         if (n && count >= *n)
             break;
@@ -486,7 +446,7 @@ void frmVantrel::Form_Unload()
         return;
     Command2_Click(); // ends a triggered read first
     m_ending = true;
-    saveLook();
+    WindowLook::save(*this, *Text1, m_baseSize, m_ports->settingsFile());
     Timer1->stop();
     emit programEnded();
 }
@@ -502,41 +462,6 @@ void frmVantrel::resizeEvent(QResizeEvent *event)
     StatusLine->setGeometry(m_statusBase.translated(0, dh).adjusted(0, 0, dw, 0));
 }
 
-// The window's size and place and the box's text size, as the operator
-// left them, kept in the settings file beside the ports ([Window]).
-void frmVantrel::restoreLook()
-{
-    const PortSettings settings(m_ports->settingsFile());
-    const QStringList g = settings.value(QStringLiteral("Window"), QStringLiteral("geometry")).split(u' ');
-    if (g.size() == 4) {
-        const int w = g[2].toInt(), h = g[3].toInt();
-        if (w >= m_baseSize.width() && h >= m_baseSize.height() && w < 20000 && h < 20000) {
-            resize(w, h);
-            move(g[0].toInt(), g[1].toInt());
-        }
-    }
-    bool ok = false;
-    const int size = settings.value(QStringLiteral("Window"), QStringLiteral("textSize")).toInt(&ok);
-    if (ok)
-        Text1->setTextSize(size);
-}
-
-void frmVantrel::saveLook()
-{
-    const QRect g = geometry();
-    const int size = Text1->textSize();
-    PortSettings(m_ports->settingsFile())
-        .writeValues(QStringLiteral("Window"),
-                     {{QStringLiteral("geometry"), g.size() == m_baseSize ? QString()
-                                                                          : QStringLiteral("%1 %2 %3 %4")
-                                                                                .arg(g.x())
-                                                                                .arg(g.y())
-                                                                                .arg(g.width())
-                                                                                .arg(g.height())},
-                      {QStringLiteral("textSize"),
-                       size == ReceptionBox::DefaultTextSize ? QString() : QString::number(size)}});
-}
-
 void frmVantrel::closeEvent(QCloseEvent *event)
 {
     Form_Unload();
@@ -548,95 +473,14 @@ void frmVantrel::closeEvent(QCloseEvent *event)
 
 void frmVantrel::onCommError(CommError error)
 {
-    const int port = MSComm1->CommPort();
-    if (isOpenFailure(error)) {
+    if (isOpenRefusal(error)) {
         // Something plugged in since the last listing may now be COM n.
         m_ports->refreshIfChanged();
         m_chooser->updateToolTips();
-        showSettingsProblem();
+        m_status->showSettingsProblem();
     }
-    if (error == m_shown.error && port == m_shown.port && MSComm1->errorDetail() == m_shown.detail)
-        return; // already shown: a failure repeated every tick is shown once
-    if (m_shown.error == CommError::DeviceGone && port == m_shown.port && isOpenFailure(error))
-        return; // waiting quietly for the device to come back
     const bool leftTriggered = error == CommError::DeviceGone && m_triggered;
     if (error == CommError::DeviceGone)
         m_triggered = false;
-    m_shown = {error, port, MSComm1->errorDetail()};
-    QString text = errorText(error, port, MSComm1->devicePath(), MSComm1->errorDetail());
-    if (leftTriggered)
-        text += QLatin1Char(' ') + stillTriggeredText();
-    if (error == CommError::NotFound || error == CommError::NotSerial || error == CommError::BadSetting)
-        text += QLatin1Char(' ') + presentDevicesHint(port, *m_ports);
-    showMessage(text);
-}
-
-void frmVantrel::onPortOpenChanged(bool open)
-{
-    if (!open)
-        endWaitingText();
-    if (open && m_shown.error != CommError::None) {
-        const bool returned = m_shown.error == CommError::DeviceGone;
-        m_shown = {};
-        m_message = returned ? returnText(MSComm1->CommPort(), MSComm1->devicePath()) : QString();
-    }
-    if (open)
-        showSharers();
-    else
-        refreshStatus();
-}
-
-// Said once per open: the operator decides whether to share the port.
-void frmVantrel::showSharers()
-{
-    const QList<PortHolder> holders = MSComm1->PortOpen() ? MSComm1->otherHolders() : QList<PortHolder>{};
-    if (!holders.isEmpty())
-        m_message = sharedText(MSComm1->CommPort(), MSComm1->devicePath(), holders);
-    refreshStatus();
-}
-
-void frmVantrel::showMessage(const QString &message)
-{
-    m_message = message;
-    refreshStatus();
-}
-
-// Settings that could not be read are said once, until they read again.
-void frmVantrel::showSettingsProblem()
-{
-    const QSettings::Status status = m_ports->settingsStatus();
-    if (status == m_settingsShown)
-        return;
-    m_settingsShown = status;
-    if (status != QSettings::NoError)
-        showMessage(settingsProblemText(status, m_ports->settingsFile()));
-}
-
-void frmVantrel::refreshStatus()
-{
-    // An open device the system describes is named by its system path.
-    QString device = MSComm1->devicePath();
-    QString description;
-    if (MSComm1->PortOpen()) {
-        for (const SerialDevice &d : m_ports->present()) {
-            if (d.isNamedBy(device)) {
-                device = d.systemLocation;
-                description = d.description;
-                break;
-            }
-        }
-    }
-    const LineSettings line = MSComm1->line();
-    QString text = portStateText(MSComm1->PortOpen(), MSComm1->CommPort(), device, description,
-                                 line.isDefault() ? QString() : line.text());
-    if (Text1->journal().running())
-        text += journalRunningText(Text1->journal().fileName());
-    QStringList messages;
-    if (!m_message.isEmpty())
-        messages << m_message;
-    if (!m_lengthMessage.isEmpty())
-        messages << m_lengthMessage;
-    if (!messages.isEmpty())
-        text += QLatin1Char('\n') + messages.join(QLatin1Char(' '));
-    StatusLine->setMessage(text);
+    m_status->commError(error, leftTriggered);
 }

@@ -13,6 +13,7 @@
 #include <optional>
 
 class PortChooser;
+class StatusLineState;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -21,7 +22,8 @@ class QTimer;
 
 // The window of the bench tool. It holds every control and every handler;
 // all state lives in the controls, except what keeps the tool sound: the
-// error state shown in the status line, the nesting depth and the end flag.
+// nesting depth, the pending trigger and the end flag (and, in
+// StatusLineState, the error shown in the status line).
 //
 // Handlers that wait (Command1_Click, Command3_Click, Timer1_Timer) yield on
 // every pass: clicks, ticks and the close of the window run nested inside
@@ -42,7 +44,8 @@ class QTimer;
 // Which device each COM number stands for is PortAssignments' business; the
 // list's tooltips and menu are PortChooser's. The reception box (its
 // characters, its size, each line's time and bytes, save and journal) is
-// ReceptionBox; the status line's fitting is StatusLineLabel's.
+// ReceptionBox; what the status line says is StatusLineState's, its fitting
+// StatusLineLabel's.
 class frmVantrel : public QWidget
 {
     Q_OBJECT
@@ -100,14 +103,6 @@ private:
     void releaseTrigger();
     bool waitForCount(int count);
     void onCommError(CommError error);
-    void onPortOpenChanged(bool open);
-    void showSharers();
-    void endWaitingText();
-    void showMessage(const QString &message);
-    void showSettingsProblem();
-    void refreshStatus();
-    void restoreLook();
-    void saveLook();
 
 public:
     // The window's controls, open to the tests, which drive them as the operator does.
@@ -137,17 +132,7 @@ private:
     QRect m_boxBase;    // the box and the status line at that size
     QRect m_statusBase;
 
-    // The error shown in the status line, so that one repeated every tick is
-    // shown once. DeviceGone stays shown while reopening fails quietly.
-    struct ShownError {
-        CommError error = CommError::None;
-        int port = 0;
-        QString detail;
-    } m_shown;
-    QString m_message;       // the second line of the status line
-    QString m_lengthMessage; // set while "Longueur a lire" is not valid
-    QString m_waitingText;   // "Allumer" waits, and says so
-    QSettings::Status m_settingsShown = QSettings::NoError;
+    StatusLineState *m_status; // what the status line says, and when
     int m_depth = 0;         // waiting handlers on the stack
     // "Lire" sent ESC S7 CR on the open port and no ESC S8 CR has followed:
     // the close step ends the read first, so the scanner is never left firing.
