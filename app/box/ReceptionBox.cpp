@@ -55,6 +55,15 @@ ReceptionBox::ReceptionBox(QWidget *parent)
     setFont(mono);
     m_highlighter = new NonPrintingHighlighter(document(), mono);
 
+    // The text's size: Ctrl+plus (or Ctrl+=), Ctrl+minus, Ctrl+0 for the
+    // default, anywhere in the window (and Ctrl+wheel over the box).
+    for (const QKeySequence &keys : {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)})
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, [this] { setTextSize(textSize() + 1); });
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus), this), &QShortcut::activated, this,
+            [this] { setTextSize(textSize() - 1); });
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_0), this), &QShortcut::activated, this,
+            [this] { setTextSize(DefaultTextSize); });
+
     m_slices.setSingleShot(true);
     m_slices.setInterval(0);
     connect(&m_slices, &QTimer::timeout, this, [this] {

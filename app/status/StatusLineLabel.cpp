@@ -25,6 +25,10 @@ StatusLineLabel::StatusLineLabel(QWidget *parent)
 {
     setTextFormat(Qt::PlainText);
     setWordWrap(true);
+    setFocusPolicy(Qt::NoFocus);
+    setMargin(2); // inside the frame
+    setIndent(6);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 
 void StatusLineLabel::setMessage(const QString &marked)

@@ -1,5 +1,6 @@
 #include "frmVantrel.h"
 
+#include "BenchLayout.h"
 #include "EnterClicks.h"
 #include "LengthText.h"
 #include "PlainToolTips.h"
@@ -11,7 +12,7 @@
 #include "StatusLineLabel.h"
 #include "StatusLineState.h"
 #include "StatusText.h"
-#include "Twips.h"
+#include "WaitingHandler.h"
 #include "WindowIcon.h"
 #include "WindowLook.h"
 
@@ -20,7 +21,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QShortcut>
 #include <QTimer>
 
 using namespace std::chrono_literals;
@@ -35,63 +35,7 @@ const QString ReadStart = QLatin1String(ScannerCommands::ReadStart);
 const QString ReadEnd = QLatin1String(ScannerCommands::ReadEnd);
 const QString FixedCommand = QLatin1String(ScannerCommands::FixedCommand);
 
-QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, QRect geometry)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setGeometry(geometry);
-    b->setAutoDefault(false);
-    b->setDefault(false);
-    return b;
-}
-
-QLineEdit *makeLine(QWidget *parent, const char *name, const QString &text, QRect geometry)
-{
-    auto *e = new QLineEdit(text, parent);
-    e->setObjectName(QLatin1String(name));
-    e->setGeometry(geometry);
-    return e;
-}
-
-QLabel *makeLabel(QWidget *parent, const char *name, const QString &caption, QRect geometry)
-{
-    auto *l = new QLabel(caption, parent);
-    l->setObjectName(QLatin1String(name));
-    l->setGeometry(geometry);
-    l->setFocusPolicy(Qt::NoFocus);
-    return l;
-}
-
 } // namespace
-
-// Counts a waiting handler on the stack for as long as it runs; refuses to
-// start one past MaxDepth or once the program is ending. A click refused
-// past the cap says so in the status line; a tick is skipped quietly.
-class frmVantrel::WaitingHandler
-{
-public:
-    enum Refusal { Quiet, Told };
-    WaitingHandler(frmVantrel *w, Refusal refusal)
-        : m_w(w), m_entered(!w->m_ending && w->m_depth < MaxDepth)
-    {
-        if (m_entered)
-            ++m_w->m_depth;
-        else if (refusal == Told && !w->m_ending)
-            w->m_status->showMessage(tooDeepText());
-    }
-    ~WaitingHandler()
-    {
-        if (m_entered)
-            --m_w->m_depth;
-    }
-    WaitingHandler(const WaitingHandler &) = delete;
-    WaitingHandler &operator=(const WaitingHandler &) = delete;
-    explicit operator bool() const { return m_entered; }
-
-private:
-    frmVantrel *m_w;
-    bool m_entered;
-};
 
 frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, PortAssignments *ports, QWidget *parent)
     : QWidget(parent),
@@ -103,45 +47,33 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, PortAssignments *p
 {
     setObjectName(QStringLiteral("frmVantrel"));
     setWindowTitle(QStringLiteral("Vantrel"));
-    // The controls' font is the one the layout was drawn for, whatever the
-    // desktop's: a sans-serif of 8 points (Helvetica's widths), so that
-    // every caption and all eight list items fit.
-    QFont controls;
-    controls.setFamilies({QStringLiteral("FreeSans"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
-    controls.setStyleHint(QFont::SansSerif);
-    controls.setPointSize(8);
-    setFont(controls);
+    setFont(BenchLayout::drawnFont());
     setWindowIcon(vantrelIcon());
 
-    const Twips tw(logicalDpiY());
-    const auto twips = [&tw](int left, int top, int width, int height) { return tw.rect(left, top, width, height); };
+    const BenchLayout at(this);
     // The window opens at the size it was drawn for, and no smaller; the
     // operator may enlarge it (resizeEvent).
-    m_baseSize = QSize(tw.px(ClientWidth), tw.px(ClientHeight + StatusHeight));
+    m_baseSize = QSize(at.px(ClientWidth), at.px(ClientHeight + StatusHeight));
     setMinimumSize(m_baseSize);
     resize(m_baseSize);
 
     List1 = new QListWidget(this);
-    List1->setObjectName(QStringLiteral("List1"));
-    List1->setGeometry(twips(120, 120, 1455, 1620));
+    at.place(List1, "List1", at.rect(120, 120, 1455, 1620));
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     for (int n = 1; n <= 8; ++n)
         List1->addItem(QString::number(n));
 
-    Command1 = makeButton(this, "Command1", QStringLiteral("Allumer"), twips(1650, 150, 1815, 390));
-    Command2 = makeButton(this, "Command2", QStringLiteral("Eteindre"), twips(1650, 600, 1815, 390));
-    Command3 = makeButton(this, "Command3", QStringLiteral("Lire"), twips(1650, 1050, 1815, 390));
-    Command4 = makeButton(this, "Command4", QStringLiteral("Envoyer commande"), twips(1650, 1650, 1815, 390));
-
+    Command1 = at.button("Command1", QStringLiteral("Allumer"), at.rect(1650, 150, 1815, 390));
+    Command2 = at.button("Command2", QStringLiteral("Eteindre"), at.rect(1650, 600, 1815, 390));
+    Command3 = at.button("Command3", QStringLiteral("Lire"), at.rect(1650, 1050, 1815, 390));
+    Command4 = at.button("Command4", QStringLiteral("Envoyer commande"), at.rect(1650, 1650, 1815, 390));
     Text1 = new ReceptionBox(this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setGeometry(twips(120, 2775, 5550, 2295));
-
-    Text2 = makeLine(this, "Text2", QString(), twips(120, 1920, 1455, 375));
-    Label1 = makeLabel(this, "Label1", QStringLiteral("Réception"), twips(120, 2535, 1815, 255));
-    Command5 = makeButton(this, "Command5", QStringLiteral("Lire buffer"), twips(1650, 2100, 1815, 390));
-    Text3 = makeLine(this, "Text3", QStringLiteral("6"), twips(4800, 480, 1335, 375));
-    Label2 = makeLabel(this, "Label2", QStringLiteral("Longueur a lire"), twips(4800, 240, 1335, 255));
+    at.place(Text1, "Text1", at.rect(120, 2775, 5550, 2295));
+    Text2 = at.line("Text2", QString(), at.rect(120, 1920, 1455, 375));
+    Label1 = at.label("Label1", QStringLiteral("Réception"), at.rect(120, 2535, 1815, 255));
+    Command5 = at.button("Command5", QStringLiteral("Lire buffer"), at.rect(1650, 2100, 1815, 390));
+    Text3 = at.line("Text3", QStringLiteral("6"), at.rect(4800, 480, 1335, 375));
+    Label2 = at.label("Label2", QStringLiteral("Longueur a lire"), at.rect(4800, 240, 1335, 255));
 
     // The labels overlap the top edge of their boxes by one pixel; they stay
     // under the boxes so that the edge is drawn.
@@ -149,18 +81,9 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, PortAssignments *p
     Label2->lower();
 
     StatusLine = new StatusLineLabel(this);
-    StatusLine->setObjectName(QStringLiteral("StatusLine"));
-    StatusLine->setGeometry(twips(0, ClientHeight, ClientWidth, StatusHeight));
-    StatusLine->setFocusPolicy(Qt::NoFocus);
-    StatusLine->setMargin(2); // inside the frame
-    StatusLine->setIndent(6);
-    StatusLine->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    // Frames drawn by QFrame itself, in whole pixels: the style's own frame
-    // loses edges at 1.25 and 1.5 times the size.
-    for (QFrame *frame : {static_cast<QFrame *>(List1), static_cast<QFrame *>(Text1), static_cast<QFrame *>(StatusLine)}) {
-        frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        frame->setLineWidth(1);
-    }
+    at.place(StatusLine, "StatusLine", at.rect(0, ClientHeight, ClientWidth, StatusHeight));
+    for (QFrame *frame : {static_cast<QFrame *>(List1), static_cast<QFrame *>(Text1), static_cast<QFrame *>(StatusLine)})
+        BenchLayout::sunken(frame);
 
     // Paths, descriptions and programs' names in tooltips are shown as text,
     // never as markup.
@@ -193,13 +116,6 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, PortAssignments *p
     m_chooser->updateToolTips();
     m_boxBase = Text1->geometry();
     m_statusBase = StatusLine->geometry();
-    for (const QKeySequence &keys : {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)})
-        connect(new QShortcut(keys, this), &QShortcut::activated, this,
-                [this] { Text1->setTextSize(Text1->textSize() + 1); });
-    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus), this), &QShortcut::activated, this,
-            [this] { Text1->setTextSize(Text1->textSize() - 1); });
-    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_0), this), &QShortcut::activated, this,
-            [this] { Text1->setTextSize(ReceptionBox::DefaultTextSize); });
     WindowLook::restore(*this, *Text1, m_baseSize, m_ports->settingsFile());
 
     MSComm1 = comm ? comm : new SerialComm(m_ports, this);
@@ -257,6 +173,13 @@ bool frmVantrel::openStep()
     return true;
 }
 
+// A click refused past the cap of waiting handlers says so.
+void frmVantrel::refusedTooDeep()
+{
+    if (!m_ending)
+        m_status->showMessage(tooDeepText());
+}
+
 bool frmVantrel::ensureOpen()
 {
     return MSComm1->PortOpen() || openStep();
@@ -297,9 +220,9 @@ bool frmVantrel::waitForCount(int count)
 
 void frmVantrel::Command1_Click()
 {
-    WaitingHandler handler(this, WaitingHandler::Told);
+    WaitingHandler handler(m_depth, MaxDepth, m_ending);
     if (!handler)
-        return;
+        return refusedTooDeep();
     if (!ensureOpen())
         return;
     if (MSComm1->InBufferCount() < 6)
@@ -330,9 +253,9 @@ void frmVantrel::releaseTrigger()
 
 void frmVantrel::Command3_Click()
 {
-    WaitingHandler handler(this, WaitingHandler::Told);
+    WaitingHandler handler(m_depth, MaxDepth, m_ending);
     if (!handler)
-        return;
+        return refusedTooDeep();
     if (MSComm1->PortOpen()) {
         m_status->showMessage(portOpenRefusalText(MSComm1->CommPort(), Command3->text()));
         return;
@@ -400,9 +323,9 @@ void frmVantrel::Command5_Click()
 
 void frmVantrel::Timer1_Timer()
 {
-    WaitingHandler handler(this, WaitingHandler::Quiet);
+    WaitingHandler handler(m_depth, MaxDepth, m_ending);
     if (!handler)
-        return;
+        return; // a tick past the cap is skipped quietly
     if (!ensureOpen()) {
         // No wait on a port that did not open; what arrived before the
         // device went away is still shown.

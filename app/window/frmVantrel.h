@@ -93,11 +93,10 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    class WaitingHandler;
-
     qint16 SelectedPort() const;
     bool openStep();
     bool ensureOpen();
+    void refusedTooDeep();
     void appendToLog(const QString &received);
     void appendWhatCame();
     void releaseTrigger();
