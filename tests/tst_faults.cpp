@@ -312,7 +312,7 @@ void tst_Faults::notFound()
         w.Timer1_Timer();
     QVERIFY(t.elapsed() < 1000); // no wait on a port that did not open
     // The message, then a hint on the devices present, which depends on the machine.
-    const QString message = QStringLiteral("Port fermé\n") + StatusPieces::fullText(errorText(CommError::NotFound, 1, absent)) + u' ';
+    const QString message = QStringLiteral("Port fermé\nCOM1 introuvable (") + absent + QStringLiteral(") : branchez l'appareil. ");
     QVERIFY2(w.statusText().startsWith(message), qPrintable(w.statusText()));
 }
 
