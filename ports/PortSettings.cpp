@@ -161,8 +161,13 @@ QString PortSettings::value(const QString &group, const QString &key) const
 bool PortSettings::writeValues(const QString &group, const QList<std::pair<QString, QString>> &values)
 {
     QList<std::pair<QString, QString>> edits;
-    for (const auto &[key, value] : values)
+    bool removalsOnly = true;
+    for (const auto &[key, value] : values) {
         edits.append({group + QLatin1Char('/') + key, value});
+        removalsOnly = removalsOnly && value.isEmpty();
+    }
+    if (removalsOnly && !QFileInfo::exists(m_fileName))
+        return true; // nothing to remove from a file that is not there, and no folder made for it
     return change(edits);
 }
 
