@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QLockFile>
 #include <QThread>
+#include <QTimeZone>
 #include <QStandardPaths>
 
 namespace {
@@ -83,7 +84,7 @@ void stampUnseen(const QString &fileName)
         return;
     constexpr qint64 Base = 315532800000; // 1980-01-01
     const qint64 ms = Base + ((qint64(QCoreApplication::applicationPid()) & 0x3FFFFF) << 16) + (++count & 0xFFFF);
-    f.setFileTime(QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC), QFileDevice::FileModificationTime);
+    f.setFileTime(QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc()), QFileDevice::FileModificationTime);
 }
 
 } // namespace
