@@ -6,6 +6,7 @@
 #include "TargetFile.h"
 
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QWheelEvent>
 #include <QFileDialog>
 #include <QHelpEvent>
@@ -67,7 +68,11 @@ ReceptionBox::ReceptionBox(QWidget *parent)
     m_slices.setSingleShot(true);
     m_slices.setInterval(0);
     connect(&m_slices, &QTimer::timeout, this, [this] {
-        step();
+        QElapsedTimer pass;
+        pass.start();
+        do
+            step();
+        while (!m_queue.empty() && pass.elapsed() < SliceBudgetMs);
         if (!m_queue.empty())
             m_slices.start();
     });
@@ -193,6 +198,7 @@ void ReceptionBox::step()
     const bool caretAtEnd = view.position() >= end;
     int removed = 0;
     QTextCursor c(doc);
+    bool editing = false;
 
     if (p.next < p.received.size() || (!p.shown && p.length == 0)) {
         const qsizetype n = qMin(SliceChars, p.received.size() - p.next);
@@ -203,6 +209,11 @@ void ReceptionBox::step()
         const int before = doc->characterCount();
         makeRoom(shown.size() + 1);
         removed = before - doc->characterCount();
+        // The slice and its line break go in as one edit at the end: the
+        // view and the highlighter hear of it once, and no cursor is placed
+        // (which would lay out the block it is in) until it is done.
+        c.beginEditBlock();
+        editing = true;
         c.movePosition(QTextCursor::End);
         // A piece starts at the end of whatever the box holds, the
         // operator's edits included. Its later slices go on its line only
@@ -223,6 +234,9 @@ void ReceptionBox::step()
     }
     if (p.next >= p.received.size()) {
         if (p.shown) {
+            if (!editing)
+                c.beginEditBlock();
+            editing = true;
             c.movePosition(QTextCursor::End);
             c.insertBlock(); // the line break after the piece
         } else {
@@ -231,6 +245,9 @@ void ReceptionBox::step()
         journalWrote(m_journal.endPiece());
         m_queue.pop_front();
     }
+
+    if (editing)
+        c.endEditBlock();
 
     if (anchorAtEnd || caretAtEnd) {
         const int last = doc->characterCount() - 1;

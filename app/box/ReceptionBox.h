@@ -16,13 +16,15 @@
 // append() puts one received piece (one character per byte) at the end of
 // whatever the box holds, as its characters are shown (ControlPictures),
 // then a line break. A piece of up to SliceChars characters goes in at
-// once. A longer one is mapped and inserted in slices of SliceChars, one per
-// pass of the event loop, so that clicks, keys and repaints are handled
-// between them whatever the data rate; pieces that come meanwhile wait their
-// turn, and every piece still ends up whole, in order, on its own line.
-// Each slice is a block of its own (ReceptionLine tells the continuations),
-// since an edit lays out its whole block again: the text the box gives
-// (receptionText(), a copy, a save) joins them into one line.
+// once. A longer one is mapped and inserted in slices of SliceChars, as many
+// as SliceBudgetMs allows in one pass of the event loop, so that clicks,
+// keys and repaints are handled between passes whatever the data rate;
+// pieces that come meanwhile wait their turn, and every piece still ends up
+// whole, in order, on its own line. Each slice is a block of its own
+// (ReceptionLine tells the continuations): the view lays out whole blocks,
+// so that following the end lays out a slice or two, however long the
+// line. The text the box gives (receptionText(), a copy, a save) joins them
+// into one line.
 //
 // The box holds at most cap() characters. When a piece would pass it, the
 // oldest whole lines leave first (linesLeftView() counts them since the
@@ -45,7 +47,8 @@ class ReceptionBox : public QPlainTextEdit
     Q_OBJECT
 public:
     static constexpr qsizetype DefaultCap = qsizetype(8) << 20;
-    static constexpr qsizetype SliceChars = 32 * 1024;
+    static constexpr qsizetype SliceChars = 4 * 1024;
+    static constexpr int SliceBudgetMs = 15;
     using Now = std::function<QDateTime()>;
 
     explicit ReceptionBox(QWidget *parent = nullptr);
