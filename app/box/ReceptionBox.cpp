@@ -68,11 +68,7 @@ ReceptionBox::ReceptionBox(QWidget *parent)
     m_slices.setSingleShot(true);
     m_slices.setInterval(0);
     connect(&m_slices, &QTimer::timeout, this, [this] {
-        QElapsedTimer pass;
-        pass.start();
-        do
-            step();
-        while (!m_queue.empty() && pass.elapsed() < SliceBudgetMs);
+        pass(0);
         if (!m_queue.empty())
             m_slices.start();
     });
@@ -107,7 +103,7 @@ void ReceptionBox::append(const QString &received)
     m_queue.push_back(std::move(p));
     planShown();
     if (m_queue.size() == 1)
-        step(); // a short piece goes in whole now; a long one starts now
+        pass(1); // a short piece goes in whole now; a long one starts now
     if (!m_queue.empty() && !m_slices.isActive())
         m_slices.start();
 }
@@ -150,13 +146,58 @@ void ReceptionBox::finishAppends()
 {
     m_slices.stop();
     while (!m_queue.empty())
-        step();
+        pass(0);
+}
+
+// Steps as one edit of the box: at most `steps` of them, or with 0 as many
+// as SliceBudgetMs allows. The view and the highlighter hear of the edit
+// once, and no cursor is placed (which would lay out the block it is in)
+// until it is done: laying out text costs far more than inserting it, and
+// only the end the view shows needs it. Lines that leave for room go in
+// edits of their own, so that the highlighter never goes over the lines
+// that stay. The operator's caret and selection stay where they were; the
+// view follows the end unless scrolled up.
+void ReceptionBox::pass(int steps)
+{
+    QTextDocument *doc = document();
+    QScrollBar *bar = verticalScrollBar();
+    const bool follow = bar->value() >= bar->maximum();
+    const int oldValue = bar->value();
+    // Text inserted at the end would otherwise carry along an end of the
+    // selection that sits there.
+    const QTextCursor view = textCursor();
+    const int end = doc->characterCount() - 1;
+    const bool anchorAtEnd = view.anchor() >= end;
+    const bool caretAtEnd = view.position() >= end;
+    int removed = 0;
+
+    QElapsedTimer budget;
+    budget.start();
+    QTextCursor edit(doc);
+    edit.beginEditBlock();
+    int done = 0;
+    do {
+        step(edit, removed);
+        ++done;
+    } while (!m_queue.empty() && (steps == 0 ? budget.elapsed() < SliceBudgetMs : done < steps));
+    edit.endEditBlock();
+
+    if (anchorAtEnd || caretAtEnd) {
+        const int last = doc->characterCount() - 1;
+        QTextCursor back(doc);
+        back.setPosition(qBound(0, anchorAtEnd ? end - removed : view.anchor(), last));
+        back.setPosition(qBound(0, caretAtEnd ? end - removed : view.position(), last), QTextCursor::KeepAnchor);
+        setTextCursor(back);
+    }
+    bar->setValue(follow ? bar->maximum() : qMin(oldValue, bar->maximum()));
+    if (removed > 0 || bar->value() != oldValue)
+        hideLineToolTip();
 }
 
 // One step of the oldest waiting piece: a slice to the journal and into the
 // box as a block of its own, or, for the start of a piece that the box will
 // not show, a larger part to the journal alone.
-void ReceptionBox::step()
+void ReceptionBox::step(QTextCursor &c, int &removed)
 {
     if (m_queue.empty())
         return;
@@ -187,34 +228,22 @@ void ReceptionBox::step()
     }
 
     QTextDocument *doc = document();
-    QScrollBar *bar = verticalScrollBar();
-    const bool follow = bar->value() >= bar->maximum();
-    const int oldValue = bar->value();
-    // The operator's caret and selection stay put: text inserted at the end
-    // would otherwise carry along an end that sits there.
-    const QTextCursor view = textCursor();
-    const int end = doc->characterCount() - 1;
-    const bool anchorAtEnd = view.anchor() >= end;
-    const bool caretAtEnd = view.position() >= end;
-    int removed = 0;
-    QTextCursor c(doc);
-    bool editing = false;
-
     if (p.next < p.received.size() || (!p.shown && p.length == 0)) {
         const qsizetype n = qMin(SliceChars, p.received.size() - p.next);
         const QStringView part = QStringView(p.received).mid(p.next, n);
         const QString shown = shownText(part);
         journalWrote(m_journal.writePart(part, shown));
 
-        const int before = doc->characterCount();
-        makeRoom(shown.size() + 1);
-        removed = before - doc->characterCount();
-        // The slice and its line break go in as one edit at the end: the
-        // view and the highlighter hear of it once, and no cursor is placed
-        // (which would lay out the block it is in) until it is done.
-        c.beginEditBlock();
-        editing = true;
-        c.movePosition(QTextCursor::End);
+        if (doc->characterCount() + shown.size() + 1 > m_cap) {
+            c.endEditBlock(); // the lines that leave, in an edit of their own
+            const int before = doc->characterCount();
+            makeRoom(shown.size() + 1);
+            removed += before - doc->characterCount();
+            c.beginEditBlock();
+        }
+        // setPosition(), not movePosition(): a move lays out the block it
+        // starts from, which the edit has just changed.
+        c.setPosition(doc->characterCount() - 1);
         // A piece starts at the end of whatever the box holds, the
         // operator's edits included. Its later slices go on its line only
         // right after its own last slice; after anything the operator left
@@ -234,10 +263,7 @@ void ReceptionBox::step()
     }
     if (p.next >= p.received.size()) {
         if (p.shown) {
-            if (!editing)
-                c.beginEditBlock();
-            editing = true;
-            c.movePosition(QTextCursor::End);
+            c.setPosition(doc->characterCount() - 1);
             c.insertBlock(); // the line break after the piece
         } else {
             emit linesLeftView(++m_linesLeft); // nothing of it was to be shown
@@ -246,19 +272,6 @@ void ReceptionBox::step()
         m_queue.pop_front();
     }
 
-    if (editing)
-        c.endEditBlock();
-
-    if (anchorAtEnd || caretAtEnd) {
-        const int last = doc->characterCount() - 1;
-        QTextCursor back(doc);
-        back.setPosition(qBound(0, anchorAtEnd ? end - removed : view.anchor(), last));
-        back.setPosition(qBound(0, caretAtEnd ? end - removed : view.position(), last), QTextCursor::KeepAnchor);
-        setTextCursor(back);
-    }
-    bar->setValue(follow ? bar->maximum() : qMin(oldValue, bar->maximum()));
-    if (removed > 0 || bar->value() != oldValue)
-        hideLineToolTip();
 }
 
 // A write that failed has stopped the journal: said once, reception goes on.
@@ -308,8 +321,10 @@ void ReceptionBox::makeRoom(qsizetype chars)
     if (b.position() == 0)
         return;
     QTextCursor c(doc);
+    c.beginEditBlock(); // no layout of the block the cursor lands in
     c.setPosition(b.position(), QTextCursor::KeepAnchor);
     c.removeSelectedText();
+    c.endEditBlock();
     m_linesLeft += lines;
     emit linesLeftView(m_linesLeft);
 }

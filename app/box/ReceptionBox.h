@@ -126,7 +126,8 @@ private:
     };
     QTextBlock shownStart() const;
     static bool isContinuation(const QTextBlock &block);
-    void step();
+    void pass(int steps);
+    void step(QTextCursor &c, int &removed);
     void planShown();
     void makeRoom(qsizetype chars);
     void journalWrote(bool ok);
