@@ -71,6 +71,8 @@ private slots:
     void cap();
     void longPiecesInSlices();
     void operatorSelectionStays();
+    void passWithLinesLeaving_data();
+    void passWithLinesLeaving();
     void lineToolTip_data();
     void lineToolTip();
     void saveRoundTrip_data();
@@ -226,6 +228,60 @@ void tst_Box::operatorSelectionStays()
     box->append(QStringLiteral("third"));
     QCOMPARE(box->textCursor().position(), 8);
     QVERIFY(!box->textCursor().hasSelection());
+}
+
+// Slices go in by passes of several at once, and at the cap the oldest
+// lines leave in the middle of a pass: the operator's caret or selection
+// still marks the same text, a caret left at the end stays where it was
+// (text that comes never carries it along), and the box holds the newest
+// lines whole, in order.
+void tst_Box::passWithLinesLeaving_data()
+{
+    QTest::addColumn<QString>("mark");
+    QTest::addColumn<QString>("marked"); // the selected text afterwards; "end" for a caret at the end
+
+    QTest::newRow("caret at the end") << "end" << "end";
+    QTest::newRow("a line that stays, selected") << "line 3" << piece(3, 400);
+}
+
+void tst_Box::passWithLinesLeaving()
+{
+    QFETCH(QString, mark);
+    QFETCH(QString, marked);
+    FakeBench b;
+    ReceptionBox *box = b.w.Text1;
+    const qsizetype slice = ReceptionBox::SliceChars;
+    // Lines of 400 take 401 characters; a piece of three slices takes two
+    // more between them. After both pieces the box would hold 18,011: at
+    // 17,000, lines 0 to 2 (1,203) must leave, line 3 stays.
+    box->setCap(17'000);
+    for (int i = 0; i < 4; ++i)
+        box->append(piece(i, 400));
+    QTextCursor c = box->textCursor();
+    if (mark == QLatin1String("end")) {
+        c.movePosition(QTextCursor::End);
+    } else {
+        c.setPosition(3 * 401);
+        c.setPosition(3 * 401 + 400, QTextCursor::KeepAnchor);
+    }
+    box->setTextCursor(c);
+    QCOMPARE(marked == QLatin1String("end") ? marked : box->textCursor().selectedText(), marked);
+
+    // Two pieces of several slices each: the first fits beside the short
+    // lines, the second makes lines 0 to 2 leave halfway through.
+    const QString big1 = piece(10, 2 * slice + 7);
+    const QString big2 = piece(11, 2 * slice + 9);
+    box->append(big1);
+    box->append(big2);
+    box->finishAppends();
+
+    QCOMPARE(box->receptionText(), piece(3, 400) + QStringLiteral("\r\n") + big1 + QStringLiteral("\r\n") + big2
+                                       + QStringLiteral("\r\n"));
+    QCOMPARE(box->linesLeft(), qint64(3));
+    if (mark == QLatin1String("end"))
+        QCOMPARE(box->textCursor().position(), 401); // where it was: after line 3, before what came
+    else
+        QCOMPARE(box->textCursor().selectedText(), marked);
 }
 
 void tst_Box::lineToolTip_data()
