@@ -10,9 +10,10 @@
 // bytes it had, and the bytes themselves. Lines the operator typed have none.
 //
 // A long piece is shown over several blocks of at most ReceptionBox::
-// SliceChars characters, so that no edit lays out more than that: the
-// first holds the piece's start, the others are continuations, joined to
-// it without a line break wherever the box gives its text. Each block keeps
+// SliceChars characters, so that the view lays out no more than the blocks
+// it shows: the first holds the piece's start, the others are
+// continuations, joined to it without a line break wherever the box gives
+// its text. Each block keeps
 // its own bytes, and the piece's time, length and first bytes for the
 // tooltip. A piece longer than the box holds shows only its end; `length`
 // still counts every byte.
