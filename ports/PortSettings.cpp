@@ -47,10 +47,11 @@ bool isDevicePath(const QVariant &v)
 #endif
 }
 
-// Every instance writes the file under this lock, taken for at most `ms`:
-// another instance holds it for the millisecond its write takes, and the
-// window's thread never waits longer (QSettings' own lock has no bound and
-// sleeps 100 ms and more between tries; held here, it is always free).
+// Every instance writes the file under this lock, waited for at most `ms`:
+// another instance holds it while its write lasts (a millisecond, up to a
+// hundred on a slow disk's sync), and the window's thread never waits
+// longer; the change then holds for the session. QSettings' own lock has no
+// bound and sleeps 100 ms and more between tries; held here, it is free.
 class WriteLock
 {
 public:
