@@ -139,8 +139,10 @@ PortAssignments::Resolution PortAssignments::resolve(int n) const
 
 PortRoutes::Route PortAssignments::route(int n) const
 {
-    const Resolution r = resolve(n);
-    Route route{r.path, CommError::None, {}, {}, line(n)};
+    // One reading of the settings for the device and the line.
+    const PortSettings::Snapshot snap = snapshot();
+    const Resolution r = resolveFrom(n, snap);
+    Route route{r.path, CommError::None, {}, {}, lineFrom(n, snap)};
     if (!r.validPath) {
         const bool variable = r.source == Source::Variable;
         route.refusal = variable ? CommError::PathNotText : CommError::BadSetting;
@@ -229,11 +231,16 @@ bool PortAssignments::choose(int n, const QString &path)
 
 LineSettings PortAssignments::line(int n) const
 {
+    return lineFrom(n, m_settings.read());
+}
+
+LineSettings PortAssignments::lineFrom(int n, const PortSettings::Snapshot &snap) const
+{
     if (n < 1 || n > Count)
         return {};
     if (const auto it = m_sessionLines.find(n); it != m_sessionLines.end())
         return it->second;
-    return m_settings.read().lines[size_t(n)];
+    return snap.lines[size_t(n)];
 }
 
 bool PortAssignments::setLine(int n, const LineSettings &line)

@@ -97,6 +97,7 @@ public:
 private:
     PortSettings::Snapshot snapshot() const;
     Resolution resolveFrom(int n, const PortSettings::Snapshot &snap) const;
+    LineSettings lineFrom(int n, const PortSettings::Snapshot &snap) const;
     ComVariable variable(int n) const;
     bool store(int n, const QString &path, bool automatic);
     bool sameDevice(const QString &a, const QString &b) const;

@@ -217,11 +217,13 @@ bool PortSettings::change(const QList<std::pair<QString, QString>> &edits)
                 s.setValue(key, value);
         }
         s.sync();
+        if (s.status() == QSettings::NoError)
+            return true;
         if (s.status() == QSettings::AccessError)
             return false;
     }
     // Qt 6.4 reports a format error after writing a file that began with a
-    // byte-order mark, although the file is written whole: the file read
-    // back says what holds.
+    // byte-order mark, although the file is written whole: then the file
+    // read back says what holds.
     return holds(QSettings(m_fileName, QSettings::IniFormat));
 }

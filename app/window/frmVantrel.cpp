@@ -180,6 +180,18 @@ void frmVantrel::refusedTooDeep()
         m_status->showMessage(tooDeepText());
 }
 
+// "Lire" and "Envoyer commande" act on a closed port only, as on the
+// former benches: on an open one they send nothing and say when they can
+// act. True when the port was closed and is now open.
+bool frmVantrel::openClosedPortFor(const QPushButton *button)
+{
+    if (MSComm1->PortOpen()) {
+        m_status->showMessage(portOpenRefusalText(MSComm1->CommPort(), button->text()));
+        return false;
+    }
+    return openStep();
+}
+
 bool frmVantrel::ensureOpen()
 {
     return MSComm1->PortOpen() || openStep();
@@ -256,11 +268,7 @@ void frmVantrel::Command3_Click()
     WaitingHandler handler(m_depth, MaxDepth, m_ending);
     if (!handler)
         return refusedTooDeep();
-    if (MSComm1->PortOpen()) {
-        m_status->showMessage(portOpenRefusalText(MSComm1->CommPort(), Command3->text()));
-        return;
-    }
-    if (!openStep())
+    if (!openClosedPortFor(Command3))
         return;
     MSComm1->setOutput(ReadStart);
     m_triggered = MSComm1->PortOpen();
@@ -280,11 +288,7 @@ void frmVantrel::Command4_Click()
 {
     if (m_ending)
         return;
-    if (MSComm1->PortOpen()) {
-        m_status->showMessage(portOpenRefusalText(MSComm1->CommPort(), Command4->text()));
-        return;
-    }
-    if (!openStep())
+    if (!openClosedPortFor(Command4))
         return;
     MSComm1->setOutput(FixedCommand);
 

@@ -96,6 +96,7 @@ private:
     qint16 SelectedPort() const;
     bool openStep();
     bool ensureOpen();
+    bool openClosedPortFor(const QPushButton *button);
     void refusedTooDeep();
     void appendToLog(const QString &received);
     void appendWhatCame();
