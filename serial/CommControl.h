@@ -3,6 +3,7 @@
 #include "CommError.h"
 #include "LineSettings.h"
 #include "PortHolders.h"
+#include "TakenBytes.h"
 
 #include <QObject>
 #include <QString>
@@ -51,6 +52,10 @@ public:
     // search for them goes on (otherHoldersFound() then follows).
     virtual QList<PortHolder> otherHolders() const { return {}; }
 
+    // When the last read brought bytes, on TakenBytes::nowMs()'s clock,
+    // whether or not Input has taken them yet; 0 before the first.
+    virtual qint64 lastReadMs() const { return 0; }
+
     CommError lastError() const { return m_lastError; }
     QString errorDetail() const { return m_errorDetail; }
 
@@ -59,6 +64,13 @@ signals:
     void portOpenChanged(bool open);
     // otherHolders() became known after the open: the search outlived it.
     void otherHoldersFound();
+    // Input() took bytes: the same bytes, with when each read brought them.
+    // Emitted only while something is connected, so that a control nobody
+    // watches never copies what it takes.
+    void taken(const TakenBytes &taken);
+    // setOutput() put bytes on the line (queued and flushed) at `ms`, on
+    // TakenBytes::nowMs()'s clock.
+    void sent(const QByteArray &bytes, qint64 ms);
 
 protected:
     // Records a refusal and tells the window of it.

@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QMetaMethod>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -350,7 +351,11 @@ void SerialComm::drainPort()
     chunk.resize(at + available);
     const qint64 got = m_port.read(chunk.data() + at, available);
     chunk.resize(at + qMax<qint64>(got, 0));
+    if (chunk.size() == at)
+        return;
     m_receivedCount += chunk.size() - at;
+    m_lastReadMs = TakenBytes::nowMs();
+    m_reads.push_back({m_receivedCount, m_lastReadMs});
 }
 
 int SerialComm::InBufferCount()
@@ -369,15 +374,26 @@ QString SerialComm::Input()
     // touched only as they are written.
     QString text(m_receivedCount, Qt::Uninitialized);
     char16_t *dst = reinterpret_cast<char16_t *>(text.data());
+    const bool watched = m_receivedCount > 0 && isSignalConnected(QMetaMethod::fromSignal(&CommControl::taken));
+    TakenBytes taken;
+    if (watched) {
+        taken.bytes.reserve(m_receivedCount);
+        taken.reads = QList<TakenBytes::Read>(m_reads.begin(), m_reads.end());
+    }
     while (!m_received.empty()) {
         const QByteArray &chunk = m_received.front();
         const auto *src = reinterpret_cast<const uchar *>(chunk.constData());
         for (qsizetype i = 0; i < chunk.size(); ++i)
             dst[i] = src[i];
         dst += chunk.size();
+        if (watched)
+            taken.bytes += chunk;
         m_received.pop_front();
     }
     m_receivedCount = 0;
+    m_reads.clear();
+    if (watched)
+        emit this->taken(taken);
     return text;
 }
 
@@ -398,6 +414,7 @@ void SerialComm::setOutput(const QString &text)
     // write() only queues; flush() puts the bytes on the line now, so that a
     // wait that follows starts when the command has left.
     m_port.flush();
+    emit sent(bytes, TakenBytes::nowMs());
 }
 
 bool SerialComm::waitForBytes(int msecs)

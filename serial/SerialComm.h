@@ -28,7 +28,8 @@ class QSocketNotifier;
 // buffer, which has no size limit; Input takes all of it. The buffer is kept
 // as the chunks read, so that Input converts and frees them one by one. The nominal buffer
 // sizes of the line settings (1024 in, 512 out) are kept as constants for
-// reference only and never cause a byte to be dropped.
+// reference only and never cause a byte to be dropped. Each read is stamped
+// with its time as it happens; the stamps go to whoever listens to taken().
 //
 // Opening: LineProbe first opens the device on its own descriptor and tells
 // every refusal by the system's reason; QSerialPort then opens the device the
@@ -91,6 +92,7 @@ public:
     QString devicePath() const override { return m_path; }
     LineSettings line() const override { return m_line; }
     QList<PortHolder> otherHolders() const override { return m_holders; }
+    qint64 lastReadMs() const override { return m_lastReadMs; }
 
 private:
     QString pathFor(qint16 n) const;
@@ -117,6 +119,8 @@ private:
     static constexpr qsizetype ChunkBytes = qsizetype(1) << 20;
     std::deque<QByteArray> m_received; // as read, in chunks of about ChunkBytes, oldest first
     qsizetype m_receivedCount = 0;
+    std::deque<TakenBytes::Read> m_reads; // when each read of m_received came
+    qint64 m_lastReadMs = 0;
     QString m_path;
     LineSettings m_line; // of the current or last open
     qint16 m_commPort = 1;

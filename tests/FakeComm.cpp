@@ -36,7 +36,12 @@ int FakeComm::InBufferCount()
 QString FakeComm::Input()
 {
     const QString text = QString::fromLatin1(m_held);
+    if (!m_held.isEmpty()) {
+        m_lastReadMs = m_reads.last().ms;
+        emit taken({m_held, m_reads});
+    }
     m_held.clear();
+    m_reads.clear();
     return text;
 }
 
@@ -48,6 +53,7 @@ void FakeComm::setOutput(const QString &text)
         return;
     }
     written += text.toLatin1();
+    emit sent(text.toLatin1(), TakenBytes::nowMs());
 }
 
 bool FakeComm::waitForBytes(int msecs)
@@ -66,9 +72,15 @@ QString FakeComm::devicePath() const
 
 void FakeComm::arrive(const QByteArray &bytes)
 {
-    if (!m_open)
+    arriveAt(TakenBytes::nowMs(), bytes);
+}
+
+void FakeComm::arriveAt(qint64 stampMs, const QByteArray &bytes)
+{
+    if (!m_open || bytes.isEmpty())
         return; // nothing reaches a closed port
     m_held += bytes;
+    m_reads.append({m_held.size(), stampMs});
     if (auto *d = QAbstractEventDispatcher::instance())
         d->wakeUp();
 }

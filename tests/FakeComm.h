@@ -28,10 +28,13 @@ public:
     bool waitForBytes(int msecs) override;
     QString devicePath() const override;
     QList<PortHolder> otherHolders() const override { return holders; }
+    qint64 lastReadMs() const override { return m_reads.isEmpty() ? m_lastReadMs : m_reads.last().ms; }
 
     // Bytes from the device, now or after ms milliseconds.
     void arrive(const QByteArray &bytes);
     void arriveIn(int ms, const QByteArray &bytes);
+    // Bytes from the device as one read stamped `stampMs` (TakenBytes' clock).
+    void arriveAt(qint64 stampMs, const QByteArray &bytes);
     // The device goes away: the port closes, DeviceGone is reported.
     void unplug();
 
@@ -48,6 +51,8 @@ public:
 
 private:
     QByteArray m_held;
+    QList<TakenBytes::Read> m_reads; // the stamps of m_held
+    qint64 m_lastReadMs = 0;
     qint16 m_port = 1;
     bool m_open = false;
 };

@@ -408,50 +408,29 @@ void ReceptionBox::stopJournal()
 // medium) leaves the old file whole. Only a regular file is saved over.
 QString ReceptionBox::save(const QString &fileName, ReceptionJournal::Format format) const
 {
-    const QString refused = TargetFile::refusal(fileName);
-    if (!refused.isEmpty())
-        return refused;
-    QSaveFile file(fileName);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly))
-        return TargetFile::reason(errno);
-    for (QTextBlock b = document()->firstBlock(); b.isValid(); b = b.next()) {
-        const ReceptionLine *line = lineOf(b);
-        QByteArray out;
-        if (format == ReceptionJournal::Format::Raw) {
-            if (!line)
-                continue; // typed by the operator: not received
-            out = line->bytes();
-        } else {
-            if (!line && b == document()->lastBlock() && b.text().isEmpty())
-                break; // the empty line after the last break
-            if (line && !line->isContinuation())
-                out = ReceptionLine::stamp(line->taken()).toUtf8() + ' ';
-            out += b.text().toUtf8();
-            if (!isContinuation(b.next()))
-                out += '\n';
+    QTextBlock b = document()->firstBlock();
+    return TargetFile::save(fileName, [&]() -> std::optional<QByteArray> {
+        for (; b.isValid(); b = b.next()) {
+            const ReceptionLine *line = lineOf(b);
+            QByteArray out;
+            if (format == ReceptionJournal::Format::Raw) {
+                if (!line)
+                    continue; // typed by the operator: not received
+                out = line->bytes();
+            } else {
+                if (!line && b == document()->lastBlock() && b.text().isEmpty())
+                    return std::nullopt; // the empty line after the last break
+                if (line && !line->isContinuation())
+                    out = ReceptionLine::stamp(line->taken()).toUtf8() + ' ';
+                out += b.text().toUtf8();
+                if (!isContinuation(b.next()))
+                    out += '\n';
+            }
+            b = b.next();
+            return out;
         }
-        errno = 0;
-        if (file.write(out) != out.size()) {
-            const int e = errno;
-            const bool full = file.error() == QFileDevice::ResourceError;
-            file.cancelWriting();
-            return full ? TargetFile::reason(ENOSPC) : TargetFile::reason(e);
-        }
-    }
-    // The last part is still in QSaveFile's buffer: a failure to write it
-    // shows here, where commit() would not see it (Qt 6.4).
-    errno = 0;
-    if (!file.flush()) {
-        const int e = errno;
-        const bool full = file.error() == QFileDevice::ResourceError;
-        file.cancelWriting();
-        return full ? TargetFile::reason(ENOSPC) : TargetFile::reason(e);
-    }
-    errno = 0;
-    if (!file.commit())
-        return file.error() == QFileDevice::ResourceError ? TargetFile::reason(ENOSPC) : TargetFile::reason(errno);
-    return {};
+        return std::nullopt;
+    });
 }
 
 void ReceptionBox::clearBox()
@@ -540,6 +519,9 @@ void ReceptionBox::contextMenuEvent(QContextMenuEvent *event)
         menu->addAction(QStringLiteral("Journal…"), this, [this] { openFileDialog(true); })
             ->setObjectName(QStringLiteral("journal"));
     menu->addAction(QStringLiteral("Effacer"), this, &ReceptionBox::clearBox)->setObjectName(QStringLiteral("clear"));
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("Banc d'essai…"), QKeySequence(Qt::CTRL | Qt::Key_B), this,
+                    &ReceptionBox::benchRequested)->setObjectName(QStringLiteral("bench"));
     menu->popup(event->globalPos());
 }
 

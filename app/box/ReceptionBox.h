@@ -90,6 +90,8 @@ public:
     QString lineToolTip(int blockNumber) const;
 
 signals:
+    // "Banc d'essai…" was chosen in the context menu.
+    void benchRequested();
     void linesLeftView(qint64 total);
     void journalChanged();
     void journalFailed(const QString &fileName, const QString &why);     // stopped by a write

@@ -3,6 +3,7 @@
 #include "SystemErrorText.h"
 
 #include <QFile>
+#include <QSaveFile>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -82,4 +83,71 @@ QString TargetFile::reason(int errnoValue)
     }
     const QString text = systemErrorText(errnoValue);
     return text.isEmpty() ? QStringLiteral("écriture impossible") : text;
+}
+
+QString TargetFile::save(const QString &path, const std::function<std::optional<QByteArray>()> &next)
+{
+    const QString refused = refusal(path);
+    if (!refused.isEmpty())
+        return refused;
+    QSaveFile file(path);
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly))
+        return reason(errno);
+    const auto failed = [&file] {
+        const int e = errno;
+        const bool full = file.error() == QFileDevice::ResourceError;
+        file.cancelWriting();
+        return full ? reason(ENOSPC) : reason(e);
+    };
+    while (const std::optional<QByteArray> part = next()) {
+        errno = 0;
+        if (file.write(*part) != part->size())
+            return failed();
+    }
+    // The last part is still in QSaveFile's buffer: a failure to write it
+    // shows here, where commit() would not see it (Qt 6.4).
+    errno = 0;
+    if (!file.flush())
+        return failed();
+    errno = 0;
+    if (!file.commit())
+        return file.error() == QFileDevice::ResourceError ? reason(ENOSPC) : reason(errno);
+    return {};
+}
+
+std::optional<QByteArray> TargetFile::readRegular(const QString &path, qint64 maxBytes, QString *why)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        *why = reason(errno);
+        return std::nullopt;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        *why = QStringLiteral("n'est pas un fichier ordinaire");
+        return std::nullopt;
+    }
+    if (st.st_size > maxBytes) {
+        ::close(fd);
+        *why = QStringLiteral("fichier trop grand (plus de %1 octets)").arg(maxBytes);
+        return std::nullopt;
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        *why = file.errorString();
+        return std::nullopt;
+    }
+    QByteArray bytes = file.read(maxBytes + 1);
+    if (file.error() != QFileDevice::NoError) {
+        *why = reason(errno);
+        return std::nullopt;
+    }
+    if (bytes.size() > maxBytes) {
+        *why = QStringLiteral("fichier trop grand (plus de %1 octets)").arg(maxBytes);
+        return std::nullopt;
+    }
+    return bytes;
 }

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+
+#include <functional>
+#include <optional>
 
 // The files the operator names for a save or a journal: regular files, or
 // names where none exists yet. Anything else that stands at the name (a
@@ -25,6 +29,18 @@ public:
     // The same file still stands at `path`: not deleted, not replaced by
     // another (log rotation), compared by device and inode with `fd`.
     static bool stillAt(int fd, const QString &path);
+
+    // Writes a new file at `path` from the parts that `next` gives until it
+    // gives nothing, and puts it in place of the old one only once every
+    // byte is written: a save that cannot finish (a full disk, a removed
+    // medium) leaves the old file whole. Only a regular file is saved over.
+    // Empty on success, else the reason.
+    static QString save(const QString &path, const std::function<std::optional<QByteArray>()> &next);
+
+    // Reads a whole regular file of at most `maxBytes`. The open never
+    // blocks and the file is checked to be a regular one before a byte is
+    // read. Nothing, with `why` set, when it cannot be read.
+    static std::optional<QByteArray> readRegular(const QString &path, qint64 maxBytes, QString *why);
 
     // A system error as the status line says it.
     static QString reason(int errnoValue);

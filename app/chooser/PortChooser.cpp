@@ -114,6 +114,10 @@ void PortChooser::showMenu(int port, const QPoint &globalPos)
     give->setEnabled(now.source == PortAssignments::Source::Chosen
                      || now.source == PortAssignments::Source::Automatic || !now.validPath);
     connect(give, &QAction::triggered, this, [this, port] { release(port); });
+    menu->addSeparator();
+    QAction *bench = menu->addAction(QStringLiteral("Banc d'essai…"), QKeySequence(Qt::CTRL | Qt::Key_B), this,
+                                     &PortChooser::benchRequested);
+    bench->setObjectName(QStringLiteral("bench"));
 
     m_menu = menu;
     menu->popup(globalPos);

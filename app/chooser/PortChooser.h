@@ -38,6 +38,8 @@ public:
 signals:
     // A French message for the status line.
     void message(const QString &text);
+    // "Banc d'essai…" was chosen in the menu.
+    void benchRequested();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -1,6 +1,7 @@
 #include "frmVantrel.h"
 
 #include "BenchLayout.h"
+#include "BenchWindow.h"
 #include "EnterClicks.h"
 #include "LengthText.h"
 #include "PlainToolTips.h"
@@ -20,7 +21,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMetaMethod>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 
 using namespace std::chrono_literals;
@@ -134,6 +137,9 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, PortAssignments *p
     connect(MSComm1, &CommControl::errorOccurred, this, &frmVantrel::onCommError);
     connect(MSComm1, &CommControl::portOpenChanged, m_status, &StatusLineState::portOpenChanged);
     connect(MSComm1, &CommControl::otherHoldersFound, m_status, &StatusLineState::showSharers);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_B), this), &QShortcut::activated, this, &frmVantrel::showBench);
+    connect(Text1, &ReceptionBox::benchRequested, this, &frmVantrel::showBench);
+    connect(m_chooser, &PortChooser::benchRequested, this, &frmVantrel::showBench);
 
     m_status->refresh();
     m_status->showSettingsProblem();
@@ -145,6 +151,39 @@ frmVantrel::~frmVantrel()
 {
     Timer1->stop();
     MSComm1->disconnect(this);
+}
+
+// ---------------------------------------------------------------------------
+// The scanner bench
+
+void frmVantrel::showBench()
+{
+    if (!m_bench) {
+        m_bench = new BenchWindow(MSComm1, *m_ports, this);
+        connect(m_bench, &BenchWindow::hidden, this, [this] {
+            disconnect(this, &frmVantrel::received, m_bench, &BenchWindow::take);
+        });
+    }
+    connect(this, &frmVantrel::received, m_bench, &BenchWindow::take, Qt::UniqueConnection);
+    m_bench->show();
+    m_bench->raise();
+    m_bench->activateWindow();
+}
+
+void frmVantrel::connectNotify(const QMetaMethod &signal)
+{
+    if (signal != QMetaMethod::fromSignal(&frmVantrel::received) || m_relay)
+        return;
+    m_relay = connect(MSComm1, &CommControl::taken, this, [this](const TakenBytes &taken) {
+        if (!m_droppingReply)
+            emit received(taken);
+    });
+}
+
+void frmVantrel::disconnectNotify(const QMetaMethod &signal)
+{
+    if (signal == QMetaMethod::fromSignal(&frmVantrel::received) && !isSignalConnected(signal))
+        disconnect(m_relay);
 }
 
 // ---------------------------------------------------------------------------
@@ -306,7 +345,9 @@ void frmVantrel::Command4_Click()
         MSComm1->waitForBytes(int(qMax<qint64>(left, 1)));
     }
     const bool stillThere = MSComm1->PortOpen();
+    m_droppingReply = true;
     const qsizetype reply = MSComm1->Input().size(); // the reply is taken and dropped
+    m_droppingReply = false;
     MSComm1->setPortOpen(false);
     if (stillThere)
         m_status->showMessage(commandSentText(MSComm1->CommPort(), int(qMin<qsizetype>(reply, INT_MAX))));

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 
+class BenchWindow;
 class PortChooser;
 class StatusLineState;
 class QLabel;
@@ -75,11 +76,20 @@ public:
     bool openPort() { return ensureOpen(); }
     PortChooser *portChooser() const { return m_chooser; }
 
+    BenchWindow *bench() const { return m_bench; }
+
 signals:
     // The window was closed: the program ends with exit status 0.
     void programEnded();
+    // What the handlers took from the line to show, with when each read
+    // brought it (the fixed command's reply, taken and dropped, is not).
+    // The line's takes are copied only while something listens.
+    void received(const TakenBytes &taken);
 
 public slots:
+    // Opens the scanner bench (Ctrl+B), a window of its own, never modal.
+    void showBench();
+
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
@@ -91,6 +101,8 @@ public slots:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void connectNotify(const QMetaMethod &signal) override;
+    void disconnectNotify(const QMetaMethod &signal) override;
 
 private:
     qint16 SelectedPort() const;
@@ -138,4 +150,7 @@ private:
     // the close step ends the read first, so the scanner is never left firing.
     bool m_triggered = false;
     bool m_ending = false;
+    bool m_droppingReply = false; // the fixed command's reply is being taken
+    BenchWindow *m_bench = nullptr;
+    QMetaObject::Connection m_relay; // MSComm1's takes, while received() is listened to
 };

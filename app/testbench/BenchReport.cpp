@@ -1,0 +1,144 @@
+#include "BenchReport.h"
+
+#include "TargetFile.h"
+
+namespace {
+
+QByteArray csvField(const QString &text)
+{
+    QByteArray s = text.toUtf8();
+    if (s.contains(',') || s.contains('"') || s.contains('\n') || s.contains('\r'))
+        s = '"' + s.replace("\"", "\"\"") + '"';
+    return s;
+}
+
+QString isoTime(qint64 wallMs)
+{
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(wallMs);
+    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODateWithMs);
+}
+
+} // namespace
+
+QByteArray BenchReport::escaped(const QByteArray &data)
+{
+    QByteArray out;
+    out.reserve(data.size());
+    for (char ch : data) {
+        const auto c = uchar(ch);
+        if (c == '\\')
+            out += "\\\\";
+        else if (c < 0x20 || c >= 0x7F)
+            out += "\\x" + QByteArray::number(c, 16).rightJustified(2, '0').toUpper();
+        else
+            out += ch;
+    }
+    return out;
+}
+
+QByteArray BenchReport::csvHeader()
+{
+    return QStringLiteral("N°,Reçu à,Écart (ms),Longueur,Symbologie,AIM,Contrôle,Liste,Données,Hexa\n").toUtf8();
+}
+
+QByteArray BenchReport::csvRow(const ScanRow &r)
+{
+    const QList<QByteArray> fields = {
+        QByteArray::number(r.number),
+        isoTime(r.wallMs).toUtf8(),
+        r.gapMs < 0 ? QByteArray() : QByteArray::number(r.gapMs),
+        QByteArray::number(r.data.size()),
+        csvField(r.symbology.name),
+        csvField(QString::fromLatin1(escaped(r.symbology.aim))),
+        csvField(r.symbology.shownCheck()),
+        ScanTally::markText(r.mark).toUtf8(),
+        csvField(QString::fromLatin1(escaped(r.data))),
+        ScanTable::hexText(r.data).toLatin1(),
+    };
+    return fields.join(',') + '\n';
+}
+
+QString BenchReport::summaryPathFor(const QString &csvPath)
+{
+    if (csvPath.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
+        return csvPath.chopped(4) + QStringLiteral(".txt");
+    return csvPath + QStringLiteral(".txt");
+}
+
+QByteArray BenchReport::summary(const Session &s)
+{
+    QString t;
+    const auto line = [&t](const QString &label, const QString &value) {
+        if (!value.isEmpty())
+            t += label + QStringLiteral(" : ") + value + u'\n';
+    };
+    t += QStringLiteral("Rapport du banc d'essai Vantrel\n\n");
+    line(QStringLiteral("Date"), s.when.toOffsetFromUtc(s.when.offsetFromUtc()).toString(Qt::ISODate));
+    line(QStringLiteral("Version de Vantrel"), QStringLiteral(VANTREL_VERSION));
+    line(QStringLiteral("Périphérique"), s.devicePath.isEmpty() ? QStringLiteral("aucun port ouvert") : s.devicePath);
+    if (s.device) {
+        line(QStringLiteral("Nom stable"), s.device->byId);
+        line(QStringLiteral("Description"), s.device->description);
+        line(QStringLiteral("Fabricant"), s.device->manufacturer);
+        line(QStringLiteral("Numéro de série"), s.device->serialNumber);
+        if (s.device->vendorId)
+            line(QStringLiteral("Identifiant USB"), QStringLiteral("%1:%2")
+                                                       .arg(s.device->vendorId, 4, 16, QLatin1Char('0'))
+                                                       .arg(s.device->productId, 4, 16, QLatin1Char('0')));
+    }
+    line(QStringLiteral("Ligne"), s.line.text());
+    line(QStringLiteral("Découpage des scans"), s.framing);
+    t += u'\n';
+    const ScanTally &n = *s.tally;
+    line(QStringLiteral("Scans"), QString::number(n.scans()));
+    if (s.table->left() > 0)
+        line(QStringLiteral("Scans sortis du tableau (absents du CSV)"), QString::number(s.table->left()));
+    line(QStringLiteral("Chiffres de contrôle faux"), QString::number(n.checkFaults()));
+    line(QStringLiteral("Doublons"), QString::number(n.duplicates())
+                                         + (n.duplicatesComplete() ? QString()
+                                                                   : QStringLiteral(" (comptés sur les %1 premiers codes distincts)")
+                                                                         .arg(ScanTally::MaxRemembered)));
+    if (n.hasList()) {
+        line(QStringLiteral("Liste des codes attendus"), s.listFile);
+        line(QStringLiteral("Codes attendus"), QString::number(n.expected().size()));
+        line(QStringLiteral("Inattendus"), QString::number(n.unexpected()));
+        const QList<QByteArray> missing = n.missing();
+        line(QStringLiteral("Codes attendus manquants"), QString::number(missing.size()));
+        for (const QByteArray &code : missing)
+            t += QStringLiteral("  ") + QString::fromLatin1(escaped(code)) + u'\n';
+    }
+    return t.toUtf8();
+}
+
+QString BenchReport::write(const QString &csvPath, const Session &session)
+{
+    const std::deque<ScanRow> &rows = session.table->rows();
+    size_t next = 0;
+    bool headerDone = false;
+    QString why = TargetFile::save(csvPath, [&]() -> std::optional<QByteArray> {
+        if (!headerDone) {
+            headerDone = true;
+            return csvHeader();
+        }
+        if (next == rows.size())
+            return std::nullopt;
+        // Rows go out in parts of about 64 KiB.
+        QByteArray part;
+        while (next < rows.size() && part.size() < 65536)
+            part += csvRow(rows[next++]);
+        return part;
+    });
+    if (!why.isEmpty())
+        return QStringLiteral("« ") + csvPath + QStringLiteral(" » : ") + why;
+    const QString summaryPath = summaryPathFor(csvPath);
+    bool done = false;
+    why = TargetFile::save(summaryPath, [&]() -> std::optional<QByteArray> {
+        if (done)
+            return std::nullopt;
+        done = true;
+        return summary(session);
+    });
+    if (!why.isEmpty())
+        return QStringLiteral("« ") + summaryPath + QStringLiteral(" » : ") + why;
+    return {};
+}

@@ -1,0 +1,125 @@
+#include "ScanFramer.h"
+
+void ScanFramer::setEnding(Ending ending, int silenceMs)
+{
+    m_ending = ending;
+    m_silenceMs = qMax(1, silenceMs);
+    m_afterCr = false;
+    if (m_heldCr && ending != Ending::CrLf) {
+        m_heldCr = false;
+        QList<FramedScan> none; // the CR is data now: it cannot end a scan
+        append("\r", 1, m_heldCrMs, none);
+    }
+}
+
+void ScanFramer::clear()
+{
+    m_scan = {};
+    m_afterCr = m_heldCr = false;
+}
+
+void ScanFramer::append(const char *bytes, qsizetype n, qint64 ms, QList<FramedScan> &out)
+{
+    while (n > 0) {
+        if (m_scan.data.isEmpty())
+            m_scan.firstMs = ms;
+        const qsizetype take = qMin(n, MaxScanBytes - m_scan.data.size());
+        m_scan.data.append(bytes, take);
+        m_scan.lastMs = ms;
+        bytes += take;
+        n -= take;
+        if (m_scan.data.size() == MaxScanBytes) {
+            m_scan.cut = true;
+            out.append(std::move(m_scan));
+            m_scan = {};
+        }
+    }
+}
+
+void ScanFramer::end(qint64 ms, QList<FramedScan> &out)
+{
+    if (m_scan.data.isEmpty())
+        return;
+    m_scan.lastMs = ms;
+    out.append(std::move(m_scan));
+    m_scan = {};
+}
+
+QList<FramedScan> ScanFramer::feed(const TakenBytes &taken)
+{
+    QList<FramedScan> out;
+    qsizetype at = 0;
+    for (const TakenBytes::Read &read : taken.reads) {
+        const char *p = taken.bytes.constData() + at;
+        const qsizetype n = read.end - at;
+        at = read.end;
+        if (m_ending == Ending::Silence) {
+            if (!m_scan.data.isEmpty() && read.ms - m_scan.lastMs >= m_silenceMs)
+                end(m_scan.lastMs, out);
+            append(p, n, read.ms, out);
+            continue;
+        }
+        qsizetype i = 0;
+        while (i < n) {
+            if (m_heldCr) {
+                m_heldCr = false;
+                if (p[i] == '\n') {
+                    end(read.ms, out);
+                    ++i;
+                    continue;
+                }
+                append("\r", 1, m_heldCrMs, out);
+            }
+            // Data runs up to the next byte that may end a scan.
+            qsizetype j = i;
+            while (j < n && p[j] != '\r' && p[j] != '\n')
+                ++j;
+            if (j > i) {
+                m_afterCr = false;
+                append(p + i, j - i, read.ms, out);
+                i = j;
+                continue;
+            }
+            const char c = p[i++];
+            switch (m_ending) {
+            case Ending::Automatic:
+                if (c == '\n' && m_afterCr) {
+                    m_afterCr = false; // the LF of a CR LF
+                    break;
+                }
+                m_afterCr = c == '\r';
+                end(read.ms, out);
+                break;
+            case Ending::Cr:
+            case Ending::Lf:
+                if (c == (m_ending == Ending::Cr ? '\r' : '\n'))
+                    end(read.ms, out);
+                else
+                    append(&c, 1, read.ms, out);
+                break;
+            case Ending::CrLf:
+                if (c == '\r') {
+                    m_heldCr = true;
+                    m_heldCrMs = read.ms;
+                } else {
+                    append(&c, 1, read.ms, out);
+                }
+                break;
+            case Ending::Silence:
+                break;
+            }
+        }
+    }
+    return out;
+}
+
+std::optional<FramedScan> ScanFramer::closeIfSilent(qint64 nowMs, qint64 lastReadMs)
+{
+    if (m_ending != Ending::Silence || m_scan.data.isEmpty())
+        return std::nullopt;
+    if (lastReadMs > m_scan.lastMs || nowMs - m_scan.lastMs < m_silenceMs)
+        return std::nullopt; // bytes came since, or the silence is not long enough yet
+    QList<FramedScan> out;
+    end(m_scan.lastMs, out);
+    return out.value(0);
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "TakenBytes.h"
+
+#include <QByteArray>
+#include <QList>
+
+#include <optional>
+
+// One scan as the scanner sent it, without its terminator.
+struct FramedScan {
+    QByteArray data;
+    qint64 firstMs = 0; // when its first byte arrived (TakenBytes' clock)
+    qint64 lastMs = 0;  // when its last byte, terminator included, arrived
+    bool cut = false;   // ended at MaxScanBytes: the rest is the next scan
+};
+
+// Cuts what the window takes from the line into scans.
+//
+// A scan ends at its terminator, or at a silence on the line for scanners
+// that send none:
+//
+//   Automatic  CR, LF or CR LF: a LF right after the CR that ended a scan
+//              belongs to that scan's terminator
+//   Cr, Lf     that byte only; the other is data
+//   CrLf       the pair only; a CR alone is data
+//   Silence    no byte for silenceMs after the last one; CR and LF are data
+//
+// The framer goes by the arrival stamps of the reads, never by when the
+// bytes were taken: a scan that two ticks took in two pieces is one scan,
+// two scans in one take are two. A silence is seen between two reads, and
+// at the end of what was taken once the line has stayed quiet long enough
+// (closeIfSilent). A terminator with nothing before it makes no scan. A
+// scan longer than MaxScanBytes (no scanner sends one; a device that
+// never sends a terminator does) is cut there, so that memory stays bounded.
+class ScanFramer
+{
+public:
+    enum class Ending { Automatic, Cr, Lf, CrLf, Silence };
+    static constexpr qsizetype MaxScanBytes = 16384;
+    static constexpr int DefaultSilenceMs = 50;
+
+    void setEnding(Ending ending, int silenceMs = DefaultSilenceMs);
+    Ending ending() const { return m_ending; }
+    int silenceMs() const { return m_silenceMs; }
+
+    // Frames one take; returns the scans it ended, in order.
+    QList<FramedScan> feed(const TakenBytes &taken);
+    // In Silence mode, ends the scan in progress when the line has been
+    // quiet for silenceMs: nothing was read after its last byte
+    // (lastReadMs, from the control) and nowMs is far enough past it.
+    std::optional<FramedScan> closeIfSilent(qint64 nowMs, qint64 lastReadMs);
+    // Bytes of a scan whose end has not come yet.
+    qsizetype pendingBytes() const { return m_scan.data.size() + (m_heldCr ? 1 : 0); }
+    // Forgets the scan in progress.
+    void clear();
+
+private:
+    void append(const char *bytes, qsizetype n, qint64 ms, QList<FramedScan> &out);
+    void end(qint64 ms, QList<FramedScan> &out);
+
+    Ending m_ending = Ending::Automatic;
+    int m_silenceMs = DefaultSilenceMs;
+    FramedScan m_scan;       // in progress
+    bool m_afterCr = false;  // Automatic: the last byte was a CR that ended a scan
+    bool m_heldCr = false;   // CrLf: a CR waits for the byte after it
+    qint64 m_heldCrMs = 0;
+};

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+
+// The counters of a bench session, and the test card's list of expected
+// codes that each scan is ticked off against.
+//
+// A scan's code is its data after any AIM identifier. The first scan of a
+// code is "attendu" when the list holds it, "inattendu" when a list is
+// loaded and does not; a later scan of a code already seen is "doublon".
+// Without a list, first scans are not marked.
+//
+// Codes seen are remembered up to MaxRemembered distinct ones (a test card
+// has dozens): past that, a flood of distinct codes is still counted but
+// its repeats are no longer told apart, and duplicatesComplete() says so.
+class ScanTally
+{
+public:
+    enum class Mark { None, Expected, Unexpected, Duplicate };
+    static constexpr qsizetype MaxRemembered = 200000;
+
+    // The list, in the card's order; loading one starts the count again.
+    void setExpected(const QList<QByteArray> &codes);
+    const QList<QByteArray> &expected() const { return m_expected; }
+    bool hasList() const { return !m_expected.isEmpty(); }
+
+    // Counts one scan and says how it stands against the list.
+    Mark count(const QByteArray &code, bool checkFault);
+    // Back to no scan counted; the list stays.
+    void reset();
+
+    qint64 scans() const { return m_scans; }
+    qint64 checkFaults() const { return m_checkFaults; }
+    qint64 unexpected() const { return m_unexpected; }
+    qint64 duplicates() const { return m_duplicates; }
+    bool duplicatesComplete() const { return m_seen.size() < MaxRemembered; }
+    // The expected codes not scanned yet, in the card's order.
+    QList<QByteArray> missing() const;
+    qsizetype missingCount() const { return m_expected.size() - m_expectedSeen; }
+
+    static QString markText(Mark mark);
+    // The codes of a list file: one a line, CR LF or LF, blank lines and a
+    // leading UTF-8 byte order mark left out, repeats kept once.
+    static QList<QByteArray> parseList(const QByteArray &file);
+
+private:
+    QList<QByteArray> m_expected;
+    QSet<QByteArray> m_expectedSet;
+    QSet<QByteArray> m_seen;
+    qsizetype m_expectedSeen = 0;
+    qint64 m_scans = 0;
+    qint64 m_checkFaults = 0;
+    qint64 m_unexpected = 0;
+    qint64 m_duplicates = 0;
+};
