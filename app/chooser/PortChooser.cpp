@@ -111,6 +111,7 @@ void PortChooser::showMenu(int port, const QPoint &globalPos)
     connect(menu->addAction(QStringLiteral("Paramètres de la ligne…")), &QAction::triggered, this,
             [this, port] { askLine(port); });
     QAction *give = menu->addAction(QStringLiteral("Rendre le numéro au système"));
+    give->setObjectName(QStringLiteral("release"));
     give->setEnabled(now.source == PortAssignments::Source::Chosen
                      || now.source == PortAssignments::Source::Automatic || !now.validPath);
     connect(give, &QAction::triggered, this, [this, port] { release(port); });

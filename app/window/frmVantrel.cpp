@@ -151,6 +151,7 @@ frmVantrel::~frmVantrel()
 {
     Timer1->stop();
     MSComm1->disconnect(this);
+    delete m_bench; // before the port assignments it reads go
 }
 
 // ---------------------------------------------------------------------------
@@ -415,6 +416,8 @@ void frmVantrel::Form_Unload()
     Command2_Click(); // ends a triggered read first
     m_ending = true;
     WindowLook::save(*this, *Text1, m_baseSize, m_ports->settingsFile());
+    if (m_bench)
+        m_bench->close(); // the bench ends with the program, and keeps its look
     Timer1->stop();
     emit programEnded();
 }

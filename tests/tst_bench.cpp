@@ -1,0 +1,498 @@
+#include "BenchReport.h"
+#include "BenchWindow.h"
+#include "FakeBench.h"
+#include "PtyDevice.h"
+#include "ScanFramer.h"
+#include "Symbology.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QComboBox>
+#include <QSpinBox>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+// One take: the reads it brought, each (stamp in ms, bytes).
+using Take = QList<std::pair<int, QByteArray>>;
+using Takes = QList<Take>;
+Q_DECLARE_METATYPE(ScanFramer::Ending)
+
+namespace {
+
+TakenBytes taken(const Take &reads)
+{
+    TakenBytes t;
+    for (const auto &[ms, bytes] : reads) {
+        t.bytes += bytes;
+        t.reads.append({t.bytes.size(), ms});
+    }
+    return t;
+}
+
+// A scan as "data@firstMs", with CR and LF written \r and \n.
+QString described(const FramedScan &s)
+{
+    QString data = QString::fromLatin1(s.data);
+    data.replace(u'\r', QStringLiteral("\\r")).replace(u'\n', QStringLiteral("\\n"));
+    return data + u'@' + QString::number(s.firstMs);
+}
+
+QString cell(const QAbstractItemModel &m, int row, int column)
+{
+    return m.data(m.index(row, column)).toString();
+}
+
+// Splits one CSV line as RFC 4180 writes it.
+QStringList csvFields(const QString &line)
+{
+    QStringList fields;
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (quoted) {
+            if (c == u'"' && i + 1 < line.size() && line[i + 1] == u'"')
+                field += u'"', ++i;
+            else if (c == u'"')
+                quoted = false;
+            else
+                field += c;
+        } else if (c == u'"') {
+            quoted = true;
+        } else if (c == u',') {
+            fields << field;
+            field.clear();
+        } else {
+            field += c;
+        }
+    }
+    fields << field;
+    return fields;
+}
+
+} // namespace
+
+class tst_Bench : public QObject
+{
+    Q_OBJECT
+private slots:
+    // Every test starts from no settings: the bench's options are kept there.
+    void init() { QFile::remove(PortSettings::userFileName()); }
+    void framing_data();
+    void framing();
+    void silenceWaitsForUntakenBytes();
+    void overlongScanIsCut();
+    void symbology_data();
+    void symbology();
+    void expectedCodes();
+    void listFile_data();
+    void listFile();
+    void reportReadBack();
+    void fixedCommandReplyIsNoScan();
+    void silenceEndsTheLastScan();
+    void ptyScanSplitAcrossTicks();
+};
+
+void tst_Bench::framing_data()
+{
+    QTest::addColumn<ScanFramer::Ending>("ending");
+    QTest::addColumn<Takes>("takes");
+    QTest::addColumn<QStringList>("scans"); // what the takes end, then a silence
+
+    using E = ScanFramer::Ending;
+    QTest::newRow("auto: CR") << E::Automatic << Takes{{{0, "4006381333931\r"}}}
+                              << QStringList{"4006381333931@0"};
+    QTest::newRow("auto: two scans in one take") << E::Automatic << Takes{{{0, "AAA\rBBB\r"}}}
+                                                 << QStringList{"AAA@0", "BBB@0"};
+    QTest::newRow("auto: a scan over two takes") << E::Automatic
+                                                 << Takes{{{0, "40063"}}, {{620, "81333931\r"}}}
+                                                 << QStringList{"4006381333931@0"};
+    QTest::newRow("auto: CR LF split between takes") << E::Automatic
+                                                     << Takes{{{0, "ABC\r"}}, {{500, "\nDEF\r\n"}}}
+                                                     << QStringList{"ABC@0", "DEF@500"};
+    QTest::newRow("auto: LF alone") << E::Automatic << Takes{{{0, "A\nB\n"}}} << QStringList{"A@0", "B@0"};
+    QTest::newRow("auto: terminators alone make no scan") << E::Automatic << Takes{{{0, "\r\r\n\n\r"}}}
+                                                          << QStringList{};
+    QTest::newRow("auto: a read's stamp is the scan's") << E::Automatic
+                                                        << Takes{{{3, "AB"}, {9, "C\rD"}, {40, "E\r"}}}
+                                                        << QStringList{"ABC@3", "DE@9"};
+    QTest::newRow("CR: LF is data") << E::Cr << Takes{{{0, "A\r\nB\r"}}} << QStringList{"A@0", "\\nB@0"};
+    QTest::newRow("LF: CR is data") << E::Lf << Takes{{{0, "A\rB\n"}}} << QStringList{"A\\rB@0"};
+    QTest::newRow("CR LF: a CR alone is data") << E::CrLf << Takes{{{0, "A\rB\r\n"}}} << QStringList{"A\\rB@0"};
+    QTest::newRow("CR LF: CR CR LF") << E::CrLf << Takes{{{0, "A\r\r\n"}}} << QStringList{"A\\r@0"};
+    QTest::newRow("CR LF: the pair over two takes") << E::CrLf << Takes{{{0, "A\r"}}, {{480, "\nB\r\n"}}}
+                                                    << QStringList{"A@0", "B@480"};
+    QTest::newRow("silence: gaps between reads") << E::Silence
+                                                 << Takes{{{0, "AB"}, {10, "CD"}, {100, "EF"}}}
+                                                 << QStringList{"ABCD@0", "EF@100"};
+    QTest::newRow("silence: a short gap over two takes") << E::Silence << Takes{{{0, "AB"}}, {{30, "C\rD"}}}
+                                                         << QStringList{"ABC\\rD@0"};
+    QTest::newRow("silence: a long gap over two takes") << E::Silence << Takes{{{0, "AB"}}, {{50, "CD"}}}
+                                                        << QStringList{"AB@0", "CD@50"};
+}
+
+void tst_Bench::framing()
+{
+    QFETCH(ScanFramer::Ending, ending);
+    QFETCH(Takes, takes);
+    QFETCH(QStringList, scans);
+
+    ScanFramer f;
+    f.setEnding(ending, 50);
+    QStringList got;
+    qint64 last = 0;
+    for (const Take &t : takes) {
+        for (const FramedScan &s : f.feed(taken(t)))
+            got << described(s);
+        last = t.last().first;
+    }
+    if (auto s = f.closeIfSilent(last + 1000, last))
+        got << described(*s);
+    QCOMPARE(got, scans);
+}
+
+void tst_Bench::silenceWaitsForUntakenBytes()
+{
+    ScanFramer f;
+    f.setEnding(ScanFramer::Ending::Silence, 50);
+    QVERIFY(f.feed(taken({{100, "ABC"}})).isEmpty());
+    QCOMPARE(f.pendingBytes(), 3);
+    // Not quiet long enough yet.
+    QVERIFY(!f.closeIfSilent(149, 100));
+    // Bytes were read at 120 that no take has brought: they may continue it.
+    QVERIFY(!f.closeIfSilent(400, 120));
+    const QList<FramedScan> scans = f.feed(taken({{120, "DEF"}}));
+    QVERIFY(scans.isEmpty());
+    const std::optional<FramedScan> s = f.closeIfSilent(170, 120);
+    QVERIFY(s);
+    QCOMPARE(described(*s), QStringLiteral("ABCDEF@100"));
+    QCOMPARE(s->lastMs, 120);
+    QCOMPARE(f.pendingBytes(), 0);
+}
+
+void tst_Bench::overlongScanIsCut()
+{
+    ScanFramer f;
+    const QByteArray longScan(ScanFramer::MaxScanBytes + 10, 'x');
+    QList<FramedScan> scans = f.feed(taken({{0, longScan.left(9000)}, {7, longScan.mid(9000) + "\rOK\r"}}));
+    QCOMPARE(scans.size(), 3);
+    QCOMPARE(scans[0].data.size(), ScanFramer::MaxScanBytes);
+    QVERIFY(scans[0].cut);
+    QCOMPARE(scans[1].data, QByteArray(10, 'x'));
+    QCOMPARE(scans[1].firstMs, 7);
+    QVERIFY(!scans[1].cut);
+    QCOMPARE(scans[2].data, QByteArray("OK"));
+}
+
+void tst_Bench::symbology_data()
+{
+    QTest::addColumn<QByteArray>("scan");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("check");
+    QTest::addColumn<QByteArray>("payload");
+
+    // Published examples: EAN-13 4006381333931, UPC-A 036000291452, EAN-8
+    // 96385074, ITF-14 15400141288763, ISBN 9780306406157, and the GTIN
+    // 09501101020917 of GS1's own examples.
+    QTest::newRow("]E0 EAN-13") << QByteArray("]E04006381333931") << "EAN-13 / UPC-A (]E0)" << "correct"
+                                << QByteArray("4006381333931");
+    QTest::newRow("]E0 EAN-13, last digit wrong") << QByteArray("]E04006381333932") << "EAN-13 / UPC-A (]E0)"
+                                                  << "faux, attendu 1" << QByteArray("4006381333932");
+    QTest::newRow("]E0 UPC-A in 12 digits") << QByteArray("]E0036000291452") << "EAN-13 / UPC-A (]E0)"
+                                            << "correct" << QByteArray("036000291452");
+    QTest::newRow("]E0 ISBN") << QByteArray("]E09780306406157") << "EAN-13 / UPC-A (]E0)" << "correct"
+                              << QByteArray("9780306406157");
+    QTest::newRow("]E4 EAN-8") << QByteArray("]E496385074") << "EAN-8 (]E4)" << "correct" << QByteArray("96385074");
+    QTest::newRow("]E4 EAN-8 wrong") << QByteArray("]E496385070") << "EAN-8 (]E4)" << "faux, attendu 4"
+                                     << QByteArray("96385070");
+    QTest::newRow("]E3 EAN-13 with add-on") << QByteArray("]E3978030640615790000") << "EAN-13 avec add-on (]E3)"
+                                            << "correct" << QByteArray("978030640615790000");
+    QTest::newRow("]E2 add-on alone") << QByteArray("]E290000") << "Add-on à 5 chiffres (]E2)" << "—"
+                                      << QByteArray("90000");
+    QTest::newRow("]I0 ITF-14") << QByteArray("]I015400141288763") << "ITF (]I0)" << "correct"
+                                << QByteArray("15400141288763");
+    QTest::newRow("]I0 ITF of 6 digits") << QByteArray("]I0123456") << "ITF (]I0)" << "—" << QByteArray("123456");
+    QTest::newRow("]C1 GS1-128 with AIs") << QByteArray("]C10109501101020917\x1D" "10ABC") << "GS1-128 (]C1)"
+                                          << "correct" << QByteArray("0109501101020917\x1D" "10ABC");
+    QTest::newRow("]C1 GS1-128 GTIN wrong") << QByteArray("]C10109501101020918") << "GS1-128 (]C1)"
+                                            << "faux, attendu 7" << QByteArray("0109501101020918");
+    QTest::newRow("]C1 GS1-128 without a GTIN") << QByteArray("]C100123456789012345678") << "GS1-128 (]C1)" << "—"
+                                                << QByteArray("00123456789012345678");
+    QTest::newRow("]C0 Code 128") << QByteArray("]C0ABC-123") << "Code 128 (]C0)" << "—" << QByteArray("ABC-123");
+    QTest::newRow("]A0 Code 39") << QByteArray("]A0CODE39") << "Code 39 (]A0)" << "—" << QByteArray("CODE39");
+    QTest::newRow("]F0 Codabar") << QByteArray("]F0A12345B") << "Codabar (]F0)" << "—" << QByteArray("A12345B");
+    QTest::newRow("]L2 PDF417") << QByteArray("]L2PDF") << "PDF417 (]L2)" << "—" << QByteArray("PDF");
+    QTest::newRow("]Q1 QR Code") << QByteArray("]Q1https://example.org") << "QR Code (]Q1)" << "—"
+                                 << QByteArray("https://example.org");
+    QTest::newRow("]Q3 GS1 QR Code") << QByteArray("]Q30109501101020917") << "QR Code (]Q3)" << "correct"
+                                     << QByteArray("0109501101020917");
+    QTest::newRow("]d2 GS1 DataMatrix") << QByteArray("]d20109501101020917\x1D" "17250101") << "GS1 DataMatrix (]d2)"
+                                        << "correct" << QByteArray("0109501101020917\x1D" "17250101");
+    QTest::newRow("]d1 Data Matrix") << QByteArray("]d1Hello") << "Data Matrix (]d1)" << "—" << QByteArray("Hello");
+    QTest::newRow("]e0 GS1 DataBar") << QByteArray("]e00109501101020917") << "GS1 DataBar (]e0)" << "correct"
+                                     << QByteArray("0109501101020917");
+    QTest::newRow("guessed EAN-13") << QByteArray("4006381333931") << "EAN-13" << "correct"
+                                    << QByteArray("4006381333931");
+    QTest::newRow("guessed UPC-A") << QByteArray("036000291452") << "UPC-A" << "correct" << QByteArray("036000291452");
+    QTest::newRow("guessed EAN-8") << QByteArray("96385074") << "EAN-8" << "correct" << QByteArray("96385074");
+    QTest::newRow("guessed GTIN-14") << QByteArray("15400141288763") << "GTIN-14" << "correct"
+                                     << QByteArray("15400141288763");
+    QTest::newRow("13 digits, wrong check: unknown") << QByteArray("4006381333932") << "inconnue" << "—"
+                                                     << QByteArray("4006381333932");
+    QTest::newRow("11 digits: unknown") << QByteArray("40063813339") << "inconnue" << "—"
+                                        << QByteArray("40063813339");
+    QTest::newRow("no identifier: ]Y? is not one") << QByteArray("]Y?ABC") << "inconnue" << "—"
+                                                   << QByteArray("]Y?ABC");
+    QTest::newRow("too short for an identifier") << QByteArray("]E") << "inconnue" << "—" << QByteArray("]E");
+}
+
+void tst_Bench::symbology()
+{
+    QFETCH(QByteArray, scan);
+    QFETCH(QString, name);
+    QFETCH(QString, check);
+    QFETCH(QByteArray, payload);
+    const Symbology s = Symbology::of(scan);
+    QCOMPARE(s.shownName(), name);
+    QCOMPARE(s.shownCheck(), check);
+    QCOMPARE(Symbology::payload(scan).toByteArray(), payload);
+}
+
+void tst_Bench::expectedCodes()
+{
+    FakeBench b;
+    b.w.showBench();
+    BenchWindow *bench = b.w.bench();
+    QVERIFY(bench->isVisible());
+    QVERIFY(!bench->isModal());
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+
+    QTemporaryDir dir;
+    const QString list = dir.filePath(QStringLiteral("carte.txt"));
+    QFile f(list);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("4006381333931\r\n96385074\r\n\r\n15400141288763\r\n");
+    f.close();
+    QCOMPARE(bench->loadList(list), QString());
+
+    // Scans: an expected one (with its identifier), an unknown one, the
+    // first again, one with a wrong check digit, a second expected one.
+    b.comm->setPortOpen(true);
+    b.show("]E04006381333931\rHELLO\r4006381333931\r]E04006381333932\r96385074\r");
+    QTRY_VERIFY(bench->idle());
+    const ScanTable &t = bench->table();
+    QCOMPARE(t.rowCount(), 5);
+    QStringList marks, checks, numbers;
+    for (int r = 0; r < t.rowCount(); ++r) {
+        marks << cell(t, r, ScanTable::Mark);
+        checks << cell(t, r, ScanTable::Check);
+        numbers << cell(t, r, ScanTable::Number);
+    }
+    QCOMPARE(marks, QStringList({"attendu", "inattendu", "doublon", "inattendu", "attendu"}));
+    QCOMPARE(checks, QStringList({"correct", "—", "correct", "faux, attendu 1", "correct"}));
+    QCOMPARE(numbers, QStringList({"1", "2", "3", "4", "5"}));
+    QCOMPARE(bench->countersText(), QStringLiteral("Scans : 5   Contrôle faux : 1   Doublons : 1   Inattendus : 2"
+                                                   "   Manquants : 1 sur 3"));
+    QCOMPARE(bench->tally().missing(), QList<QByteArray>{"15400141288763"});
+
+    // "Codes manquants" lists them in a window of its own.
+    bench->findChild<QPushButton *>(QStringLiteral("showMissing"))->click();
+    auto *missing = bench->findChild<QPlainTextEdit *>(QStringLiteral("missingCodes"));
+    QVERIFY(missing && missing->isVisible());
+    QCOMPARE(missing->toPlainText(), QStringLiteral("15400141288763\n"));
+    missing->close();
+
+    // "Remettre à zéro" clears the bench, never the main window's box.
+    const QString box = b.w.receptionText();
+    bench->findChild<QPushButton *>(QStringLiteral("reset"))->click();
+    QCOMPARE(t.rowCount(), 0);
+    QCOMPARE(bench->countersText(), QStringLiteral("Scans : 0   Contrôle faux : 0   Doublons : 0   Inattendus : 0"
+                                                   "   Manquants : 3 sur 3"));
+    QCOMPARE(b.w.receptionText(), box);
+    QVERIFY(!box.isEmpty());
+
+    // After the reset, a scan counts as the first again.
+    b.show("96385074\r");
+    QTRY_COMPARE(t.rowCount(), 1);
+    QCOMPARE(cell(t, 0, ScanTable::Mark), QStringLiteral("attendu"));
+    QCOMPARE(cell(t, 0, ScanTable::Number), QStringLiteral("1"));
+    QCOMPARE(cell(t, 0, ScanTable::Gap), QString());
+}
+
+void tst_Bench::listFile_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QList<QByteArray>>("codes");
+
+    QTest::newRow("LF") << QByteArray("A1\nB2\n") << QList<QByteArray>{"A1", "B2"};
+    QTest::newRow("CR LF, no final break") << QByteArray("A1\r\nB2") << QList<QByteArray>{"A1", "B2"};
+    QTest::newRow("blank lines") << QByteArray("\n\nA1\n\r\n\nB2\n\n") << QList<QByteArray>{"A1", "B2"};
+    QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF" "A1\nB2\n") << QList<QByteArray>{"A1", "B2"};
+    QTest::newRow("repeats kept once") << QByteArray("A1\nB2\nA1\n") << QList<QByteArray>{"A1", "B2"};
+    QTest::newRow("spaces and GS are code") << QByteArray(" A 1\n01\x1D" "10X\n")
+                                            << QList<QByteArray>{" A 1", "01\x1D" "10X"};
+    QTest::newRow("nothing") << QByteArray("\r\n\n") << QList<QByteArray>{};
+}
+
+void tst_Bench::listFile()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QList<QByteArray>, codes);
+    QCOMPARE(ScanTally::parseList(file), codes);
+}
+
+void tst_Bench::reportReadBack()
+{
+    FakeBench b;
+    b.w.showBench();
+    BenchWindow *bench = b.w.bench();
+    QTemporaryDir dir;
+    const QString list = dir.filePath(QStringLiteral("carte.txt"));
+    QFile f(list);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("0109501101020917\x1D" "10AB,C\nMISSING\"1\n");
+    f.close();
+    QCOMPARE(bench->loadList(list), QString());
+
+    b.comm->setPortOpen(true);
+    b.comm->arriveAt(1000, "]C10109501101020917\x1D" "10AB,C\r");
+    b.comm->arriveAt(1250, "caf\xE9\\\x01\r");
+    b.w.Command5_Click();
+    QTRY_VERIFY(bench->idle());
+    QCOMPARE(bench->table().rowCount(), 2);
+
+    const QString csv = dir.filePath(QStringLiteral("rapport.csv"));
+    QCOMPARE(bench->saveReport(csv), QString());
+    QFile in(csv);
+    QVERIFY(in.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(in.readAll()).split(u'\n');
+    QCOMPARE(lines.size(), 4);
+    QCOMPARE(lines[0], QStringLiteral("N°,Reçu à,Écart (ms),Longueur,Symbologie,AIM,Contrôle,Liste,Données,Hexa"));
+    QCOMPARE(lines[3], QString());
+    const QStringList first = csvFields(lines[1]);
+    const QStringList second = csvFields(lines[2]);
+    QCOMPARE(first.size(), 10);
+    QCOMPARE(second.size(), 10);
+    // The time: ISO 8601 with milliseconds and the offset.
+    QVERIFY2(QRegularExpression(QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}([+-]\d\d:\d\d|Z)$)"))
+                 .match(first[1]).hasMatch(), qPrintable(first[1]));
+    QCOMPARE(QDateTime::fromString(second[1], Qt::ISODateWithMs).toMSecsSinceEpoch()
+                 - QDateTime::fromString(first[1], Qt::ISODateWithMs).toMSecsSinceEpoch(), 250);
+    QCOMPARE(QStringList(first.mid(2)), QStringList({"", "26", "GS1-128", "]C1", "correct", "attendu",
+                                                     "]C10109501101020917\\x1D10AB,C",
+                                                     "5D 43 31 30 31 30 39 35 30 31 31 30 31 30 32 30 39 31 37 "
+                                                     "1D 31 30 41 42 2C 43"}));
+    QCOMPARE(QStringList(second.mid(2)), QStringList({"250", "6", "inconnue", "", "—", "inattendu",
+                                                      "caf\\xE9\\\\\\x01", "63 61 66 E9 5C 01"}));
+
+    QFile summaryFile(dir.filePath(QStringLiteral("rapport.txt")));
+    QVERIFY(summaryFile.open(QIODevice::ReadOnly));
+    const QString summary = QString::fromUtf8(summaryFile.readAll());
+    QVERIFY(summary.startsWith(QStringLiteral("Rapport du banc d'essai Vantrel\n\nDate : ")));
+    QVERIFY(summary.contains(QStringLiteral("\nVersion de Vantrel : " VANTREL_VERSION "\n")));
+    QVERIFY(summary.contains(QStringLiteral("\nPériphérique : /dev/fake1\nLigne : 9600 8N1\n"
+                                            "Découpage des scans : automatique (CR, LF ou CR LF)\n")));
+    QVERIFY2(summary.endsWith(QStringLiteral("\nScans : 2\nChiffres de contrôle faux : 0\nDoublons : 0\n"
+                                             "Liste des codes attendus : ") + list
+                              + QStringLiteral("\nCodes attendus : 2\nInattendus : 1\nCodes attendus manquants : 1\n"
+                                               "  MISSING\"1\n")),
+             qPrintable(summary));
+
+    // A report never replaces what is not a regular file.
+    const QString why = bench->saveReport(dir.path());
+    QVERIFY2(why.startsWith(QStringLiteral("« ") + dir.path() + QStringLiteral(" » : ")), qPrintable(why));
+    QCOMPARE(bench->findChild<QLabel *>(QStringLiteral("message"))->text(),
+             QStringLiteral("Rapport non enregistré : ") + why);
+}
+
+void tst_Bench::fixedCommandReplyIsNoScan()
+{
+    FakeBench b;
+    b.w.showBench();
+    BenchWindow *bench = b.w.bench();
+    b.comm->onWait = [&](int ms) {
+        b.comm->arrive("0123456789ABC\r");
+        b.clock.advance(std::chrono::milliseconds(ms));
+    };
+    b.w.Command4_Click();
+    QCOMPARE(b.comm->written, QByteArray("48200000000050\r\n"));
+    // "Lire buffer" shows what came after: that one is a scan.
+    b.comm->setPortOpen(true);
+    b.show("96385074\r");
+    QTRY_VERIFY(bench->idle());
+    QCOMPARE(bench->table().rowCount(), 1);
+    QCOMPARE(cell(bench->table(), 0, ScanTable::Data), QStringLiteral("96385074"));
+
+    // A closed bench no longer watches the line.
+    bench->close();
+    b.show("4006381333931\r");
+    QCOMPARE(bench->table().rowCount(), 1);
+}
+
+void tst_Bench::silenceEndsTheLastScan()
+{
+    {
+        FakeBench b;
+        b.w.showBench();
+        BenchWindow *bench = b.w.bench();
+        bench->setEnding(ScanFramer::Ending::Silence, 30);
+        b.comm->setPortOpen(true);
+        const qint64 now = TakenBytes::nowMs();
+        b.comm->arriveAt(now, "AB\r");
+        b.comm->arriveAt(now + 5, "C");
+        b.w.Command5_Click();
+        QCOMPARE(bench->countersText(), QStringLiteral("Scans : 0   Contrôle faux : 0   Doublons : 0"
+                                                       "   Scan en cours : 4 octets"));
+        // Nothing more comes: the silence ends it.
+        QTRY_COMPARE(bench->table().rowCount(), 1);
+        QCOMPARE(cell(bench->table(), 0, ScanTable::Data), QStringLiteral("AB␍C"));
+        QCOMPARE(cell(bench->table(), 0, ScanTable::Hex), QStringLiteral("41 42 0D 43"));
+        bench->resize(700, 300);
+        b.w.close(); // the bench closes with the program and keeps its options
+        QVERIFY(!bench->isVisible());
+    }
+    FakeBench b;
+    b.w.showBench();
+    QCOMPARE(b.w.bench()->findChild<QComboBox *>(QStringLiteral("ending"))->currentText(),
+             QStringLiteral("silence entre les octets"));
+    QCOMPARE(b.w.bench()->findChild<QSpinBox *>(QStringLiteral("silenceMs"))->value(), 30);
+    QCOMPARE(b.w.bench()->size(), QSize(700, 300));
+}
+
+void tst_Bench::ptyScanSplitAcrossTicks()
+{
+    PtyDevice pty;
+    qputenv("VANTREL_COM1", pty.path().toLocal8Bit());
+    frmVantrel w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTRY_VERIFY(w.MSComm1->PortOpen());
+    QTest::keyClick(&w, Qt::Key_B, Qt::ControlModifier);
+    BenchWindow *bench = w.bench();
+    QVERIFY(bench && bench->isVisible());
+
+    // Half a scan, then the rest after more than a tick; then two in one write.
+    pty.write("40063");
+    QTRY_VERIFY(w.receptionText().contains(QStringLiteral("40063")));
+    pty.write("81333931\r");
+    QTRY_VERIFY(w.receptionText().contains(QStringLiteral("81333931")));
+    pty.write("]E496385074\r\nAB\xE9\r\n");
+    QTRY_COMPARE(bench->table().rowCount(), 3);
+    QTRY_VERIFY(bench->idle());
+    const ScanTable &t = bench->table();
+    QCOMPARE(cell(t, 0, ScanTable::Data), QStringLiteral("4006381333931"));
+    QCOMPARE(cell(t, 0, ScanTable::Kind), QStringLiteral("EAN-13"));
+    QCOMPARE(cell(t, 1, ScanTable::Data), QStringLiteral("]E496385074"));
+    QCOMPARE(cell(t, 1, ScanTable::Kind), QStringLiteral("EAN-8 (]E4)"));
+    QCOMPARE(cell(t, 2, ScanTable::Data), QStringLiteral("ABé"));
+    QCOMPARE(cell(t, 2, ScanTable::Hex), QStringLiteral("41 42 E9"));
+    QCOMPARE(cell(t, 2, ScanTable::Gap), QStringLiteral("0"));
+    QCOMPARE(bench->countersText(), QStringLiteral("Scans : 3   Contrôle faux : 0   Doublons : 0"));
+    w.close();
+}
+
+QTEST_MAIN(tst_Bench)
+#include "tst_bench.moc"
