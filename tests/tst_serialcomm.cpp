@@ -111,6 +111,7 @@ class tst_SerialComm : public QObject
     Q_OBJECT
 private slots:
     void closedWhenCreated();
+    void readStamps();
     void openAndClose_data();
     void openAndClose();
     void outputBytes_data();
@@ -205,6 +206,52 @@ void tst_SerialComm::outputBytes()
     // QSerialPort may keep part of a large write queued: let it drain.
     QTRY_VERIFY_WITH_TIMEOUT(pty.received().size() >= bytes.size(), 5000);
     QCOMPARE(pty.received(), bytes);
+}
+
+// Each read is stamped when it arrives, not when it is taken; what is sent is
+// stamped when it has been put on the line.
+void tst_SerialComm::readStamps()
+{
+    PtyDevice pty;
+    SerialComm comm;
+    QVERIFY(openOn(comm, 1, pty.path()));
+    QList<TakenBytes> takes;
+    connect(&comm, &CommControl::taken, &comm, [&](const TakenBytes &t) { takes << t; });
+    QList<std::pair<QByteArray, qint64>> sends;
+    connect(&comm, &CommControl::sent, &comm, [&](const QByteArray &b, qint64 ms) { sends.append({b, ms}); });
+
+    pty.write("AB");
+    QTRY_COMPARE(comm.InBufferCount(), 2);
+    const qint64 between = TakenBytes::nowMs();
+    QCOMPARE_LE(comm.lastReadMs(), between);
+    QTest::qWait(30);
+    pty.write("CDE");
+    QTRY_COMPARE(comm.InBufferCount(), 5);
+    QTest::qWait(30);
+    const qint64 before = TakenBytes::nowMs();
+    QCOMPARE(comm.Input(), QStringLiteral("ABCDE"));
+
+    QCOMPARE(takes.size(), 1);
+    const TakenBytes &t = takes.first();
+    QCOMPARE(t.bytes, QByteArray("ABCDE"));
+    QCOMPARE(t.reads.size(), 2);
+    QCOMPARE(t.reads[0].end, 2);
+    QCOMPARE(t.reads[1].end, 5);
+    QCOMPARE_LE(t.reads[0].ms, between);
+    QCOMPARE_GE(t.reads[1].ms, between + 30);
+    QCOMPARE_LT(t.reads[1].ms, before);
+    QCOMPARE(comm.lastReadMs(), t.reads[1].ms);
+
+    // Nothing taken, nothing told.
+    QCOMPARE(comm.Input(), QString());
+    QCOMPARE(takes.size(), 1);
+
+    const qint64 sentFrom = TakenBytes::nowMs();
+    comm.setOutput(QStringLiteral("\x1bS7\r"));
+    QCOMPARE(sends.size(), 1);
+    QCOMPARE(sends[0].first, QByteArray("\x1bS7\r"));
+    QCOMPARE_GE(sends[0].second, sentFrom);
+    QVERIFY(pty.waitForReceived(4, 2000));
 }
 
 void tst_SerialComm::inputBurst_data()
