@@ -81,6 +81,26 @@ std::string ScannerProtocol::scan(const std::string &code, bool garbage)
     return s;
 }
 
+std::string ScannerProtocol::aimFor(const std::string &code)
+{
+    const bool digits = !code.empty() && code.find_first_not_of("0123456789") == std::string::npos;
+    if (digits && (code.size() == 12 || code.size() == 13))
+        return "]E0";
+    if (digits && code.size() == 8)
+        return "]E4";
+    if (digits && code.size() == 14)
+        return "]I1";
+    return "]C0";
+}
+
+std::string ScannerProtocol::withWrongCheck(const std::string &code)
+{
+    std::string s = code;
+    if (!s.empty() && s.back() >= '0' && s.back() <= '9')
+        s.back() = char('0' + (s.back() - '0' + 1) % 10);
+    return s;
+}
+
 const char *ScannerProtocol::name(Kind kind)
 {
     switch (kind) {

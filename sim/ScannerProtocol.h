@@ -30,6 +30,12 @@ public:
     // The bytes of one scan: the code and CR; with garbage, control bytes and
     // high bytes mixed in.
     static std::string scan(const std::string &code, bool garbage);
+    // The AIM identifier a scanner would send before `code`: ]E0 for 12 or
+    // 13 digits, ]E4 for 8, ]I1 for 14, ]C0 for anything else.
+    static std::string aimFor(const std::string &code);
+    // The code with its last digit one more (9 becomes 0): a misread check
+    // digit. A code that does not end in a digit is left as it is.
+    static std::string withWrongCheck(const std::string &code);
 
     static const char *name(Kind kind);
     // "1B 53 37 0D"

@@ -148,6 +148,17 @@ SimParse parseSimOptions(const std::vector<std::string> &args)
             o.garbage = true;
         } else if (a == "--once") {
             o.once = true;
+        } else if (a == "--aim") {
+            o.aim = true;
+        } else if (a == "--no-terminator") {
+            o.noTerminator = true;
+        } else if (a == "--wrong-check") {
+            if (!value(v))
+                return fail("--wrong-check attend une part, de 0 à 1");
+            char *end = nullptr;
+            o.wrongCheck = std::strtod(v.c_str(), &end);
+            if (end == v.c_str() || *end != '\0' || !(o.wrongCheck >= 0 && o.wrongCheck <= 1))
+                return fail("--wrong-check : « " + v + " » n'est pas une part de 0 à 1 (0.1 : un scan sur dix)");
         } else {
             return fail("option inconnue : « " + a + " »");
         }
@@ -171,6 +182,10 @@ std::string simUsage()
            "  --pace            écrit au rythme réel de 9600 bauds (environ 1,04 ms par octet)\n"
            "  --garbage         mêle des octets de contrôle et des octets hauts aux codes\n"
            "  --once            s'arrête quand l'autre côté raccroche\n"
+           "  --aim             fait précéder chaque code de son identifiant AIM (]E0 EAN-13,\n"
+           "                    ]E4 EAN-8, ]I1 ITF-14, ]C0 Code 128 pour les autres)\n"
+           "  --wrong-check PART  fausse le dernier chiffre de cette part des scans (0.1 : un sur dix)\n"
+           "  --no-terminator   envoie les codes sans CR (le banc les découpe au silence)\n"
            "  --help            affiche cette aide\n"
            "\n"
            "Commandes comprises : ESC S7 CR (gâchette : un code), ESC S8 CR (arrêt),\n"

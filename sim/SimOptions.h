@@ -14,6 +14,9 @@ struct SimOptions {
     bool pace = false;                // --pace: 9600-baud byte time, about 1.04 ms a byte
     bool garbage = false;             // --garbage: control and high bytes in the scans
     bool once = false;                // --once: end when the other side hangs up
+    bool aim = false;                 // --aim: each code after its AIM identifier (]E0, ]E4, ]I1, ]C0)
+    double wrongCheck = 0;            // --wrong-check SHARE: that share of scans with a wrong last digit
+    bool noTerminator = false;        // --no-terminator: codes sent without the CR
     bool help = false;                // --help
 };
 

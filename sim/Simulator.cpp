@@ -225,9 +225,18 @@ void Simulator::handle(const ScannerProtocol::Command &command)
 
 void Simulator::queueScan(Clock::time_point at, bool triggered)
 {
-    const std::string &code = m_options.codes[m_nextCode++ % m_options.codes.size()];
-    const std::string bytes = ScannerProtocol::scan(code, m_options.garbage);
+    std::string code = m_options.codes[m_nextCode++ % m_options.codes.size()];
     const int scan = ++m_scans;
+    // The wrong ones are spread evenly: scan k is wrong when the share's
+    // count goes up at k, so 0.1 spoils scans 10, 20, 30...
+    const auto spoiled = [this](int k) { return int(k * m_options.wrongCheck + 1e-9); };
+    if (spoiled(scan) > spoiled(scan - 1))
+        code = ScannerProtocol::withWrongCheck(code);
+    if (m_options.aim)
+        code = ScannerProtocol::aimFor(code) + code;
+    std::string bytes = ScannerProtocol::scan(code, m_options.garbage);
+    if (m_options.noTerminator)
+        bytes.pop_back(); // the CR
     // One scan at a time: a new one begins after the last piece of the one before.
     for (const Piece &p : m_schedule)
         at = std::max(at, p.at + 1ms);

@@ -65,6 +65,7 @@ private slots:
     void protocol_data();
     void protocol();
     void garbageScan();
+    void wrongCheckShare();
     void badOptionsExit2_data();
     void badOptionsExit2();
     void answers_data();
@@ -107,6 +108,10 @@ void tst_Sim::options_data()
     QTest::newRow("empty codes") << QStringList{"--codes", ","} << false << 0.0 << QStringList();
     QTest::newRow("unknown") << QStringList{"--fast"} << false << 0.0 << QStringList();
     QTest::newRow("link missing") << QStringList{"--link"} << false << 0.0 << QStringList();
+    QTest::newRow("wrong check 0.25") << QStringList{"--wrong-check", "0.25"} << true << 0.0 << defaults;
+    QTest::newRow("wrong check above 1") << QStringList{"--wrong-check", "1.5"} << false << 0.0 << QStringList();
+    QTest::newRow("wrong check missing") << QStringList{"--wrong-check"} << false << 0.0 << QStringList();
+    QTest::newRow("aim, no terminator") << QStringList{"--aim", "--no-terminator"} << true << 0.0 << defaults;
 }
 
 void tst_Sim::options()
@@ -174,6 +179,24 @@ void tst_Sim::garbageScan()
     QCOMPARE(ScannerProtocol::scan("ABCDEF", false), std::string("ABCDEF\r"));
 }
 
+// --wrong-check 0.5: every other scan has a wrong last digit.
+void tst_Sim::wrongCheckShare()
+{
+    SimProcess sim;
+    QVERIFY(sim.start({"--every", "0.02", "--wrong-check", "0.5", "--codes", "96385074"}));
+    Line line(sim.path());
+    QVERIFY(line.fd >= 0);
+    const QByteArray got = line.read(5000, 8 * 9);
+    QCOMPARE(sim.stop(), 0);
+    const QList<QByteArray> scans = got.split('\r');
+    QCOMPARE(scans.size(), 9);
+    for (qsizetype i = 0; i < 8; ++i) {
+        QVERIFY2(scans[i] == "96385074" || scans[i] == "96385075", scans[i].constData());
+        if (i > 0)
+            QVERIFY2(scans[i] != scans[i - 1], got.constData());
+    }
+}
+
 void tst_Sim::badOptionsExit2_data()
 {
     QTest::addColumn<QStringList>("args");
@@ -207,6 +230,20 @@ void tst_Sim::answers_data()
     QTest::newRow("silent") << QStringList{"--silent"} << QByteArray("\x1bS7\r") << QByteArray();
     QTest::newRow("split: both pieces") << QStringList{"--split", "--codes", "ABCDEF1"} << QByteArray("\x1bS7\r")
                                         << QByteArray("ABCDEF1\r");
+    QTest::newRow("aim: EAN-13") << QStringList{"--aim", "--codes", "4006381333931"} << QByteArray("\x1bS7\r")
+                                 << QByteArray("]E04006381333931\r");
+    QTest::newRow("aim: EAN-8") << QStringList{"--aim", "--codes", "96385074"} << QByteArray("\x1bS7\r")
+                                << QByteArray("]E496385074\r");
+    QTest::newRow("aim: ITF-14") << QStringList{"--aim", "--codes", "15400141288763"} << QByteArray("\x1bS7\r")
+                                 << QByteArray("]I115400141288763\r");
+    QTest::newRow("aim: anything else") << QStringList{"--aim", "--codes", "ABCDEF1"} << QByteArray("\x1bS7\r")
+                                        << QByteArray("]C0ABCDEF1\r");
+    QTest::newRow("wrong check on every scan") << QStringList{"--wrong-check", "1", "--aim", "--codes", "96385079"}
+                                               << QByteArray("\x1bS7\r") << QByteArray("]E496385070\r");
+    QTest::newRow("wrong check on none") << QStringList{"--wrong-check", "0", "--codes", "96385074"}
+                                         << QByteArray("\x1bS7\r") << QByteArray("96385074\r");
+    QTest::newRow("no terminator") << QStringList{"--no-terminator", "--codes", "ABCDEF1"}
+                                   << QByteArray("\x1bS7\r") << QByteArray("ABCDEF1");
 }
 
 void tst_Sim::answers()
