@@ -7,12 +7,14 @@
 //   vantrel-bench --stalls   the system stalls alone
 //   vantrel-bench --drawing  the megabyte of lines and the flood alone
 //   vantrel-bench --lines    the megabyte of lines alone
+//   vantrel-bench --scans    the scanner bench alone
 
 #include "BenchPty.h"
 #include "FakeComm.h"
 #include "SerialComm.h"
 #include "MemoryPolicy.h"
 #include "ReceptionBox.h"
+#include "ScanBench.h"
 #include "frmVantrel.h"
 
 #include <QApplication>
@@ -750,6 +752,40 @@ void benchSystemStalls()
         QStringLiteral("-"), 0, QStringLiteral("< 100 ms"), closeMs < 100);
 }
 
+// 8. The scanner bench: framing scans split at random points, and the
+// window holding 100,000 of them.
+void benchScans()
+{
+    const int scans = g_quick ? 20000 : 100000;
+    for (const auto &[ending, name] : {std::pair{ScanFramer::Ending::Automatic, "CR, LF or CR LF"},
+                                       std::pair{ScanFramer::Ending::Silence, "silence"}}) {
+        const ScanBench::Framing f = ScanBench::framing(ending, scans, 2026);
+        add(QStringLiteral("Framing %1 scans split at random, by %2").arg(scans).arg(QLatin1String(name)),
+            QStringLiteral("%1 rows, %2 whole").arg(f.rows).arg(f.whole),
+            QStringLiteral("%1 sent; %2 ms").arg(f.sent).arg(f.msTotal, 0, 'f', 0), 0,
+            QStringLiteral("every scan one row"), f.rows == f.sent && f.whole == f.sent);
+    }
+    QProcess p;
+    p.setProgram(QCoreApplication::applicationFilePath());
+    p.setArguments({QStringLiteral("--scans-child"), QString::number(scans)});
+    p.start();
+    p.waitForFinished(700000);
+    const QList<QByteArray> v = p.readAllStandardOutput().trimmed().split(' ');
+    if (v.size() != 5) {
+        add(QStringLiteral("Bench window with %1 scans").arg(scans), QStringLiteral("failed"), QStringLiteral("-"), 0,
+            QStringLiteral("-"), false);
+        return;
+    }
+    add(QStringLiteral("Bench window: %1 scans sent as fast as the line takes them").arg(scans),
+        QStringLiteral("%1 rows held, all in %2 ms").arg(QString::fromLatin1(v[0]), QString::fromLatin1(v[4])),
+        QStringLiteral("-"), 0, QStringLiteral("every scan a row"), v[0].toInt() == scans);
+    add(QStringLiteral("Bench window: peak memory with %1 rows").arg(scans),
+        QStringLiteral("%1 MB").arg(v[1].toDouble() / 1024, 0, 'f', 1),
+        QStringLiteral("%1 MB at the end").arg(v[2].toDouble() / 1024, 0, 'f', 1), 0, QStringLiteral("bounded"), true);
+    add(QStringLiteral("Bench window: longest stall"), QStringLiteral("%1 ms").arg(QString::fromLatin1(v[3])),
+        QStringLiteral("-"), 0, QStringLiteral("< 100 ms"), v[3].toInt() < 100);
+}
+
 void printTable()
 {
     std::printf("\n| measure | figure | baseline or floor | ratio | goal | met |\n|---|---|---|---|---|---|\n");
@@ -780,6 +816,11 @@ int main(int argc, char *argv[])
                           argc > 4 && qstrcmp(argv[3], "--journal") == 0 ? QString::fromLocal8Bit(argv[4]) : QString());
     if (mode == QLatin1String("--memory-child") || mode == QLatin1String("--memory-idle"))
         return memoryChild(mode == QLatin1String("--memory-child"));
+    if (mode == QLatin1String("--scans-child")) {
+        returnFreedMemoryToSystem(); // as the program does
+        QApplication app(g_childArgc, g_childArgv);
+        return ScanBench::windowChild(argc > 2 ? std::atoi(argv[2]) : 100000);
+    }
     g_quick = mode == QLatin1String("--quick");
 
     QApplication app(argc, argv);
@@ -791,6 +832,11 @@ int main(int argc, char *argv[])
     if (mode == QLatin1String("--drawing")) {
         benchLines();
         benchFlood();
+        printTable();
+        return 0;
+    }
+    if (mode == QLatin1String("--scans")) {
+        benchScans();
         printTable();
         return 0;
     }
@@ -815,6 +861,8 @@ int main(int argc, char *argv[])
     benchFlood();
     std::fprintf(stderr, "System stalls...\n");
     benchSystemStalls();
+    std::fprintf(stderr, "Scanner bench...\n");
+    benchScans();
     printTable();
     return 0;
 }

@@ -1,0 +1,155 @@
+#include "ScanBench.h"
+
+#include "BenchPty.h"
+#include "BenchWindow.h"
+#include "frmVantrel.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <thread>
+
+namespace {
+
+qint64 statusKb(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(qsizetype(std::strlen(field))).trimmed().split(' ').first().toLongLong();
+    return -1;
+}
+
+QByteArray digits(std::mt19937 &rng, int n)
+{
+    QByteArray s(n, '0');
+    for (char &c : s)
+        c = char('0' + rng() % 10);
+    return s;
+}
+
+} // namespace
+
+ScanBench::Framing ScanBench::framing(ScanFramer::Ending ending, int scans, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    const bool silence = ending == ScanFramer::Ending::Silence;
+    // The reads as the control would stamp them: within a scan a few
+    // milliseconds apart, between scans (by silence) well past the silence.
+    QList<QByteArray> sent;
+    TakenBytes all;
+    qint64 ms = 0;
+    static const char *const terminators[] = {"\r", "\n", "\r\n"};
+    for (int i = 0; i < scans; ++i) {
+        sent << digits(rng, 8 + int(rng() % 7));
+        const QByteArray bytes = silence ? sent.last() : sent.last() + terminators[rng() % 3];
+        ms += silence ? ScanFramer::DefaultSilenceMs + 10 : 0;
+        qsizetype at = 0;
+        while (at < bytes.size()) {
+            const qsizetype n = std::min<qsizetype>(bytes.size() - at, 1 + rng() % 9);
+            all.bytes += bytes.mid(at, n);
+            all.reads.append({all.bytes.size(), ms});
+            ms += rng() % 4;
+            at += n;
+        }
+    }
+    if (!silence) {
+        // Without a silence to go by, reads may also join across scans.
+        QList<TakenBytes::Read> joined;
+        for (const TakenBytes::Read &r : all.reads)
+            if (!joined.isEmpty() && rng() % 3 == 0)
+                joined.last() = r;
+            else
+                joined.append(r);
+        all.reads = joined;
+    }
+    // Takes of any number of reads, as ticks that come at any moment.
+    QList<TakenBytes> takes;
+    for (qsizetype r = 0; r < all.reads.size();) {
+        const qsizetype n = std::min<qsizetype>(all.reads.size() - r, 1 + rng() % 40);
+        const qsizetype from = r == 0 ? 0 : all.reads[r - 1].end;
+        TakenBytes t;
+        t.bytes = all.bytes.mid(from, all.reads[r + n - 1].end - from);
+        for (qsizetype k = r; k < r + n; ++k)
+            t.reads.append({all.reads[k].end - from, all.reads[k].ms});
+        takes << t;
+        r += n;
+    }
+
+    ScanFramer framer;
+    framer.setEnding(ending, ScanFramer::DefaultSilenceMs);
+    QList<FramedScan> got;
+    QElapsedTimer timer;
+    timer.start();
+    for (const TakenBytes &t : takes)
+        got += framer.feed(t);
+    if (auto last = framer.closeIfSilent(ms + 1000, all.reads.last().ms))
+        got << *last;
+    Framing f;
+    f.msTotal = double(timer.nsecsElapsed()) / 1e6;
+    f.sent = scans;
+    f.rows = int(got.size());
+    for (qsizetype i = 0; i < std::min(got.size(), sent.size()); ++i)
+        f.whole += got[i].data == sent[i] ? 1 : 0;
+    return f;
+}
+
+int ScanBench::windowChild(int scans)
+{
+    BenchPty pty;
+    qputenv("VANTREL_COM1", pty.path().toLocal8Bit());
+    frmVantrel w;
+    w.show();
+    w.openPort();
+    w.showBench();
+    const BenchWindow *bench = w.bench();
+
+    std::atomic<bool> finished{false};
+    std::thread device([&] {
+        std::mt19937 rng(7);
+        QByteArray burst;
+        for (int i = 0; i < scans; ++i) {
+            burst += "]E0" + digits(rng, 13) + "\r\n";
+            if (burst.size() > 16384 || i + 1 == scans) {
+                pty.write(burst);
+                burst.clear();
+            }
+        }
+        finished = true;
+    });
+
+    QElapsedTimer sinceLast, sinceStart;
+    sinceLast.start();
+    sinceStart.start();
+    qint64 longestNs = 0;
+    qint64 allRowsMs = -1;
+    QEventLoop loop;
+    QTimer probe;
+    probe.setInterval(2);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        longestNs = std::max(longestNs, sinceLast.nsecsElapsed() - 2'000'000);
+        sinceLast.restart();
+        const qint64 shown = bench->table().rowCount() + bench->table().left();
+        if (finished && shown >= scans && bench->idle() && allRowsMs < 0)
+            allRowsMs = sinceStart.elapsed();
+        if (allRowsMs >= 0 || sinceStart.elapsed() > 600'000)
+            loop.quit();
+    });
+    probe.start();
+    loop.exec();
+    device.join();
+    std::printf("%d %lld %lld %lld %lld\n", bench->table().rowCount(), static_cast<long long>(statusKb("VmHWM:")),
+                static_cast<long long>(statusKb("VmRSS:")), static_cast<long long>(longestNs / 1'000'000),
+                static_cast<long long>(allRowsMs));
+    return 0;
+}
