@@ -49,6 +49,20 @@ std::vector<ScannerProtocol::Command> ScannerProtocol::feed(const std::string &b
             continue;
         if (prefix)
             break; // wait for the rest of the command
+        if (m_pending[0] == '\x1b') {
+            size_t end = 1;
+            while (end < m_pending.size() && end < MaxSettingBytes && m_pending[end] >= 0x20 && m_pending[end] < 0x7f)
+                ++end;
+            if (end < m_pending.size() && m_pending[end] == '\r') {
+                if (!m_unknown.empty())
+                    out.push_back({Kind::Unknown, std::exchange(m_unknown, {})});
+                out.push_back({Kind::Setting, m_pending.substr(0, end + 1)});
+                m_pending.erase(0, end + 1);
+                continue;
+            }
+            if (end == m_pending.size() && end < MaxSettingBytes)
+                break; // the setting goes on in the next bytes
+        }
         m_unknown += m_pending[0];
         m_pending.erase(0, 1);
     }
@@ -101,6 +115,11 @@ std::string ScannerProtocol::withWrongCheck(const std::string &code)
     return s;
 }
 
+bool ScannerProtocol::knownSetting(const std::string &bytes)
+{
+    return bytes == "\x1b" "A1\r" || bytes == "\x1b" "A0\r" || bytes == "\x1b" "B1\r" || bytes == "\x1b" "B0\r";
+}
+
 const char *ScannerProtocol::name(Kind kind)
 {
     switch (kind) {
@@ -112,6 +131,8 @@ const char *ScannerProtocol::name(Kind kind)
         return "48200000000050 CR LF (commande fixe)";
     case Kind::Unknown:
         return "inconnu";
+    case Kind::Setting:
+        return "réglage";
     }
     return "";
 }

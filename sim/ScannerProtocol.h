@@ -11,7 +11,10 @@
 class ScannerProtocol
 {
 public:
-    enum class Kind { TriggerOn, TriggerOff, FixedCommand, Unknown };
+    // Setting: ESC, printable text and CR, other than the two trigger
+    // commands: a configuration command, answered ACK or NAK.
+    enum class Kind { TriggerOn, TriggerOff, FixedCommand, Unknown, Setting };
+    static constexpr size_t MaxSettingBytes = 64;
     struct Command {
         Kind kind;
         std::string bytes;
@@ -21,6 +24,8 @@ public:
     static const std::string TriggerOffBytes;   // ESC "S8" CR
     static const std::string FixedCommandBytes; // "48200000000050" CR LF
     static const std::string FixedReply;        // at least 10 bytes
+    static constexpr char Ack = '\x06';
+    static constexpr char Nak = '\x15';
 
     // Feeds received bytes; returns the commands they complete.
     std::vector<Command> feed(const std::string &bytes);
@@ -36,6 +41,10 @@ public:
     // The code with its last digit one more (9 becomes 0): a misread check
     // digit. A code that does not end in a digit is left as it is.
     static std::string withWrongCheck(const std::string &code);
+
+    // The settings the simulated scanner knows: ESC "A1" CR and ESC "A0" CR
+    // (AIM identifiers on, off), ESC "B1" CR and ESC "B0" CR (beep on, off).
+    static bool knownSetting(const std::string &bytes);
 
     static const char *name(Kind kind);
     // "1B 53 37 0D"

@@ -152,6 +152,29 @@ SimParse parseSimOptions(const std::vector<std::string> &args)
             o.aim = true;
         } else if (a == "--no-terminator") {
             o.noTerminator = true;
+        } else if (a == "--no-read") {
+            if (!value(v))
+                return fail("--no-read attend une part, de 0 à 1");
+            char *end = nullptr;
+            o.noRead = std::strtod(v.c_str(), &end);
+            if (end == v.c_str() || *end != '\0' || !(o.noRead >= 0 && o.noRead <= 1))
+                return fail("--no-read : « " + v + " » n'est pas une part de 0 à 1 (0.1 : une gâchette sur dix)");
+        } else if (a == "--delay") {
+            if (!value(v))
+                return fail("--delay attend une durée en ms, ou MIN-MAX");
+            char *end = nullptr;
+            const long lo = std::strtol(v.c_str(), &end, 10);
+            long hi = lo;
+            if (end != v.c_str() && *end == '-') {
+                const char *from = end + 1;
+                hi = std::strtol(from, &end, 10);
+                if (end == from)
+                    hi = -1;
+            }
+            if (end == v.c_str() || *end != '\0' || lo < 0 || hi < lo || hi > 60000)
+                return fail("--delay : « " + v + " » n'est pas une durée en ms (40) ni un intervalle (20-80), de 0 à 60000");
+            o.delayMinMs = int(lo);
+            o.delayMaxMs = int(hi);
         } else if (a == "--wrong-check") {
             if (!value(v))
                 return fail("--wrong-check attend une part, de 0 à 1");
@@ -186,8 +209,12 @@ std::string simUsage()
            "                    ]E4 EAN-8, ]I1 ITF-14, ]C0 Code 128 pour les autres)\n"
            "  --wrong-check PART  fausse le dernier chiffre de cette part des scans (0.1 : un sur dix)\n"
            "  --no-terminator   envoie les codes sans CR (le banc les découpe au silence)\n"
+           "  --no-read PART    cette part des gâchettes ne donne aucun code (0.1 : une sur dix)\n"
+           "  --delay MS|MIN-MAX  délai de la gâchette au code (30 ms par défaut ; 20-80 : au hasard)\n"
            "  --help            affiche cette aide\n"
            "\n"
            "Commandes comprises : ESC S7 CR (gâchette : un code), ESC S8 CR (arrêt),\n"
-           "48200000000050 CR LF (commande fixe : une réponse de 13 octets).\n";
+           "48200000000050 CR LF (commande fixe : une réponse de 13 octets), et les réglages\n"
+           "ESC A1 CR / ESC A0 CR (identifiants AIM), ESC B1 CR / ESC B0 CR (bip), répondus ACK ;\n"
+           "tout autre ESC texte CR est répondu NAK.\n";
 }

@@ -17,6 +17,9 @@ struct SimOptions {
     bool aim = false;                 // --aim: each code after its AIM identifier (]E0, ]E4, ]I1, ]C0)
     double wrongCheck = 0;            // --wrong-check SHARE: that share of scans with a wrong last digit
     bool noTerminator = false;        // --no-terminator: codes sent without the CR
+    double noRead = 0;                // --no-read SHARE: that share of triggers gives no scan
+    int delayMinMs = 30;              // --delay MS or MIN-MAX: trigger to first byte
+    int delayMaxMs = 30;
     bool help = false;                // --help
 };
 

@@ -25,7 +25,6 @@ using namespace std::chrono_literals;
 
 constexpr auto SplitGap = 200ms;           // between the two pieces of a --split scan
 constexpr auto ByteTime = 1042us;          // 10 bits at 9600 baud
-constexpr auto DecodeTime = 30ms;          // trigger to scan, as a scanner aims and decodes
 constexpr auto HangupLook = 20ms;          // how often to look for the other side while it is away
 
 } // namespace
@@ -199,9 +198,19 @@ void Simulator::handle(const ScannerProtocol::Command &command)
         return;
     const auto now = Clock::now();
     switch (command.kind) {
-    case ScannerProtocol::Kind::TriggerOn:
-        queueScan(now + DecodeTime, true);
+    case ScannerProtocol::Kind::TriggerOn: {
+        // No-reads are spread evenly, as wrong check digits are.
+        ++m_triggers;
+        const auto missed = [this](int k) { return int(k * m_options.noRead + 1e-9); };
+        if (missed(m_triggers) > missed(m_triggers - 1)) {
+            log("muet  ", {}, "gâchette sans lecture (--no-read)");
+            break;
+        }
+        // Trigger to scan, as a scanner aims and decodes.
+        const int delay = std::uniform_int_distribution<int>(m_options.delayMinMs, m_options.delayMaxMs)(m_rng);
+        queueScan(now + std::chrono::milliseconds(delay), true);
         break;
+    }
     case ScannerProtocol::Kind::TriggerOff:
         // The trigger is released: a scan not begun is not sent.
     {
@@ -217,6 +226,14 @@ void Simulator::handle(const ScannerProtocol::Command &command)
     case ScannerProtocol::Kind::FixedCommand:
         m_schedule.push_back({now, ScannerProtocol::FixedReply, "réponse à la commande fixe", false, 0, true});
         break;
+    case ScannerProtocol::Kind::Setting: {
+        const bool known = ScannerProtocol::knownSetting(command.bytes);
+        if (known && command.bytes[1] == 'A')
+            m_options.aim = command.bytes[2] == '1';
+        m_schedule.push_back({now, std::string(1, known ? ScannerProtocol::Ack : ScannerProtocol::Nak),
+                              known ? "ACK au réglage" : "NAK : réglage inconnu", false, 0, true});
+        break;
+    }
     case ScannerProtocol::Kind::Unknown:
         break;
     }

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <deque>
+#include <random>
 #include <string>
 
 // The simulated scanner on a pseudo-terminal.
@@ -58,6 +59,8 @@ private:
     std::deque<Piece> m_schedule;
     Clock::time_point m_nextEvery;
     size_t m_nextCode = 0;
+    int m_triggers = 0;
+    std::mt19937 m_rng{std::random_device{}()};
     int m_scans = 0;
     int m_master = -1;
     std::string m_path;

@@ -1,17 +1,20 @@
 // vantrel-screenshot: the window as an operator sees it, saved as a PNG.
 //
-//   vantrel-screenshot OUT.png [--desktop-font POINTS] [--sim]
+//   vantrel-screenshot OUT.png [--desktop-font POINTS] [--sim | --bench]
 //
 // --desktop-font gives the application the font size a desktop would
 // (KDE 10, GNOME 11); --sim shows three seconds of the simulated scanner
-// sending scans with control bytes. Runs on any Qt platform; the README's
+// sending scans with control bytes; --bench shows the scanner bench after
+// four seconds of scans with AIM identifiers and a test card's list. Runs on any Qt platform; the README's
 // picture is taken under Xvfb.
 
+#include "BenchWindow.h"
 #include "SimProcess.h"
 #include "frmVantrel.h"
 
 #include <QApplication>
 #include <QPixmap>
+#include <QTemporaryDir>
 #include <QTest>
 
 int main(int argc, char *argv[])
@@ -27,6 +30,28 @@ int main(int argc, char *argv[])
         QApplication::setFont(desktop);
     }
     SimProcess sim;
+    if (args.contains(QStringLiteral("--bench"))) {
+        if (!sim.start({QStringLiteral("--aim"), QStringLiteral("--every"), QStringLiteral("0.3"),
+                        QStringLiteral("--wrong-check"), QStringLiteral("0.15"), QStringLiteral("--codes"),
+                        QStringLiteral("4006381333931,96385074,15400141288763,036000291452,CODE-39-A")}))
+            return 1;
+        qputenv("VANTREL_COM1", sim.path().toLocal8Bit());
+        QTemporaryDir dir;
+        QFile card(dir.filePath(QStringLiteral("carte.txt")));
+        if (!card.open(QIODevice::WriteOnly))
+            return 1;
+        card.write("4006381333931\n96385074\n15400141288763\n036000291452\n5449000000996\n");
+        card.close();
+        frmVantrel w;
+        w.show();
+        w.showBench();
+        w.bench()->resize(1000, 420);
+        w.bench()->loadList(card.fileName());
+        QTest::qWait(4200);
+        const bool saved = w.bench()->grab().save(args.at(1));
+        sim.stop();
+        return saved ? 0 : 1;
+    }
     if (args.contains(QStringLiteral("--sim"))) {
         if (!sim.start({QStringLiteral("--garbage"), QStringLiteral("--every"), QStringLiteral("0.4")}))
             return 1;

@@ -66,6 +66,7 @@ private slots:
     void protocol();
     void garbageScan();
     void wrongCheckShare();
+    void settingTurnsAimOn();
     void badOptionsExit2_data();
     void badOptionsExit2();
     void answers_data();
@@ -112,6 +113,12 @@ void tst_Sim::options_data()
     QTest::newRow("wrong check above 1") << QStringList{"--wrong-check", "1.5"} << false << 0.0 << QStringList();
     QTest::newRow("wrong check missing") << QStringList{"--wrong-check"} << false << 0.0 << QStringList();
     QTest::newRow("aim, no terminator") << QStringList{"--aim", "--no-terminator"} << true << 0.0 << defaults;
+    QTest::newRow("no read 0.1, delay 40") << QStringList{"--no-read", "0.1", "--delay", "40"} << true << 0.0 << defaults;
+    QTest::newRow("delay 20-80") << QStringList{"--delay", "20-80"} << true << 0.0 << defaults;
+    QTest::newRow("delay 80-20") << QStringList{"--delay", "80-20"} << false << 0.0 << QStringList();
+    QTest::newRow("delay -5") << QStringList{"--delay", "-5"} << false << 0.0 << QStringList();
+    QTest::newRow("delay 20-") << QStringList{"--delay", "20-"} << false << 0.0 << QStringList();
+    QTest::newRow("no read 2") << QStringList{"--no-read", "2"} << false << 0.0 << QStringList();
 }
 
 void tst_Sim::options()
@@ -150,7 +157,11 @@ void tst_Sim::protocol_data()
                                    << QStringList{"FixedCommand:34 38 32 30 30 30 30 30 30 30 30 30 35 30 0D 0A"};
     QTest::newRow("noise before a command") << L{"zz\x1bS8\r"}
                                             << QStringList{"Unknown:7A 7A", "TriggerOff:1B 53 38 0D"};
-    QTest::newRow("broken command") << L{"\x1bS9\r"} << QStringList{"Unknown:1B 53 39 0D"};
+    QTest::newRow("ESC text CR: a setting") << L{"\x1bS9\r"} << QStringList{"Setting:1B 53 39 0D"};
+    QTest::newRow("a setting in pieces") << L{"\x1b", "A", "1\r"} << QStringList{"Setting:1B 41 31 0D"};
+    QTest::newRow("ESC with a control byte: no setting") << L{"\x1b" "A\x02\r"}
+                                                         << QStringList{"Unknown:1B 41 02 0D"};
+    QTest::newRow("ESC without CR") << L{"\x1b" "AB"} << QStringList{"Unknown:1B 41 42"};
     QTest::newRow("4 that begins no command") << L{"4x"} << QStringList{"Unknown:34 78"};
 }
 
@@ -158,7 +169,7 @@ void tst_Sim::protocol()
 {
     QFETCH(QList<QByteArray>, pieces);
     QFETCH(QStringList, commands);
-    static const char *names[] = {"TriggerOn", "TriggerOff", "FixedCommand", "Unknown"};
+    static const char *names[] = {"TriggerOn", "TriggerOff", "FixedCommand", "Unknown", "Setting"};
     ScannerProtocol p;
     QStringList got;
     auto take = [&](const std::vector<ScannerProtocol::Command> &cs) {
@@ -195,6 +206,22 @@ void tst_Sim::wrongCheckShare()
         if (i > 0)
             QVERIFY2(scans[i] != scans[i - 1], got.constData());
     }
+}
+
+// ESC "A1" CR puts the identifiers in front of the codes that follow, ESC
+// "A0" CR takes them away.
+void tst_Sim::settingTurnsAimOn()
+{
+    SimProcess sim;
+    QVERIFY(sim.start({"--codes", "96385074"}));
+    Line line(sim.path());
+    QVERIFY(line.fd >= 0);
+    QTest::qWait(60);
+    line.send("\x1b" "A1\r\x1bS7\r");
+    QCOMPARE(line.read(2000, 14), QByteArray("\x06]E496385074\r"));
+    line.send("\x1b" "A0\r\x1bS7\r");
+    QCOMPARE(line.read(2000, 10), QByteArray("\x06" "96385074\r"));
+    QCOMPARE(sim.stop(), 0);
 }
 
 void tst_Sim::badOptionsExit2_data()
@@ -242,6 +269,11 @@ void tst_Sim::answers_data()
                                                << QByteArray("\x1bS7\r") << QByteArray("]E496385070\r");
     QTest::newRow("wrong check on none") << QStringList{"--wrong-check", "0", "--codes", "96385074"}
                                          << QByteArray("\x1bS7\r") << QByteArray("96385074\r");
+    QTest::newRow("a known setting: ACK") << QStringList() << QByteArray("\x1b" "B1\r") << QByteArray("\x06");
+    QTest::newRow("an unknown setting: NAK") << QStringList() << QByteArray("\x1b" "Z9\r") << QByteArray("\x15");
+    QTest::newRow("AIM on: ACK") << QStringList() << QByteArray("\x1b" "A1\r") << QByteArray("\x06");
+    QTest::newRow("no read on every trigger") << QStringList{"--no-read", "1", "--codes", "96385074"}
+                                              << QByteArray("\x1bS7\r") << QByteArray();
     QTest::newRow("no terminator") << QStringList{"--no-terminator", "--codes", "ABCDEF1"}
                                    << QByteArray("\x1bS7\r") << QByteArray("ABCDEF1");
 }

@@ -99,6 +99,7 @@ BenchWindow::BenchWindow(CommControl *comm, PortAssignments &ports, QWidget *par
     m_view->setWordWrap(false);
     m_view->verticalHeader()->hide();
     m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().height() + 6);
     m_view->horizontalHeader()->setStretchLastSection(true);
     const int widths[ScanTable::ColumnCount] = {60, 95, 80, 70, 170, 120, 80, 220, 200};
     for (int c = 0; c < ScanTable::ColumnCount; ++c)
