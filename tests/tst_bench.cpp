@@ -450,7 +450,7 @@ void tst_Bench::silenceEndsTheLastScan()
         QTRY_COMPARE(bench->table().rowCount(), 1);
         QCOMPARE(cell(bench->table(), 0, ScanTable::Data), QStringLiteral("AB␍C"));
         QCOMPARE(cell(bench->table(), 0, ScanTable::Hex), QStringLiteral("41 42 0D 43"));
-        bench->resize(700, 300);
+        bench->resize(1000, 700);
         b.w.close(); // the bench closes with the program and keeps its options
         QVERIFY(!bench->isVisible());
     }
@@ -459,7 +459,7 @@ void tst_Bench::silenceEndsTheLastScan()
     QCOMPARE(b.w.bench()->findChild<QComboBox *>(QStringLiteral("ending"))->currentText(),
              QStringLiteral("silence entre les octets"));
     QCOMPARE(b.w.bench()->findChild<QSpinBox *>(QStringLiteral("silenceMs"))->value(), 30);
-    QCOMPARE(b.w.bench()->size(), QSize(700, 300));
+    QCOMPARE(b.w.bench()->size(), QSize(1000, 700));
 }
 
 void tst_Bench::ptyScanSplitAcrossTicks()

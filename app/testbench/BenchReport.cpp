@@ -1,5 +1,6 @@
 #include "BenchReport.h"
 
+#include "ConsoleEscapes.h"
 #include "TargetFile.h"
 
 namespace {
@@ -106,6 +107,25 @@ QByteArray BenchReport::summary(const Session &s)
         line(QStringLiteral("Codes attendus manquants"), QString::number(missing.size()));
         for (const QByteArray &code : missing)
             t += QStringLiteral("  ") + QString::fromLatin1(escaped(code)) + u'\n';
+    }
+    if (s.readRate) {
+        const ReadRateFigures &r = *s.readRate;
+        t += QStringLiteral("\nTest de lecture%1\n").arg(r.stopped ? QStringLiteral(" (arrêté avant la fin)") : QString());
+        line(QStringLiteral("Réglage"), s.readRateSetting);
+        line(QStringLiteral("Lectures"), r.readsText());
+        line(QStringLiteral("Gâchette → données"), r.timesText());
+        t += r.histogramText();
+    }
+    if (!s.exchanges.isEmpty()) {
+        t += QStringLiteral("\nConsole\n");
+        for (const Exchange &e : s.exchanges) {
+            t += QDateTime::fromMSecsSinceEpoch(e.wallMs).toString(QStringLiteral("HH:mm:ss.zzz"))
+                + QStringLiteral("  → ") + ConsoleEscapes::shown(e.sent) + u'\n';
+            for (const QByteArray &reply : e.replies)
+                t += QStringLiteral("              ← ") + ConsoleEscapes::shown(reply) + u'\n';
+            if (e.replies.isEmpty())
+                t += QStringLiteral("              ← (pas de réponse)\n");
+        }
     }
     return t.toUtf8();
 }

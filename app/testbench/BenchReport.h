@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LineSettings.h"
+#include "ReadRateFigures.h"
 #include "ScanTable.h"
 #include "ScanTally.h"
 #include "SerialDevice.h"
@@ -21,11 +22,20 @@
 //
 // The summary names the date, the version, the device (its path, by-id
 // name, description, maker and serial number when the system knows them),
-// the line settings, the framing, the counters and the expected codes still
-// missing.
+// the line settings, the framing, the counters, the expected codes still
+// missing, the last read-rate test's figures and histogram, and the
+// console's exchanges (what was sent and what came back, as the console
+// writes bytes).
 class BenchReport
 {
 public:
+    // A command the console sent, and the replies framed after it.
+    struct Exchange {
+        qint64 wallMs = 0;
+        QByteArray sent;
+        QList<QByteArray> replies;
+    };
+
     struct Session {
         QDateTime when;
         QString devicePath;                 // empty: no port opened yet
@@ -35,6 +45,9 @@ public:
         QString listFile;                   // the expected codes' file, or empty
         const ScanTable *table = nullptr;
         const ScanTally *tally = nullptr;
+        std::optional<ReadRateFigures> readRate; // the last test, when one ran
+        QString readRateSetting;                 // "100 gâchettes, attente 1 000 ms, pause 200 ms"
+        QList<Exchange> exchanges;
     };
 
     static QByteArray csvHeader();

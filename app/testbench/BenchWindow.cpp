@@ -2,6 +2,8 @@
 
 #include "BenchReport.h"
 #include "CommControl.h"
+#include "ConsoleEscapes.h"
+#include "ConsoleLine.h"
 #include "PortAssignments.h"
 #include "PortSettings.h"
 #include "TargetFile.h"
@@ -11,12 +13,15 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QHideEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShortcut>
@@ -49,7 +54,7 @@ QString french(qint64 n)
 } // namespace
 
 BenchWindow::BenchWindow(CommControl *comm, PortAssignments &ports, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_comm(comm), m_ports(ports)
+    : QWidget(parent, Qt::Window), m_comm(comm), m_ports(ports), m_test(comm)
 {
     setObjectName(QStringLiteral("BenchWindow"));
     setWindowTitle(QStringLiteral("Banc d'essai — Vantrel"));
@@ -105,6 +110,51 @@ BenchWindow::BenchWindow(CommControl *comm, PortAssignments &ports, QWidget *par
     for (int c = 0; c < ScanTable::ColumnCount; ++c)
         m_view->setColumnWidth(c, widths[c]);
 
+    // The read-rate test.
+    const auto spin = [this](const char *name, int from, int to, int value, const QString &suffix, const QString &a11y) {
+        auto *box = new QSpinBox(this);
+        box->setObjectName(QLatin1String(name));
+        box->setRange(from, to);
+        box->setValue(value);
+        box->setSuffix(suffix);
+        box->setAccessibleName(a11y);
+        box->setGroupSeparatorShown(true);
+        return box;
+    };
+    m_triggers = spin("triggers", 1, 100000, 100, QString(), QStringLiteral("Nombre de gâchettes"));
+    m_waitMs = spin("waitMs", 10, 60000, 1000, QStringLiteral(" ms"), QStringLiteral("Attente d'un scan"));
+    m_pauseMs = spin("pauseMs", 0, 60000, 200, QStringLiteral(" ms"), QStringLiteral("Pause entre deux gâchettes"));
+    m_runTest = new QPushButton(QStringLiteral("&Test de lecture"), this);
+    m_runTest->setObjectName(QStringLiteral("runTest"));
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("testProgress"));
+    m_progress->setAccessibleName(QStringLiteral("Avancement du test"));
+    m_progress->setFormat(QStringLiteral("%v / %m"));
+    m_progress->setValue(0);
+    m_testResult = new QLabel(this);
+    m_testResult->setObjectName(QStringLiteral("testResult"));
+    m_testResult->setTextFormat(Qt::PlainText);
+    m_testResult->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_testResult->setAccessibleName(QStringLiteral("Résultat du test de lecture"));
+    m_testResult->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+
+    // The console.
+    m_console = new ConsoleLine(this);
+    m_console->setObjectName(QStringLiteral("console"));
+    m_console->setAccessibleName(QStringLiteral("Commande à envoyer"));
+    m_console->setPlaceholderText(QStringLiteral("<ESC>A1<CR>   \\x1B, \\r, \\n, <GS>…   ↑ ↓ : commandes précédentes"));
+    m_send = new QPushButton(QStringLiteral("En&voyer"), this);
+    m_send->setObjectName(QStringLiteral("send"));
+    m_exchangesView = new QPlainTextEdit(this);
+    m_exchangesView->setObjectName(QStringLiteral("exchanges"));
+    m_exchangesView->setReadOnly(true);
+    m_exchangesView->setAccessibleName(QStringLiteral("Échanges de la console"));
+    m_exchangesView->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_exchangesView->setMaximumBlockCount(MaxExchanges * 4);
+    m_exchangesView->setFixedHeight(m_exchangesView->fontMetrics().lineSpacing() * 5 + 12);
+    auto *consoleLabel = new QLabel(QStringLiteral("C&onsole :"), this);
+    consoleLabel->setBuddy(m_console);
+
     auto *options = new QHBoxLayout;
     options->addWidget(endingLabel);
     options->addWidget(m_ending);
@@ -121,6 +171,25 @@ BenchWindow::BenchWindow(CommControl *comm, PortAssignments &ports, QWidget *par
     layout->addLayout(buttons);
     layout->addWidget(m_counters);
     layout->addWidget(m_view, 1);
+    auto *test = new QHBoxLayout;
+    const std::pair<const char *, QSpinBox *> testFields[] = {
+        {"&Gâchettes :", m_triggers}, {"&Attente :", m_waitMs}, {"&Pause :", m_pauseMs}};
+    for (const auto &[label, box] : testFields) {
+        auto *l = new QLabel(QString::fromUtf8(label), this);
+        l->setBuddy(box);
+        test->addWidget(l);
+        test->addWidget(box);
+    }
+    test->addWidget(m_runTest);
+    test->addWidget(m_progress, 1);
+    layout->addLayout(test);
+    layout->addWidget(m_testResult);
+    auto *console = new QHBoxLayout;
+    console->addWidget(consoleLabel);
+    console->addWidget(m_console, 1);
+    console->addWidget(m_send);
+    layout->addLayout(console);
+    layout->addWidget(m_exchangesView);
     layout->addWidget(m_message);
 
     m_passTimer.setSingleShot(true);
@@ -136,6 +205,21 @@ BenchWindow::BenchWindow(CommControl *comm, PortAssignments &ports, QWidget *par
     connect(m_missing, &QPushButton::clicked, this, &BenchWindow::showMissing);
     connect(clear, &QPushButton::clicked, this, &BenchWindow::reset);
     connect(report, &QPushButton::clicked, this, &BenchWindow::askReportFile);
+    connect(m_runTest, &QPushButton::clicked, this, &BenchWindow::runOrStopTest);
+    connect(&m_test, &ReadRateTest::progress, this, [this](int done, int total) {
+        m_progress->setMaximum(total);
+        m_progress->setValue(done);
+    });
+    connect(&m_test, &ReadRateTest::finished, this, &BenchWindow::testFinished);
+    connect(&m_test, &ReadRateTest::takeWanted, this, &BenchWindow::takeWanted);
+    const auto send = [this] {
+        if (!m_console->text().isEmpty())
+            sendCommand(m_console->text());
+    };
+    connect(m_send, &QPushButton::clicked, this, send);
+    connect(m_console, &QLineEdit::returnPressed, this, send);
+    if (m_comm)
+        connect(m_comm, &CommControl::sent, this, [this](const QByteArray &bytes, qint64 ms) { m_lastSent = {bytes, ms}; });
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
     updateCounters();
 }
@@ -192,9 +276,20 @@ void BenchWindow::addScans(QList<FramedScan> scans, std::deque<ScanRow> &rows)
         r.wallMs = s.firstMs + wallOffset;
         r.gapMs = m_lastFirstMs < 0 ? -1 : s.firstMs - m_lastFirstMs;
         m_lastFirstMs = s.firstMs;
-        r.symbology = Symbology::of(s.data);
-        r.mark = m_tally.count(Symbology::payload(s.data).toByteArray(), r.symbology.check == Symbology::Check::Wrong);
         r.cut = s.cut;
+        if (s.firstMs >= m_replyFromMs && s.firstMs <= m_replyUntilMs && !m_exchanges.isEmpty()) {
+            // An answer to the console: named when it ends in ACK or NAK.
+            r.mark = ScanTally::Mark::Reply;
+            r.symbology.name = s.data.endsWith('\x06') ? QStringLiteral("ACK")
+                             : s.data.endsWith('\x15') ? QStringLiteral("NAK") : QStringLiteral("—");
+            m_exchanges.last().replies.append(s.data);
+            exchangeLine(r.wallMs, QStringLiteral("←"), s.data);
+        } else {
+            r.symbology = Symbology::of(s.data);
+            r.mark = m_tally.count(Symbology::payload(s.data).toByteArray(),
+                                   r.symbology.check == Symbology::Check::Wrong);
+            m_test.scanFramed(s.firstMs);
+        }
         r.data = std::move(s.data);
         rows.push_back(std::move(r));
     }
@@ -328,6 +423,14 @@ void BenchWindow::restoreLook()
     const int silence = settings.value(Group, QStringLiteral("silenceMs")).toInt(&ok);
     if (ok)
         m_silence->setValue(silence);
+    const QStringList test = settings.value(Group, QStringLiteral("test")).split(u' ');
+    if (test.size() == 3) {
+        m_triggers->setValue(test[0].toInt());
+        m_waitMs->setValue(test[1].toInt());
+        m_pauseMs->setValue(test[2].toInt());
+    }
+    const QString history = settings.value(Group, QStringLiteral("history"));
+    m_console->setHistory(history.isEmpty() ? QStringList() : history.split(u'\n'));
     optionsChanged();
 }
 
@@ -339,7 +442,11 @@ void BenchWindow::saveLook() const
         .writeValues(Group, {{QStringLiteral("geometry"),
                               QStringLiteral("%1 %2 %3 %4").arg(g.x()).arg(g.y()).arg(g.width()).arg(g.height())},
                              {QStringLiteral("ending"), QString::fromLatin1(Endings[i].key)},
-                             {QStringLiteral("silenceMs"), QString::number(m_silence->value())}});
+                             {QStringLiteral("silenceMs"), QString::number(m_silence->value())},
+                             {QStringLiteral("test"), QStringLiteral("%1 %2 %3")
+                                                          .arg(m_triggers->value())
+                                                          .arg(m_waitMs->value())
+                                                          .arg(m_pauseMs->value())}});
 }
 
 // ---------------------------------------------------------------------------
@@ -421,6 +528,9 @@ QString BenchWindow::saveReport(const QString &csvFile)
     if (m_framer.ending() == ScanFramer::Ending::Silence)
         s.framing += QStringLiteral(" de %1 ms").arg(m_framer.silenceMs());
     s.listFile = m_listFile;
+    s.readRate = m_lastTest;
+    s.readRateSetting = m_lastTestSetting;
+    s.exchanges = m_exchanges;
     s.table = &m_table;
     s.tally = &m_tally;
     const QString why = BenchReport::write(csvFile, s);
@@ -463,4 +573,109 @@ void BenchWindow::askReportFile()
         box->open();
     });
     dialog->open();
+}
+
+// ---------------------------------------------------------------------------
+// Read-rate test
+
+QString BenchWindow::startReadRate(int triggers, int waitMs, int pauseMs)
+{
+    m_triggers->setValue(triggers);
+    m_waitMs->setValue(waitMs);
+    m_pauseMs->setValue(pauseMs);
+    QString why;
+    // Scans that end by silence end that much after their last byte.
+    const int framingGrace = m_framer.ending() == ScanFramer::Ending::Silence ? m_framer.silenceMs() : 0;
+    m_progress->setMaximum(m_triggers->value());
+    m_progress->setValue(0);
+    m_lastTestSetting = QStringLiteral("%1 gâchettes, attente %2 ms, pause %3 ms")
+                            .arg(m_triggers->value())
+                            .arg(m_waitMs->value())
+                            .arg(m_pauseMs->value());
+    if (!m_test.start(m_triggers->value(), m_waitMs->value(), m_pauseMs->value(), framingGrace, &why)) {
+        showMessage(QStringLiteral("Test de lecture non lancé : ") + why);
+        return why;
+    }
+    if (!m_test.running())
+        return {}; // ended at once (the port closed under the first trigger)
+    m_runTest->setText(QStringLiteral("Arrêter le &test"));
+    m_send->setEnabled(false);
+    m_testResult->setText(QStringLiteral("Test de lecture en cours : ") + m_lastTestSetting);
+    showMessage({});
+    return {};
+}
+
+void BenchWindow::runOrStopTest()
+{
+    if (m_test.running())
+        m_test.stop();
+    else
+        startReadRate(m_triggers->value(), m_waitMs->value(), m_pauseMs->value());
+}
+
+void BenchWindow::testFinished(const ReadRateFigures &figures, const QString &why)
+{
+    m_lastTest = figures;
+    m_runTest->setText(QStringLiteral("&Test de lecture"));
+    m_send->setEnabled(true);
+    m_testResult->setText(readRateText());
+    if (!why.isEmpty())
+        showMessage(QStringLiteral("Test de lecture ") + (why == QLatin1String("arrêté") ? why : QStringLiteral("arrêté : ") + why)
+                    + QStringLiteral(" après %1 gâchette%2.").arg(figures.triggers).arg(figures.triggers > 1 ? QStringLiteral("s") : QString()));
+}
+
+QString BenchWindow::readRateText() const
+{
+    if (!m_lastTest)
+        return {};
+    return QStringLiteral("Test de lecture (") + m_lastTestSetting + QStringLiteral(") : ") + m_lastTest->readsText()
+        + QStringLiteral("\nGâchette → données : ") + m_lastTest->timesText() + u'\n' + m_lastTest->histogramText().trimmed();
+}
+
+// ---------------------------------------------------------------------------
+// Console
+
+QString BenchWindow::sendCommand(const QString &typed)
+{
+    QString why;
+    const std::optional<QByteArray> bytes = ConsoleEscapes::bytesOf(typed, &why);
+    if (bytes && bytes->isEmpty())
+        why = QStringLiteral("rien à envoyer");
+    else if (bytes && m_test.running())
+        why = QStringLiteral("un test de lecture est en cours");
+    else if (bytes && (!m_comm || !m_comm->PortOpen()))
+        why = QStringLiteral("le port est fermé : cliquez sur « Allumer » ou attendez que le minuteur le rouvre.");
+    if (!why.isEmpty()) {
+        showMessage(QStringLiteral("Commande non envoyée : ") + why);
+        return why;
+    }
+    m_lastSent = {{}, -1};
+    m_comm->setOutput(QString::fromLatin1(*bytes));
+    if (m_lastSent.second < 0) {
+        why = QStringLiteral("l'écriture sur le port a échoué.");
+        showMessage(QStringLiteral("Commande non envoyée : ") + why);
+        return why;
+    }
+    const qint64 wall = QDateTime::currentMSecsSinceEpoch();
+    if (m_exchanges.size() >= MaxExchanges)
+        m_exchanges.removeFirst();
+    m_exchanges.append({wall, *bytes, {}});
+    m_replyFromMs = m_lastSent.second;
+    m_replyUntilMs = m_lastSent.second + ReplyWindowMs;
+    m_framer.setReplyWindow(m_replyFromMs, m_replyUntilMs);
+    exchangeLine(wall, QStringLiteral("→"), *bytes);
+    m_console->remember(typed);
+    PortSettings(m_ports.settingsFile()).writeValues(Group, {{QStringLiteral("history"), m_console->history().join(u'\n')}});
+    showMessage({});
+    return {};
+}
+
+void BenchWindow::exchangeLine(qint64 wallMs, const QString &arrow, const QByteArray &bytes)
+{
+    QString line = ScanTable::receivedText(wallMs) + u' ' + arrow + u' ' + ConsoleEscapes::shown(bytes);
+    if (arrow != QLatin1String("→") && bytes.endsWith('\x06'))
+        line += QStringLiteral("   (ACK : accepté)");
+    else if (arrow != QLatin1String("→") && bytes.endsWith('\x15'))
+        line += QStringLiteral("   (NAK : refusé)");
+    m_exchangesView->appendPlainText(line);
 }

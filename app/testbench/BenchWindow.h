@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BenchReport.h"
+#include "ReadRateTest.h"
 #include "ScanFramer.h"
 #include "ScanTable.h"
 #include "ScanTally.h"
@@ -12,7 +14,9 @@
 #include <deque>
 
 class CommControl;
+class ConsoleLine;
 class PortAssignments;
+class QProgressBar;
 class QComboBox;
 class QLabel;
 class QPlainTextEdit;
@@ -29,19 +33,28 @@ class QTableView;
 // at most PassBudgetMs, between which the event loop runs, so that a flood
 // never stalls either window.
 //
-// Its size, place and framing are kept in the settings file beside the
-// ports:
+// The read-rate test (ReadRateTest) and the console write through the same
+// serial control, on the open port. A console command opens a reply window
+// of ReplyWindowMs: scans that begin in it are its replies, marked
+// "réponse" and left out of the counters.
+//
+// Its size, place, framing, test settings and the console's last commands
+// are kept in the settings file beside the ports:
 //
 //   [Bench]
 //   geometry=10 20 900 500
 //   ending=silence
 //   silenceMs=80
+//   test=100 1000 200
+//   history=<ESC>A1<CR>\n<ESC>B0<CR>
 class BenchWindow : public QWidget
 {
     Q_OBJECT
 public:
     static constexpr int PassBudgetMs = 15;
     static constexpr qsizetype PieceBytes = 16384;
+    static constexpr int ReplyWindowMs = 1000;
+    static constexpr int MaxExchanges = 1000;
 
     BenchWindow(CommControl *comm, PortAssignments &ports, QWidget *parent = nullptr);
     ~BenchWindow() override;
@@ -55,6 +68,13 @@ public:
     // Writes the report; empty on success, else why not.
     QString saveReport(const QString &csvFile);
     void setEnding(ScanFramer::Ending ending, int silenceMs);
+    // Starts the read-rate test as its button does; empty, else why not.
+    QString startReadRate(int triggers, int waitMs, int pauseMs);
+    ReadRateTest &readRateTest() { return m_test; }
+    // Sends a console command as typed; empty when it left, else why not.
+    QString sendCommand(const QString &typed);
+    const QList<BenchReport::Exchange> &exchanges() const { return m_exchanges; }
+    QString readRateText() const;
     // Takes have been worked through, and no silence is awaited.
     bool idle() const { return m_queue.empty() && !m_silenceTimer.isActive(); }
 
@@ -65,6 +85,8 @@ public slots:
 signals:
     // The window was hidden: it no longer needs the takes.
     void hidden();
+    // Bytes the read-rate test waits for have been read: take them now.
+    void takeWanted();
     // A save or a load finished: its outcome, as the window shows it.
     void message(const QString &text);
 
@@ -81,6 +103,9 @@ private:
     void askListFile();
     void askReportFile();
     void showMissing();
+    void runOrStopTest();
+    void testFinished(const ReadRateFigures &figures, const QString &why);
+    void exchangeLine(qint64 wallMs, const QString &arrow, const QByteArray &bytes);
     void restoreLook();
     void saveLook() const;
 
@@ -95,6 +120,13 @@ private:
     QTimer m_silenceTimer;
     qint64 m_lastFirstMs = -1;
     qint64 m_number = 0;
+    ReadRateTest m_test;
+    std::optional<ReadRateFigures> m_lastTest;
+    QString m_lastTestSetting;
+    QList<BenchReport::Exchange> m_exchanges;
+    qint64 m_replyFromMs = -1;
+    qint64 m_replyUntilMs = -2;
+    std::pair<QByteArray, qint64> m_lastSent{{}, -1};
 
     QComboBox *m_ending;
     QSpinBox *m_silence;
@@ -103,4 +135,13 @@ private:
     QTableView *m_view;
     QPushButton *m_missing;
     QPointer<QPlainTextEdit> m_missingWindow;
+    QSpinBox *m_triggers;
+    QSpinBox *m_waitMs;
+    QSpinBox *m_pauseMs;
+    QPushButton *m_runTest;
+    QProgressBar *m_progress;
+    QLabel *m_testResult;
+    ConsoleLine *m_console;
+    QPushButton *m_send;
+    QPlainTextEdit *m_exchangesView;
 };

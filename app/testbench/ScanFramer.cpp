@@ -1,5 +1,7 @@
 #include "ScanFramer.h"
 
+#include <algorithm>
+
 void ScanFramer::setEnding(Ending ending, int silenceMs)
 {
     m_ending = ending;
@@ -45,6 +47,19 @@ void ScanFramer::end(qint64 ms, QList<FramedScan> &out)
     m_scan = {};
 }
 
+void ScanFramer::setReplyWindow(qint64 fromMs, qint64 toMs)
+{
+    m_replyFromMs = fromMs;
+    m_replyToMs = toMs;
+}
+
+namespace {
+bool isAckOrNak(char c)
+{
+    return c == '\x06' || c == '\x15';
+}
+} // namespace
+
 QList<FramedScan> ScanFramer::feed(const TakenBytes &taken)
 {
     QList<FramedScan> out;
@@ -53,10 +68,20 @@ QList<FramedScan> ScanFramer::feed(const TakenBytes &taken)
         const char *p = taken.bytes.constData() + at;
         const qsizetype n = read.end - at;
         at = read.end;
+        const bool replies = inReplyWindow(read.ms);
         if (m_ending == Ending::Silence) {
             if (!m_scan.data.isEmpty() && read.ms - m_scan.lastMs >= m_silenceMs)
                 end(m_scan.lastMs, out);
-            append(p, n, read.ms, out);
+            qsizetype i = 0;
+            while (replies && i < n) {
+                const qsizetype j = std::find_if(p + i, p + n, isAckOrNak) - p;
+                if (j == n)
+                    break;
+                append(p + i, j + 1 - i, read.ms, out);
+                end(read.ms, out);
+                i = j + 1;
+            }
+            append(p + i, n - i, read.ms, out);
             continue;
         }
         qsizetype i = 0;
@@ -72,7 +97,7 @@ QList<FramedScan> ScanFramer::feed(const TakenBytes &taken)
             }
             // Data runs up to the next byte that may end a scan.
             qsizetype j = i;
-            while (j < n && p[j] != '\r' && p[j] != '\n')
+            while (j < n && p[j] != '\r' && p[j] != '\n' && !(replies && isAckOrNak(p[j])))
                 ++j;
             if (j > i) {
                 m_afterCr = false;
@@ -81,6 +106,12 @@ QList<FramedScan> ScanFramer::feed(const TakenBytes &taken)
                 continue;
             }
             const char c = p[i++];
+            if (replies && isAckOrNak(c)) {
+                m_afterCr = false;
+                append(&c, 1, read.ms, out);
+                end(read.ms, out);
+                continue;
+            }
             switch (m_ending) {
             case Ending::Automatic:
                 if (c == '\n' && m_afterCr) {

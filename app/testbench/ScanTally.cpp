@@ -51,6 +51,7 @@ QString ScanTally::markText(Mark mark)
     case Mark::Expected: return QStringLiteral("attendu");
     case Mark::Unexpected: return QStringLiteral("inattendu");
     case Mark::Duplicate: return QStringLiteral("doublon");
+    case Mark::Reply: return QStringLiteral("réponse");
     case Mark::None: break;
     }
     return {};

@@ -20,7 +20,7 @@
 class ScanTally
 {
 public:
-    enum class Mark { None, Expected, Unexpected, Duplicate };
+    enum class Mark { None, Expected, Unexpected, Duplicate, Reply };
     static constexpr qsizetype MaxRemembered = 200000;
 
     // The list, in the card's order; loading one starts the count again.

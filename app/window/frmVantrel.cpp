@@ -164,6 +164,12 @@ void frmVantrel::showBench()
         connect(m_bench, &BenchWindow::hidden, this, [this] {
             disconnect(this, &frmVantrel::received, m_bench, &BenchWindow::take);
         });
+        // The read-rate test wants what the line brought at once, not at
+        // the next tick: taken and shown as "Lire buffer" does.
+        connect(m_bench, &BenchWindow::takeWanted, this, [this] {
+            if (!m_ending && MSComm1->InBufferCount() > 0)
+                appendToLog(MSComm1->Input());
+        });
     }
     connect(this, &frmVantrel::received, m_bench, &BenchWindow::take, Qt::UniqueConnection);
     m_bench->show();

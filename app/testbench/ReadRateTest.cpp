@@ -1,0 +1,130 @@
+#include "ReadRateTest.h"
+
+#include "CommControl.h"
+#include "ScannerCommands.h"
+
+ReadRateTest::ReadRateTest(CommControl *comm, QObject *parent)
+    : QObject(parent), m_comm(comm)
+{
+    m_wait.setSingleShot(true);
+    m_pause.setSingleShot(true);
+    m_poll.setInterval(PollMs);
+    connect(&m_wait, &QTimer::timeout, this, &ReadRateTest::waitEnded);
+    connect(&m_pause, &QTimer::timeout, this, &ReadRateTest::trigger);
+    connect(&m_poll, &QTimer::timeout, this, &ReadRateTest::poll);
+    connect(m_comm, &CommControl::portOpenChanged, this, [this](bool open) {
+        if (!open && running())
+            end(QStringLiteral("le port s'est fermé pendant le test"));
+    });
+    connect(m_comm, &CommControl::sent, this, [this](const QByteArray &bytes, qint64 ms) {
+        if (m_state == State::Waiting && m_triggerMs < 0 && bytes == ScannerCommands::ReadStart)
+            m_triggerMs = ms;
+    });
+}
+
+bool ReadRateTest::start(int triggers, int waitMs, int pauseMs, int framingGraceMs, QString *why)
+{
+    if (running()) {
+        *why = QStringLiteral("un test est déjà en cours");
+        return false;
+    }
+    if (!m_comm->PortOpen()) {
+        *why = QStringLiteral("le port est fermé : le test envoie ses gâchettes sur le port ouvert. "
+                              "Cliquez sur « Allumer » ou attendez que le minuteur le rouvre, puis relancez.");
+        return false;
+    }
+    m_figures = {};
+    m_total = qMax(1, triggers);
+    m_waitMs = qMax(1, waitMs);
+    m_pauseMs = qMax(0, pauseMs);
+    m_graceMs = GraceMs + qMax(0, framingGraceMs);
+    trigger();
+    return true;
+}
+
+void ReadRateTest::trigger()
+{
+    m_state = State::Waiting;
+    m_triggerMs = -1;
+    m_seenReadMs = m_comm->lastReadMs();
+    m_comm->setOutput(QLatin1String(ScannerCommands::ReadStart));
+    if (m_state != State::Waiting)
+        return; // the port closed under the write: ended already
+    if (m_triggerMs < 0) {
+        end(QStringLiteral("la gâchette n'a pas pu être envoyée"));
+        return;
+    }
+    ++m_figures.triggers;
+    m_wait.start(m_waitMs + m_graceMs);
+    m_poll.start();
+}
+
+void ReadRateTest::poll()
+{
+    const qint64 read = m_comm->lastReadMs();
+    if (read != m_seenReadMs) {
+        m_seenReadMs = read;
+        emit takeWanted();
+    }
+}
+
+void ReadRateTest::scanFramed(qint64 firstMs)
+{
+    if (m_state != State::Waiting || m_triggerMs < 0)
+        return;
+    const qint64 t = firstMs - m_triggerMs;
+    if (t < 0 || t > m_waitMs)
+        return;
+    release(true, t);
+}
+
+void ReadRateTest::waitEnded()
+{
+    emit takeWanted(); // what came at the last moment is framed now
+    if (m_state == State::Waiting)
+        release(false, 0);
+}
+
+// Ends the pending trigger, then pauses before the next.
+void ReadRateTest::release(bool good, qint64 timeMs)
+{
+    m_wait.stop();
+    m_poll.stop();
+    if (good)
+        m_figures.timesMs.append(timeMs);
+    else
+        ++m_figures.noReads;
+    m_state = State::Pausing;
+    m_comm->setOutput(QLatin1String(ScannerCommands::ReadEnd));
+    if (m_state != State::Pausing)
+        return; // the port closed under the write
+    emit progress(m_figures.triggers, m_total);
+    if (m_figures.triggers >= m_total)
+        end({});
+    else
+        m_pause.start(m_pauseMs);
+}
+
+void ReadRateTest::stop()
+{
+    if (!running())
+        return;
+    if (m_state == State::Waiting && m_comm->PortOpen())
+        m_comm->setOutput(QLatin1String(ScannerCommands::ReadEnd));
+    end(QStringLiteral("arrêté"));
+}
+
+void ReadRateTest::end(const QString &why)
+{
+    m_wait.stop();
+    m_pause.stop();
+    m_poll.stop();
+    const bool pending = m_state == State::Waiting && m_triggerMs >= 0;
+    m_state = State::Idle;
+    // A trigger that got no answer before the end counts as sent, not as
+    // a read either way.
+    if (pending)
+        --m_figures.triggers;
+    m_figures.stopped = !why.isEmpty();
+    emit finished(m_figures, why);
+}
