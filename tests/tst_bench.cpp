@@ -19,6 +19,7 @@
 using Take = QList<std::pair<int, QByteArray>>;
 using Takes = QList<Take>;
 Q_DECLARE_METATYPE(ScanFramer::Ending)
+Q_DECLARE_METATYPE(Take)
 
 namespace {
 
@@ -84,6 +85,8 @@ private slots:
     void framing_data();
     void framing();
     void silenceWaitsForUntakenBytes();
+    void replyWindow_data();
+    void replyWindow();
     void overlongScanIsCut();
     void symbology_data();
     void symbology();
@@ -171,6 +174,39 @@ void tst_Bench::silenceWaitsForUntakenBytes()
     QCOMPARE(described(*s), QStringLiteral("ABCDEF@100"));
     QCOMPARE(s->lastMs, 120);
     QCOMPARE(f.pendingBytes(), 0);
+}
+
+void tst_Bench::replyWindow_data()
+{
+    QTest::addColumn<ScanFramer::Ending>("ending");
+    QTest::addColumn<Take>("reads");
+    QTest::addColumn<QStringList>("scans"); // ended by the take
+    QTest::addColumn<int>("pending");
+
+    using E = ScanFramer::Ending;
+    // The window runs from 100 to 200 ms.
+    QTest::newRow("ACK alone, in the window") << E::Automatic << Take{{120, "\x06"}} << QStringList{"\x06@120"} << 0;
+    QTest::newRow("ACK then CR LF") << E::Automatic << Take{{120, "\x06\r\n"}} << QStringList{"\x06@120"} << 0;
+    QTest::newRow("text then NAK") << E::CrLf << Take{{150, "ERR"}, {160, "\x15"}} << QStringList{"ERR\x15@150"} << 0;
+    QTest::newRow("ACK after the window is data") << E::Automatic << Take{{201, "\x06"}} << QStringList{} << 1;
+    QTest::newRow("ACK before the window is data") << E::Automatic << Take{{99, "A\x06"}} << QStringList{} << 2;
+    QTest::newRow("silence: ACK ends it") << E::Silence << Take{{110, "\x06OK"}} << QStringList{"\x06@110"} << 2;
+}
+
+void tst_Bench::replyWindow()
+{
+    QFETCH(ScanFramer::Ending, ending);
+    QFETCH(Take, reads);
+    QFETCH(QStringList, scans);
+    QFETCH(int, pending);
+    ScanFramer f;
+    f.setEnding(ending, 50);
+    f.setReplyWindow(100, 200);
+    QStringList got;
+    for (const FramedScan &s : f.feed(taken(reads)))
+        got << described(s);
+    QCOMPARE(got, scans);
+    QCOMPARE(f.pendingBytes(), pending);
 }
 
 void tst_Bench::overlongScanIsCut()

@@ -283,7 +283,7 @@ void BenchWindow::addScans(QList<FramedScan> scans, std::deque<ScanRow> &rows)
             r.symbology.name = s.data.endsWith('\x06') ? QStringLiteral("ACK")
                              : s.data.endsWith('\x15') ? QStringLiteral("NAK") : QStringLiteral("—");
             m_exchanges.last().replies.append(s.data);
-            exchangeLine(r.wallMs, QStringLiteral("←"), s.data);
+            exchangeLine(r.wallMs, false, s.data);
         } else {
             r.symbology = Symbology::of(s.data);
             r.mark = m_tally.count(Symbology::payload(s.data).toByteArray(),
@@ -620,7 +620,7 @@ void BenchWindow::testFinished(const ReadRateFigures &figures, const QString &wh
     m_send->setEnabled(true);
     m_testResult->setText(readRateText());
     if (!why.isEmpty())
-        showMessage(QStringLiteral("Test de lecture ") + (why == QLatin1String("arrêté") ? why : QStringLiteral("arrêté : ") + why)
+        showMessage(QStringLiteral("Test de lecture ") + (why == QStringLiteral("arrêté") ? why : QStringLiteral("arrêté : ") + why)
                     + QStringLiteral(" après %1 gâchette%2.").arg(figures.triggers).arg(figures.triggers > 1 ? QStringLiteral("s") : QString()));
 }
 
@@ -663,19 +663,20 @@ QString BenchWindow::sendCommand(const QString &typed)
     m_replyFromMs = m_lastSent.second;
     m_replyUntilMs = m_lastSent.second + ReplyWindowMs;
     m_framer.setReplyWindow(m_replyFromMs, m_replyUntilMs);
-    exchangeLine(wall, QStringLiteral("→"), *bytes);
+    exchangeLine(wall, true, *bytes);
     m_console->remember(typed);
     PortSettings(m_ports.settingsFile()).writeValues(Group, {{QStringLiteral("history"), m_console->history().join(u'\n')}});
     showMessage({});
     return {};
 }
 
-void BenchWindow::exchangeLine(qint64 wallMs, const QString &arrow, const QByteArray &bytes)
+void BenchWindow::exchangeLine(qint64 wallMs, bool sent, const QByteArray &bytes)
 {
-    QString line = ScanTable::receivedText(wallMs) + u' ' + arrow + u' ' + ConsoleEscapes::shown(bytes);
-    if (arrow != QLatin1String("→") && bytes.endsWith('\x06'))
+    QString line = ScanTable::receivedText(wallMs) + (sent ? QStringLiteral(" → ") : QStringLiteral(" ← "))
+        + ConsoleEscapes::shown(bytes);
+    if (!sent && bytes.endsWith('\x06'))
         line += QStringLiteral("   (ACK : accepté)");
-    else if (arrow != QLatin1String("→") && bytes.endsWith('\x15'))
+    else if (!sent && bytes.endsWith('\x15'))
         line += QStringLiteral("   (NAK : refusé)");
     m_exchangesView->appendPlainText(line);
 }

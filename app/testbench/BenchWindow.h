@@ -105,7 +105,7 @@ private:
     void showMissing();
     void runOrStopTest();
     void testFinished(const ReadRateFigures &figures, const QString &why);
-    void exchangeLine(qint64 wallMs, const QString &arrow, const QByteArray &bytes);
+    void exchangeLine(qint64 wallMs, bool sent, const QByteArray &bytes);
     void restoreLook();
     void saveLook() const;
 
