@@ -2,6 +2,7 @@
 
 #include "BenchPty.h"
 #include "BenchWindow.h"
+#include "SimProcess.h"
 #include "frmVantrel.h"
 
 #include <QCoreApplication>
@@ -152,4 +153,37 @@ int ScanBench::windowChild(int scans)
                 static_cast<long long>(statusKb("VmRSS:")), static_cast<long long>(longestNs / 1'000'000),
                 static_cast<long long>(allRowsMs));
     return 0;
+}
+
+ScanBench::ReadRate ScanBench::readRate(int triggers, int delayMs, double noRead)
+{
+    ReadRate r;
+    SimProcess sim;
+    if (!sim.start({QStringLiteral("--delay"), QString::number(delayMs), QStringLiteral("--no-read"),
+                    QString::number(noRead), QStringLiteral("--codes"), QStringLiteral("4006381333931")}))
+        return r;
+    qputenv("VANTREL_COM1", sim.path().toLocal8Bit());
+    frmVantrel w;
+    w.show();
+    w.openPort();
+    w.showBench();
+    QEventLoop loop;
+    QObject::connect(&w.bench()->readRateTest(), &ReadRateTest::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(100, &loop, [&] { // the simulator looks for its other side every 20 ms
+        if (!w.bench()->startReadRate(triggers, 300, 20).isEmpty())
+            loop.quit();
+    });
+    QElapsedTimer timer;
+    timer.start();
+    loop.exec();
+    r.seconds = double(timer.elapsed()) / 1000;
+    const ReadRateFigures &f = w.bench()->readRateTest().figures();
+    r.ran = f.triggers == triggers;
+    r.triggers = f.triggers;
+    r.noReads = f.noReads;
+    r.p50 = f.percentile(50);
+    r.p95 = f.percentile(95);
+    r.max = f.maximum();
+    sim.stop();
+    return r;
 }

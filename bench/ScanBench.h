@@ -22,4 +22,15 @@ public:
 
     // Prints "rowsShown peakKb endKb longestStallMs allRowsMs".
     static int windowChild(int scans);
+
+    // A read-rate test on the simulator, set to answer after delayMs and to
+    // leave that share of triggers unanswered.
+    struct ReadRate {
+        bool ran = false;
+        int triggers = 0;
+        int noReads = 0;
+        qint64 p50 = -1, p95 = -1, max = -1;
+        double seconds = 0;
+    };
+    static ReadRate readRate(int triggers, int delayMs, double noRead);
 };

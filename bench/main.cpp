@@ -32,6 +32,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 #include <atomic>
 #include <cstring>
 #include <cstdio>
@@ -784,6 +785,27 @@ void benchScans()
         QStringLiteral("%1 MB at the end").arg(v[2].toDouble() / 1024, 0, 'f', 1), 0, QStringLiteral("bounded"), true);
     add(QStringLiteral("Bench window: longest stall"), QStringLiteral("%1 ms").arg(QString::fromLatin1(v[3])),
         QStringLiteral("-"), 0, QStringLiteral("< 100 ms"), v[3].toInt() < 100);
+
+    // The read-rate test against the simulator's own delay and no-read share.
+    const int triggers = g_quick ? 50 : 200;
+    const int delay = 40;
+    const double share = 0.1;
+    const ScanBench::ReadRate r = ScanBench::readRate(triggers, delay, share);
+    if (!r.ran) {
+        add(QStringLiteral("Read-rate test on the simulator"), QStringLiteral("failed"), QStringLiteral("-"), 0,
+            QStringLiteral("-"), false);
+        return;
+    }
+    add(QStringLiteral("Read-rate test, %1 triggers: trigger to data, p50 (p95, max)").arg(triggers),
+        QStringLiteral("%1 ms (%2, %3)").arg(r.p50).arg(r.p95).arg(r.max),
+        QStringLiteral("%1 ms set in the simulator; %2 s in all").arg(delay).arg(r.seconds, 0, 'f', 1),
+        double(r.p50) / delay, QStringLiteral("p50 within 5 ms"), std::abs(r.p50 - delay) <= 5);
+    // The binomial spread of the no-reads: two standard deviations.
+    const double expected = triggers * share;
+    const double spread = 2 * std::sqrt(triggers * share * (1 - share));
+    add(QStringLiteral("Read-rate test, %1 triggers: no-reads").arg(triggers), QString::number(r.noReads),
+        QStringLiteral("%1 ± %2 expected").arg(expected, 0, 'f', 0).arg(spread, 0, 'f', 1), r.noReads / expected,
+        QStringLiteral("within the spread"), std::abs(r.noReads - expected) <= spread);
 }
 
 void printTable()
