@@ -5,7 +5,8 @@
 // --desktop-font gives the application the font size a desktop would
 // (KDE 10, GNOME 11); --sim shows three seconds of the simulated scanner
 // sending scans with control bytes; --bench shows the scanner bench after
-// four seconds of scans with AIM identifiers and a test card's list. Runs on any Qt platform; the README's
+// a read-rate test of 30 triggers against a test card's list, and two
+// commands in its console. Runs on any Qt platform; the README's
 // picture is taken under Xvfb.
 
 #include "BenchWindow.h"
@@ -31,8 +32,9 @@ int main(int argc, char *argv[])
     }
     SimProcess sim;
     if (args.contains(QStringLiteral("--bench"))) {
-        if (!sim.start({QStringLiteral("--aim"), QStringLiteral("--every"), QStringLiteral("0.3"),
-                        QStringLiteral("--wrong-check"), QStringLiteral("0.15"), QStringLiteral("--codes"),
+        if (!sim.start({QStringLiteral("--aim"), QStringLiteral("--wrong-check"), QStringLiteral("0.15"),
+                        QStringLiteral("--no-read"), QStringLiteral("0.1"), QStringLiteral("--delay"),
+                        QStringLiteral("25-90"), QStringLiteral("--codes"),
                         QStringLiteral("4006381333931,96385074,15400141288763,036000291452,CODE-39-A")}))
             return 1;
         qputenv("VANTREL_COM1", sim.path().toLocal8Bit());
@@ -44,10 +46,17 @@ int main(int argc, char *argv[])
         card.close();
         frmVantrel w;
         w.show();
+        w.openPort();
         w.showBench();
-        w.bench()->resize(1000, 420);
+        w.bench()->resize(1000, 640);
         w.bench()->loadList(card.fileName());
-        QTest::qWait(4200);
+        QTest::qWait(200);
+        w.bench()->startReadRate(30, 300, 30);
+        QTest::qWait(4500);
+        w.bench()->sendCommand(QStringLiteral("<ESC>B0<CR>"));
+        QTest::qWait(200);
+        w.bench()->sendCommand(QStringLiteral("<ESC>X1<CR>"));
+        QTest::qWait(300);
         const bool saved = w.bench()->grab().save(args.at(1));
         sim.stop();
         return saved ? 0 : 1;

@@ -201,7 +201,7 @@ void tst_Bench::replyWindow()
     QFETCH(int, pending);
     ScanFramer f;
     f.setEnding(ending, 50);
-    f.setReplyWindow(100, 200);
+    f.addReplyWindow(100, 200);
     QStringList got;
     for (const FramedScan &s : f.feed(taken(reads)))
         got << described(s);

@@ -32,6 +32,7 @@ public:
     // A command the console sent, and the replies framed after it.
     struct Exchange {
         qint64 wallMs = 0;
+        qint64 sentMs = 0; // when it left, on TakenBytes' clock
         QByteArray sent;
         QList<QByteArray> replies;
     };

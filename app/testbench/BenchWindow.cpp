@@ -106,6 +106,14 @@ BenchWindow::BenchWindow(CommControl *comm, PortAssignments &ports, QWidget *par
     m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().height() + 6);
     m_view->horizontalHeader()->setStretchLastSection(true);
+    // The table follows the newest row while its end is in view; scrolled
+    // up by the operator, it stays where it was put.
+    QScrollBar *bar = m_view->verticalScrollBar();
+    connect(bar, &QScrollBar::rangeChanged, this, [this, bar](int, int max) {
+        if (m_following)
+            bar->setValue(max);
+    });
+    connect(bar, &QScrollBar::valueChanged, this, [this, bar](int value) { m_following = value == bar->maximum(); });
     const int widths[ScanTable::ColumnCount] = {60, 95, 80, 70, 170, 120, 80, 220, 200};
     for (int c = 0; c < ScanTable::ColumnCount; ++c)
         m_view->setColumnWidth(c, widths[c]);
@@ -277,12 +285,12 @@ void BenchWindow::addScans(QList<FramedScan> scans, std::deque<ScanRow> &rows)
         r.gapMs = m_lastFirstMs < 0 ? -1 : s.firstMs - m_lastFirstMs;
         m_lastFirstMs = s.firstMs;
         r.cut = s.cut;
-        if (s.firstMs >= m_replyFromMs && s.firstMs <= m_replyUntilMs && !m_exchanges.isEmpty()) {
+        if (BenchReport::Exchange *e = exchangeAnswered(s.firstMs)) {
             // An answer to the console: named when it ends in ACK or NAK.
             r.mark = ScanTally::Mark::Reply;
             r.symbology.name = s.data.endsWith('\x06') ? QStringLiteral("ACK")
                              : s.data.endsWith('\x15') ? QStringLiteral("NAK") : QStringLiteral("—");
-            m_exchanges.last().replies.append(s.data);
+            e->replies.append(s.data);
             exchangeLine(r.wallMs, false, s.data);
         } else {
             r.symbology = Symbology::of(s.data);
@@ -304,13 +312,8 @@ void BenchWindow::pass()
         addScans(m_framer.feed(m_queue.front()), rows);
         m_queue.pop_front();
     }
-    if (!rows.empty()) {
-        const QScrollBar *bar = m_view->verticalScrollBar();
-        const bool following = bar->value() == bar->maximum();
+    if (!rows.empty())
         m_table.append(std::move(rows));
-        if (following)
-            m_view->scrollToBottom();
-    }
     if (!m_queue.empty()) {
         m_passTimer.start();
     } else if (m_framer.ending() == ScanFramer::Ending::Silence && m_framer.pendingBytes() > 0) {
@@ -332,7 +335,6 @@ void BenchWindow::checkSilence()
     std::deque<ScanRow> rows;
     addScans({*scan}, rows);
     m_table.append(std::move(rows));
-    m_view->scrollToBottom();
     updateCounters();
 }
 
@@ -659,15 +661,31 @@ QString BenchWindow::sendCommand(const QString &typed)
     const qint64 wall = QDateTime::currentMSecsSinceEpoch();
     if (m_exchanges.size() >= MaxExchanges)
         m_exchanges.removeFirst();
-    m_exchanges.append({wall, *bytes, {}});
-    m_replyFromMs = m_lastSent.second;
-    m_replyUntilMs = m_lastSent.second + ReplyWindowMs;
-    m_framer.setReplyWindow(m_replyFromMs, m_replyUntilMs);
+    m_exchanges.append({wall, m_lastSent.second, *bytes, {}});
+    m_framer.addReplyWindow(m_lastSent.second, m_lastSent.second + ReplyWindowMs);
     exchangeLine(wall, true, *bytes);
     m_console->remember(typed);
     PortSettings(m_ports.settingsFile()).writeValues(Group, {{QStringLiteral("history"), m_console->history().join(u'\n')}});
     showMessage({});
     return {};
+}
+
+BenchReport::Exchange *BenchWindow::exchangeAnswered(qint64 firstMs)
+{
+    BenchReport::Exchange *newest = nullptr;
+    BenchReport::Exchange *oldestUnanswered = nullptr;
+    for (qsizetype i = m_exchanges.size() - 1; i >= 0; --i) {
+        BenchReport::Exchange &e = m_exchanges[i];
+        if (firstMs > e.sentMs + ReplyWindowMs)
+            break; // and every one before it
+        if (firstMs < e.sentMs)
+            continue;
+        if (!newest)
+            newest = &e;
+        if (e.replies.isEmpty())
+            oldestUnanswered = &e;
+    }
+    return oldestUnanswered ? oldestUnanswered : newest;
 }
 
 void BenchWindow::exchangeLine(qint64 wallMs, bool sent, const QByteArray &bytes)

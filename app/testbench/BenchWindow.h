@@ -36,7 +36,9 @@ class QTableView;
 // The read-rate test (ReadRateTest) and the console write through the same
 // serial control, on the open port. A console command opens a reply window
 // of ReplyWindowMs: scans that begin in it are its replies, marked
-// "réponse" and left out of the counters.
+// "réponse" and left out of the counters. A scanner answers commands in
+// order: a reply goes to the oldest command whose window it falls in and
+// that has none yet, else to the newest whose window it falls in.
 //
 // Its size, place, framing, test settings and the console's last commands
 // are kept in the settings file beside the ports:
@@ -106,6 +108,7 @@ private:
     void runOrStopTest();
     void testFinished(const ReadRateFigures &figures, const QString &why);
     void exchangeLine(qint64 wallMs, bool sent, const QByteArray &bytes);
+    BenchReport::Exchange *exchangeAnswered(qint64 firstMs);
     void restoreLook();
     void saveLook() const;
 
@@ -120,12 +123,11 @@ private:
     QTimer m_silenceTimer;
     qint64 m_lastFirstMs = -1;
     qint64 m_number = 0;
+    bool m_following = true; // the table shows its newest row
     ReadRateTest m_test;
     std::optional<ReadRateFigures> m_lastTest;
     QString m_lastTestSetting;
     QList<BenchReport::Exchange> m_exchanges;
-    qint64 m_replyFromMs = -1;
-    qint64 m_replyUntilMs = -2;
     std::pair<QByteArray, qint64> m_lastSent{{}, -1};
 
     QComboBox *m_ending;

@@ -47,10 +47,19 @@ void ScanFramer::end(qint64 ms, QList<FramedScan> &out)
     m_scan = {};
 }
 
-void ScanFramer::setReplyWindow(qint64 fromMs, qint64 toMs)
+void ScanFramer::addReplyWindow(qint64 fromMs, qint64 toMs)
 {
-    m_replyFromMs = fromMs;
-    m_replyToMs = toMs;
+    m_replyWindows.append({fromMs, toMs});
+    if (m_replyWindows.size() > MaxReplyWindows)
+        m_replyWindows.removeFirst();
+}
+
+bool ScanFramer::inReplyWindow(qint64 ms) const
+{
+    for (const auto &[from, to] : m_replyWindows)
+        if (ms >= from && ms <= to)
+            return true;
+    return false;
 }
 
 namespace {

@@ -44,8 +44,11 @@ public:
     Ending ending() const { return m_ending; }
     int silenceMs() const { return m_silenceMs; }
 
-    // Bytes arriving from fromMs to toMs may be a reply (see above).
-    void setReplyWindow(qint64 fromMs, qint64 toMs);
+    // Bytes arriving from fromMs to toMs may be a reply (see above). The
+    // last MaxReplyWindows windows are kept: commands sent one after the
+    // other, all before the next take, each keep theirs.
+    static constexpr qsizetype MaxReplyWindows = 16;
+    void addReplyWindow(qint64 fromMs, qint64 toMs);
 
     // Frames one take; returns the scans it ended, in order.
     QList<FramedScan> feed(const TakenBytes &taken);
@@ -61,7 +64,7 @@ public:
 private:
     void append(const char *bytes, qsizetype n, qint64 ms, QList<FramedScan> &out);
     void end(qint64 ms, QList<FramedScan> &out);
-    bool inReplyWindow(qint64 ms) const { return ms >= m_replyFromMs && ms <= m_replyToMs; }
+    bool inReplyWindow(qint64 ms) const;
 
     Ending m_ending = Ending::Automatic;
     int m_silenceMs = DefaultSilenceMs;
@@ -69,6 +72,5 @@ private:
     bool m_afterCr = false;  // Automatic: the last byte was a CR that ended a scan
     bool m_heldCr = false;   // CrLf: a CR waits for the byte after it
     qint64 m_heldCrMs = 0;
-    qint64 m_replyFromMs = -1;
-    qint64 m_replyToMs = -2;
+    QList<std::pair<qint64, qint64>> m_replyWindows;
 };
