@@ -48,6 +48,7 @@ private slots:
     void figures_data();
     void figures();
     void testOnTheSimulator();
+    void stoppedTestReleasesTheTrigger_data();
     void stoppedTestReleasesTheTrigger();
     void closedPortRefused();
     void consoleReplies();
@@ -191,17 +192,35 @@ void tst_ReadRate::testOnTheSimulator()
     QVERIFY(text.contains(QStringLiteral("\n≤75 ms         3  ████████████████████\n≤110 ms        0  \n")));
 }
 
-// Stopped while a trigger waits: the line carries its end, and the trigger
-// is left out of the figures.
+// Stopped while a trigger waits, by its button, by "Eteindre" or by closing
+// the bench: the line carries the trigger's end, and the trigger is left out
+// of the figures.
+void tst_ReadRate::stoppedTestReleasesTheTrigger_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("stillOpen");
+    QTest::newRow("its button") << "button" << true;
+    QTest::newRow("Eteindre") << "Eteindre" << false;
+    QTest::newRow("the bench closed") << "close" << true;
+}
+
 void tst_ReadRate::stoppedTestReleasesTheTrigger()
 {
+    QFETCH(QString, how);
+    QFETCH(bool, stillOpen);
     PtyDevice device; // never answers
     Bench b(device.path());
     QSignalSpy done(&b.bench().readRateTest(), &ReadRateTest::finished);
     QCOMPARE(b.bench().startReadRate(100, 5000, 0), QString());
     QVERIFY(device.waitForReceived(4, 2000));
-    QCOMPARE(b.bench().findChild<QPushButton *>(QStringLiteral("runTest"))->text(), QStringLiteral("Arrêter le &test"));
-    b.bench().findChild<QPushButton *>(QStringLiteral("runTest"))->click();
+    auto *button = b.bench().findChild<QPushButton *>(QStringLiteral("runTest"));
+    QCOMPARE(button->text(), QStringLiteral("Arrêter le &test"));
+    if (how == QLatin1String("button"))
+        button->click();
+    else if (how == QLatin1String("Eteindre"))
+        b.w.Command2_Click();
+    else
+        b.bench().close();
     QCOMPARE(done.count(), 1);
     QCOMPARE(done.first().at(1).toString(), QStringLiteral("arrêté"));
     QVERIFY(device.waitForReceived(8, 2000));
@@ -209,9 +228,10 @@ void tst_ReadRate::stoppedTestReleasesTheTrigger()
     QCOMPARE(device.received(), QByteArray("\x1bS7\r\x1bS8\r"));
     QCOMPARE(b.bench().readRateTest().figures().triggers, 0);
     QVERIFY(b.bench().readRateTest().figures().stopped);
+    QCOMPARE(button->text(), QStringLiteral("&Test de lecture"));
     QCOMPARE(b.bench().findChild<QLabel *>(QStringLiteral("message"))->text(),
              QStringLiteral("Test de lecture arrêté après 0 gâchette."));
-    QVERIFY(b.w.MSComm1->PortOpen()); // the port stays open
+    QCOMPARE(b.w.MSComm1->PortOpen(), stillOpen); // the test never closes the port
 }
 
 void tst_ReadRate::closedPortRefused()

@@ -243,6 +243,7 @@ void BenchWindow::hideEvent(QHideEvent *event)
     QWidget::hideEvent(event);
     if (event->spontaneous())
         return; // minimised: still watching
+    m_test.stop(); // a closed bench sees no scan: its test would count none
     saveLook();
     emit hidden();
 }

@@ -121,8 +121,8 @@ void ReadRateTest::end(const QString &why)
     m_poll.stop();
     const bool pending = m_state == State::Waiting && m_triggerMs >= 0;
     m_state = State::Idle;
-    // A trigger that got no answer before the end counts as sent, not as
-    // a read either way.
+    // A trigger still waiting when the test ends was neither read nor
+    // missed: it is left out of the figures.
     if (pending)
         --m_figures.triggers;
     m_figures.stopped = !why.isEmpty();

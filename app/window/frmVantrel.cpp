@@ -301,9 +301,12 @@ void frmVantrel::Command2_Click()
     }
 }
 
-// Ends a triggered read still running on the open port.
+// Ends a triggered read still running on the open port, the bench's
+// read-rate test's included.
 void frmVantrel::releaseTrigger()
 {
+    if (m_bench)
+        m_bench->readRateTest().stop();
     if (m_triggered && MSComm1->PortOpen())
         MSComm1->setOutput(ReadEnd);
     m_triggered = false;
