@@ -462,10 +462,16 @@ void tst_Bench::fixedCommandReplyIsNoScan()
     QCOMPARE(bench->table().rowCount(), 1);
     QCOMPARE(cell(bench->table(), 0, ScanTable::Data), QStringLiteral("96385074"));
 
-    // A closed bench no longer watches the line.
+    // A closed bench no longer watches the line; opened again, it does.
     bench->close();
     b.show("4006381333931\r");
     QCOMPARE(bench->table().rowCount(), 1);
+    b.w.showBench();
+    QCOMPARE(b.w.bench(), bench);
+    b.show("036000291452\r");
+    QTRY_VERIFY(bench->idle());
+    QCOMPARE(bench->table().rowCount(), 2);
+    QCOMPARE(cell(bench->table(), 1, ScanTable::Data), QStringLiteral("036000291452"));
 }
 
 void tst_Bench::silenceEndsTheLastScan()
