@@ -7,6 +7,9 @@
 
 #include <QAbstractItemModel>
 #include <QApplication>
+#include <QHelpEvent>
+#include <QTableView>
+#include <QToolTip>
 #include <QComboBox>
 #include <QSpinBox>
 #include <QFile>
@@ -95,6 +98,7 @@ private slots:
     void listFile();
     void reportReadBack();
     void fixedCommandReplyIsNoScan();
+    void markupInADataTip();
     void silenceEndsTheLastScan();
     void ptyScanSplitAcrossTicks();
 };
@@ -472,6 +476,25 @@ void tst_Bench::fixedCommandReplyIsNoScan()
     QTRY_VERIFY(bench->idle());
     QCOMPARE(bench->table().rowCount(), 2);
     QCOMPARE(cell(bench->table(), 1, ScanTable::Data), QStringLiteral("036000291452"));
+}
+
+// A QR code may hold anything: hovered, its data shows as it is.
+void tst_Bench::markupInADataTip()
+{
+    FakeBench b;
+    b.w.showBench();
+    BenchWindow *bench = b.w.bench();
+    QVERIFY(QTest::qWaitForWindowExposed(bench));
+    b.comm->setPortOpen(true);
+    b.show("]Q1<b>x</b><img src=\"/dev/zero\">\r");
+    QTRY_COMPARE(bench->table().rowCount(), 1);
+    auto *view = bench->findChild<QTableView *>(QStringLiteral("scans"));
+    const QRect cellRect = view->visualRect(view->model()->index(0, ScanTable::Data));
+    QHelpEvent hover(QEvent::ToolTip, cellRect.center(), view->viewport()->mapToGlobal(cellRect.center()));
+    QApplication::sendEvent(view->viewport(), &hover);
+    QTRY_COMPARE(QToolTip::text(), QStringLiteral("<p style=\"white-space:pre-wrap\">]Q1&lt;b&gt;x&lt;/b&gt;"
+                                                  "&lt;img src=&quot;/dev/zero&quot;&gt;</p>"));
+    QToolTip::hideText();
 }
 
 void tst_Bench::silenceEndsTheLastScan()

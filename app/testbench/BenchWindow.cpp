@@ -5,6 +5,7 @@
 #include "ConsoleEscapes.h"
 #include "ConsoleLine.h"
 #include "PortAssignments.h"
+#include "PlainToolTips.h"
 #include "PortSettings.h"
 #include "TargetFile.h"
 
@@ -106,6 +107,8 @@ BenchWindow::BenchWindow(CommControl *comm, PortAssignments &ports, QWidget *par
     m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().height() + 6);
     m_view->horizontalHeader()->setStretchLastSection(true);
+    // A scan's data is outside text: its tooltip never reads as markup.
+    (new PlainToolTips(this))->watchItems(m_view);
     // The table follows the newest row while its end is in view; scrolled
     // up by the operator, it stays where it was put.
     QScrollBar *bar = m_view->verticalScrollBar();
