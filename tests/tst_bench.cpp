@@ -486,14 +486,14 @@ void tst_Bench::markupInADataTip()
     BenchWindow *bench = b.w.bench();
     QVERIFY(QTest::qWaitForWindowExposed(bench));
     b.comm->setPortOpen(true);
-    b.show("]Q1<b>x</b><img src=\"/dev/zero\">\r");
+    b.show("]Q1<b>x</b><img src=\"nofile.png\">\r");
     QTRY_COMPARE(bench->table().rowCount(), 1);
     auto *view = bench->findChild<QTableView *>(QStringLiteral("scans"));
     const QRect cellRect = view->visualRect(view->model()->index(0, ScanTable::Data));
     QHelpEvent hover(QEvent::ToolTip, cellRect.center(), view->viewport()->mapToGlobal(cellRect.center()));
     QApplication::sendEvent(view->viewport(), &hover);
     QTRY_COMPARE(QToolTip::text(), QStringLiteral("<p style=\"white-space:pre-wrap\">]Q1&lt;b&gt;x&lt;/b&gt;"
-                                                  "&lt;img src=&quot;/dev/zero&quot;&gt;</p>"));
+                                                  "&lt;img src=&quot;nofile.png&quot;&gt;</p>"));
     QToolTip::hideText();
 }
 
