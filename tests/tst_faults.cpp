@@ -287,13 +287,16 @@ void tst_Faults::heldByFlockProcess()
         QSKIP("flock(1) is not installed");
     LineBench b(false);
     QProcess holder;
-    holder.start(flock, {QStringLiteral("--nonblock"), b.pty.path(), QStringLiteral("sleep"), QStringLiteral("1")});
+    holder.start(flock, {QStringLiteral("--nonblock"), b.pty.path(), QStringLiteral("sleep"), QStringLiteral("3")});
     QVERIFY(holder.waitForStarted());
     QTest::qWait(300);
     b.open();
     QVERIFY(!b.w->MSComm1->PortOpen());
-    QVERIFY2(b.w->statusText().contains(QStringLiteral("COM1 occupé (") + b.device + QStringLiteral(") : flock (pid ")),
-             qPrintable(b.w->statusText()));
+    // The holder is named at once, or as soon as the search for it ends
+    // (a slow machine, a sanitizer build).
+    QTRY_VERIFY2_WITH_TIMEOUT(b.w->statusText().contains(QStringLiteral("COM1 occupé (") + b.device
+                                                         + QStringLiteral(") : flock (pid ")),
+                              qPrintable(b.w->statusText()), 2500);
     QVERIFY(holder.waitForFinished(5000));
     b.open(); // the holder is gone: the port opens
     QVERIFY(b.w->MSComm1->PortOpen());
