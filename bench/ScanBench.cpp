@@ -2,6 +2,7 @@
 
 #include "BenchPty.h"
 #include "BenchWindow.h"
+#include "ProcessStatus.h"
 #include "SimProcess.h"
 #include "frmVantrel.h"
 
@@ -19,17 +20,6 @@
 #include <thread>
 
 namespace {
-
-qint64 statusKb(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qsizetype(std::strlen(field))).trimmed().split(' ').first().toLongLong();
-    return -1;
-}
 
 QByteArray digits(std::mt19937 &rng, int n)
 {
@@ -149,8 +139,8 @@ int ScanBench::windowChild(int scans)
     probe.start();
     loop.exec();
     device.join();
-    std::printf("%d %lld %lld %lld %lld\n", bench->table().rowCount(), static_cast<long long>(statusKb("VmHWM:")),
-                static_cast<long long>(statusKb("VmRSS:")), static_cast<long long>(longestNs / 1'000'000),
+    std::printf("%d %lld %lld %lld %lld\n", bench->table().rowCount(), static_cast<long long>(ProcessStatus::kb("VmHWM:")),
+                static_cast<long long>(ProcessStatus::kb("VmRSS:")), static_cast<long long>(longestNs / 1'000'000),
                 static_cast<long long>(allRowsMs));
     return 0;
 }

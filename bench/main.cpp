@@ -13,6 +13,7 @@
 #include "FakeComm.h"
 #include "SerialComm.h"
 #include "MemoryPolicy.h"
+#include "ProcessStatus.h"
 #include "ReceptionBox.h"
 #include "ScanBench.h"
 #include "frmVantrel.h"
@@ -382,16 +383,6 @@ int startupChild(bool bare, std::int64_t t0)
     return 0;
 }
 
-qint64 statusKb(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qsizetype(std::strlen(field))).trimmed().split(' ').first().toLongLong();
-    return -1;
-}
-
 // A device sending as fast as the line takes it, into the window with its
 // timer running: resident memory after 10, 50 and 100 MiB, the peak, and
 // the longest time the window's thread went without handling events.
@@ -438,7 +429,7 @@ int floodChild(qint64 totalMiB, bool selected, const QString &journal)
         sinceLast.restart();
         for (int i = 0; i < 3; ++i)
             if (rss[i] < 0 && marks[i] < totalMiB && written >= (marks[i] << 20))
-                rss[i] = statusKb("VmRSS:");
+                rss[i] = ProcessStatus::kb("VmRSS:");
         const bool idle = finished && w->MSComm1->InBufferCount() == 0 && !w->Text1->appending();
         if (!idle) {
             quiet.invalidate();
@@ -456,12 +447,12 @@ int floodChild(qint64 totalMiB, bool selected, const QString &journal)
     device.join();
     for (qint64 &r : rss)
         if (r < 0)
-            r = statusKb("VmRSS:");
+            r = ProcessStatus::kb("VmRSS:");
     w->Text1->stopJournal();
     const qint64 journalBytes = journal.isEmpty() ? -1 : QFileInfo(journal).size();
     std::printf("%lld %lld %lld %lld %lld %lld %lld\n", static_cast<long long>(rss[0]),
                 static_cast<long long>(rss[1]), static_cast<long long>(rss[2]),
-                static_cast<long long>(statusKb("VmHWM:")), static_cast<long long>(longestNs / 1'000'000),
+                static_cast<long long>(ProcessStatus::kb("VmHWM:")), static_cast<long long>(longestNs / 1'000'000),
                 static_cast<long long>(drawnMs), static_cast<long long>(journalBytes));
     return 0;
 }
@@ -484,11 +475,7 @@ int memoryChild(bool scans)
     }
     // VmHWM: the peak of this process image (ru_maxrss would carry the
     // parent's peak across fork and exec).
-    QFile status(QStringLiteral("/proc/self/status"));
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            std::printf("%s\n", line.mid(6).trimmed().split(' ').first().constData());
+    std::printf("%lld\n", static_cast<long long>(ProcessStatus::kb("VmHWM:")));
     return 0;
 }
 

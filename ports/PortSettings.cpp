@@ -152,12 +152,16 @@ bool PortSettings::write(int n, const QString &path, bool automatic)
                    {AutoGroup + QLatin1Char('/') + key(n), automatic ? path : QString()}});
 }
 
-QString PortSettings::value(const QString &group, const QString &key) const
+QHash<QString, QString> PortSettings::values(const QString &group) const
 {
+    QHash<QString, QString> out;
     if (!QFileInfo(m_fileName).isFile())
-        return {};
+        return out;
     QSettings s(m_fileName, QSettings::IniFormat);
-    return rawText(s.value(group + QLatin1Char('/') + key));
+    s.beginGroup(group);
+    for (const QString &key : s.childKeys())
+        out.insert(key, rawText(s.value(key)));
+    return out;
 }
 
 bool PortSettings::writeValues(const QString &group, const QList<std::pair<QString, QString>> &values)

@@ -2,6 +2,7 @@
 
 #include "LineSettings.h"
 
+#include <QHash>
 #include <QList>
 #include <QSettings>
 #include <QString>
@@ -65,9 +66,9 @@ public:
     // default removes the entry. False when the file could not be written.
     bool writeLine(int n, const LineSettings &line);
 
-    // Any other value of the tool's own ([Window] geometry=...), read and
-    // written the same way.
-    QString value(const QString &group, const QString &key) const;
+    // The tool's other values ([Window] geometry=...), read and written the
+    // same way: every value of `group`, by key, from one reading of the file.
+    QHash<QString, QString> values(const QString &group) const;
     // Sets each key of `group` to its value in one write; an empty value
     // removes the key.
     bool writeValues(const QString &group, const QList<std::pair<QString, QString>> &values);

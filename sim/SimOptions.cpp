@@ -103,6 +103,14 @@ bool readCodes(const std::string &value, std::vector<std::string> &codes, std::s
     return true;
 }
 
+// A share from 0 to 1 ("0.1"), whole or refused.
+bool share(const std::string &text, double &out)
+{
+    char *end = nullptr;
+    out = std::strtod(text.c_str(), &end);
+    return end != text.c_str() && *end == '\0' && out >= 0 && out <= 1;
+}
+
 } // namespace
 
 SimParse parseSimOptions(const std::vector<std::string> &args)
@@ -155,9 +163,7 @@ SimParse parseSimOptions(const std::vector<std::string> &args)
         } else if (a == "--no-read") {
             if (!value(v))
                 return fail("--no-read attend une part, de 0 à 1");
-            char *end = nullptr;
-            o.noRead = std::strtod(v.c_str(), &end);
-            if (end == v.c_str() || *end != '\0' || !(o.noRead >= 0 && o.noRead <= 1))
+            if (!share(v, o.noRead))
                 return fail("--no-read : « " + v + " » n'est pas une part de 0 à 1 (0.1 : une gâchette sur dix)");
         } else if (a == "--delay") {
             if (!value(v))
@@ -178,9 +184,7 @@ SimParse parseSimOptions(const std::vector<std::string> &args)
         } else if (a == "--wrong-check") {
             if (!value(v))
                 return fail("--wrong-check attend une part, de 0 à 1");
-            char *end = nullptr;
-            o.wrongCheck = std::strtod(v.c_str(), &end);
-            if (end == v.c_str() || *end != '\0' || !(o.wrongCheck >= 0 && o.wrongCheck <= 1))
+            if (!share(v, o.wrongCheck))
                 return fail("--wrong-check : « " + v + " » n'est pas une part de 0 à 1 (0.1 : un scan sur dix)");
         } else {
             return fail("option inconnue : « " + a + " »");

@@ -199,10 +199,8 @@ void Simulator::handle(const ScannerProtocol::Command &command)
     const auto now = Clock::now();
     switch (command.kind) {
     case ScannerProtocol::Kind::TriggerOn: {
-        // No-reads are spread evenly, as wrong check digits are.
         ++m_triggers;
-        const auto missed = [this](int k) { return int(k * m_options.noRead + 1e-9); };
-        if (missed(m_triggers) > missed(m_triggers - 1)) {
+        if (evenlyPicked(m_triggers, m_options.noRead)) {
             log("muet  ", {}, "gâchette sans lecture (--no-read)");
             break;
         }
@@ -240,14 +238,17 @@ void Simulator::handle(const ScannerProtocol::Command &command)
     std::stable_sort(m_schedule.begin(), m_schedule.end(), [](const Piece &a, const Piece &b) { return a.at < b.at; });
 }
 
+bool Simulator::evenlyPicked(int k, double share)
+{
+    const auto count = [share](int n) { return int(n * share + 1e-9); };
+    return count(k) > count(k - 1);
+}
+
 void Simulator::queueScan(Clock::time_point at, bool triggered)
 {
     std::string code = m_options.codes[m_nextCode++ % m_options.codes.size()];
     const int scan = ++m_scans;
-    // The wrong ones are spread evenly: scan k is wrong when the share's
-    // count goes up at k, so 0.1 spoils scans 10, 20, 30...
-    const auto spoiled = [this](int k) { return int(k * m_options.wrongCheck + 1e-9); };
-    if (spoiled(scan) > spoiled(scan - 1))
+    if (evenlyPicked(scan, m_options.wrongCheck))
         code = ScannerProtocol::withWrongCheck(code);
     if (m_options.aim)
         code = ScannerProtocol::aimFor(code) + code;

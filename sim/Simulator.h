@@ -38,6 +38,9 @@ public:
     static void stopFromSignal();
 
 private:
+    // Whether the k-th of a run (from 1) is one of `share` spread evenly:
+    // 0.1 picks the 10th, 20th, 30th...
+    static bool evenlyPicked(int k, double share);
     void onReceived(const std::string &bytes);
     void handle(const ScannerProtocol::Command &command);
     void queueScan(Clock::time_point at, bool triggered);

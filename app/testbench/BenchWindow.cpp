@@ -382,8 +382,6 @@ void BenchWindow::updateCounters()
 void BenchWindow::showMessage(const QString &text)
 {
     m_message->setText(text);
-    if (!text.isEmpty())
-        emit message(text);
 }
 
 // ---------------------------------------------------------------------------
@@ -412,8 +410,8 @@ void BenchWindow::optionsChanged()
 
 void BenchWindow::restoreLook()
 {
-    const PortSettings settings(m_ports.settingsFile());
-    const QStringList g = settings.value(Group, QStringLiteral("geometry")).split(u' ');
+    const QHash<QString, QString> kept = PortSettings(m_ports.settingsFile()).values(Group);
+    const QStringList g = kept.value(QStringLiteral("geometry")).split(u' ');
     if (g.size() == 4) {
         const int w = g[2].toInt(), h = g[3].toInt();
         if (w >= 200 && h >= 150 && w < 20000 && h < 20000) {
@@ -421,21 +419,21 @@ void BenchWindow::restoreLook()
             move(g[0].toInt(), g[1].toInt());
         }
     }
-    const QString key = settings.value(Group, QStringLiteral("ending"));
+    const QString key = kept.value(QStringLiteral("ending"));
     for (int i = 0; i < int(std::size(Endings)); ++i)
         if (key == QLatin1String(Endings[i].key))
             m_ending->setCurrentIndex(i);
     bool ok = false;
-    const int silence = settings.value(Group, QStringLiteral("silenceMs")).toInt(&ok);
+    const int silence = kept.value(QStringLiteral("silenceMs")).toInt(&ok);
     if (ok)
         m_silence->setValue(silence);
-    const QStringList test = settings.value(Group, QStringLiteral("test")).split(u' ');
+    const QStringList test = kept.value(QStringLiteral("test")).split(u' ');
     if (test.size() == 3) {
         m_triggers->setValue(test[0].toInt());
         m_waitMs->setValue(test[1].toInt());
         m_pauseMs->setValue(test[2].toInt());
     }
-    const QString history = settings.value(Group, QStringLiteral("history"));
+    const QString history = kept.value(QStringLiteral("history"));
     m_console->setHistory(history.isEmpty() ? QStringList() : history.split(u'\n'));
     optionsChanged();
 }

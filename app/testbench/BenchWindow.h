@@ -89,8 +89,6 @@ signals:
     void hidden();
     // Bytes the read-rate test waits for have been read: take them now.
     void takeWanted();
-    // A save or a load finished: its outcome, as the window shows it.
-    void message(const QString &text);
 
 protected:
     void hideEvent(QHideEvent *event) override;

@@ -13,8 +13,8 @@ const QString TextSize = QStringLiteral("textSize");
 
 void WindowLook::restore(QWidget &window, ReceptionBox &box, QSize drawn, const QString &settingsFile)
 {
-    const PortSettings settings(settingsFile);
-    const QStringList g = settings.value(Group, Geometry).split(u' ');
+    const QHash<QString, QString> kept = PortSettings(settingsFile).values(Group);
+    const QStringList g = kept.value(Geometry).split(u' ');
     if (g.size() == 4) {
         const int w = g[2].toInt(), h = g[3].toInt();
         if (w >= drawn.width() && h >= drawn.height() && w < 20000 && h < 20000) {
@@ -23,7 +23,7 @@ void WindowLook::restore(QWidget &window, ReceptionBox &box, QSize drawn, const 
         }
     }
     bool ok = false;
-    const int size = settings.value(Group, TextSize).toInt(&ok);
+    const int size = kept.value(TextSize).toInt(&ok);
     if (ok)
         box.setTextSize(size);
 }

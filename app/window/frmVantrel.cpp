@@ -165,10 +165,10 @@ void frmVantrel::showBench()
             disconnect(this, &frmVantrel::received, m_bench, &BenchWindow::take);
         });
         // The read-rate test wants what the line brought at once, not at
-        // the next tick: taken and shown as "Lire buffer" does.
+        // the next tick: taken and shown as a tick's end does.
         connect(m_bench, &BenchWindow::takeWanted, this, [this] {
-            if (!m_ending && MSComm1->InBufferCount() > 0)
-                appendToLog(MSComm1->Input());
+            if (!m_ending)
+                appendWhatCame();
         });
     }
     connect(this, &frmVantrel::received, m_bench, &BenchWindow::take, Qt::UniqueConnection);
