@@ -7,8 +7,8 @@
 #      made by debootstrap outside this tree (scripts/debian13.sh; as root);
 #   4. the same suite under AddressSanitizer and UndefinedBehaviorSanitizer
 #      (build-asan/);
-#   5. a short bounded run of each libFuzzer target, when clang is there
-#      (build-fuzz/).
+#   5. a short bounded run of each libFuzzer target, clang installed for
+#      it (build-fuzz/).
 # VANTREL_QUICK=1 runs the first two only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -35,6 +35,8 @@ echo "== Sous AddressSanitizer et UndefinedBehaviorSanitizer"
 BUILD_TYPE=Debug configure_and_build build-asan -- -DVANTREL_SANITIZE=ON -DVANTREL_WERROR=ON
 (cd build-asan && as_builder ctest --output-on-failure)
 
+# clang with libFuzzer's runtime; a machine that cannot have them skips the step.
+install_packages clang libclang-rt-dev || echo "== Fuzzers : clang n'a pas pu être installé"
 if command -v clang++ >/dev/null 2>&1 \
    && echo 'extern "C" int LLVMFuzzerTestOneInput(const char*, long){return 0;}' \
       | clang++ -x c++ -fsanitize=fuzzer -o /dev/null - 2>/dev/null; then
