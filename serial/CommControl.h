@@ -62,7 +62,7 @@ public:
 signals:
     void errorOccurred(CommError error);
     void portOpenChanged(bool open);
-    // otherHolders() became known after the open: the search outlived it.
+    // otherHolders() became known after the open (the search runs apart).
     void otherHoldersFound();
     // Input() took bytes: the same bytes, with when each read brought them.
     // Emitted only while something is connected, so that a control nobody

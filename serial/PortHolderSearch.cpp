@@ -3,66 +3,62 @@
 #include <QMetaObject>
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <mutex>
+#include <thread>
 
+// Shared by the searcher and its thread. The thread tells its answer under
+// `mutex`, and only while `searcher` is set: the searcher clears it under
+// the same mutex before it goes, so that the answer is never posted to an
+// object being destroyed, and never waits for more than that post.
 struct PortHolderSearch::Run {
     QString path;
     std::atomic<bool> stop{false};
     std::mutex mutex;
-    std::condition_variable ended;
-    bool done = false;       // under mutex
-    bool answered = false;   // find() returned the result: no found()
-    QList<PortHolder> holders;
+    PortHolderSearch *searcher = nullptr; // under mutex
+    bool done = false;                    // under mutex
 };
 
 PortHolderSearch::PortHolderSearch(QObject *parent) : QObject(parent) {}
 
 PortHolderSearch::~PortHolderSearch()
 {
-    stop();
+    abandon();
 }
 
-void PortHolderSearch::stop()
+void PortHolderSearch::abandon()
 {
-    if (m_run)
-        m_run->stop = true;
-    if (m_thread.joinable())
-        m_thread.join();
+    if (!m_run)
+        return;
+    m_run->stop = true;
+    {
+        std::lock_guard lock(m_run->mutex);
+        m_run->searcher = nullptr;
+    }
     m_run.reset();
 }
 
-std::optional<QList<PortHolder>> PortHolderSearch::find(const QString &devicePath)
+void PortHolderSearch::start(const QString &devicePath)
 {
-    if (!m_run || m_run->path != devicePath || m_run->answered || m_run->stop) {
-        stop();
-        auto run = std::make_shared<Run>();
-        run->path = devicePath;
-        m_run = run;
-        m_thread = std::thread([run, self = this] {
-            QList<PortHolder> holders = otherHoldersOf(run->path, &run->stop);
-            {
-                std::lock_guard lock(run->mutex);
-                run->holders = holders;
-                run->done = true;
-            }
-            run->ended.notify_all();
-            if (run->stop)
-                return;
-            // Told on the searcher's own thread. The searcher joins this
-            // thread before it goes, so it is still there to receive.
-            QMetaObject::invokeMethod(self, [run, self] {
-                if (!run->answered && !run->stop) {
-                    run->answered = true;
-                    emit self->found(run->path, run->holders);
-                }
-            }, Qt::QueuedConnection);
-        });
+    if (m_run && m_run->path == devicePath) {
+        std::lock_guard lock(m_run->mutex);
+        if (!m_run->done)
+            return; // the search in flight answers for this one too
     }
-    std::unique_lock lock(m_run->mutex);
-    if (!m_run->ended.wait_for(lock, std::chrono::milliseconds(WaitMs), [this] { return m_run->done; }))
-        return std::nullopt;
-    m_run->answered = true;
-    return m_run->holders;
+    abandon();
+    auto run = std::make_shared<Run>();
+    run->path = devicePath;
+    run->searcher = this;
+    m_run = run;
+    std::thread([run] {
+        const QList<PortHolder> holders = otherHoldersOf(run->path, &run->stop);
+        std::lock_guard lock(run->mutex);
+        run->done = true;
+        if (!run->searcher || run->stop)
+            return;
+        PortHolderSearch *searcher = run->searcher;
+        QMetaObject::invokeMethod(searcher, [searcher, run, holders] {
+            if (searcher->m_run == run && !run->stop)
+                emit searcher->found(run->path, holders);
+        }, Qt::QueuedConnection);
+    }).detach();
 }

@@ -5,42 +5,37 @@
 #include <QObject>
 
 #include <memory>
-#include <optional>
-#include <thread>
 
 // The search for the other programs that hold a device (otherHoldersOf), on
-// a thread of its own.
+// a thread of its own, answered by found().
 //
 // The search reads /proc/<pid>/fd of every process: a few milliseconds on a
 // quiet machine, seconds where hundreds of thousands of descriptors are open.
-// find() waits for it a short while (WaitMs), so that the common case
-// answers at once; a search that takes longer goes on alone and found()
-// brings its answer later. The window's thread never waits longer than that.
+// The window's thread never waits for it, neither to start it nor to stop
+// it: a search that is no longer wanted (another device, a new search, the
+// searcher going away) is told to stop and left to end on its own, with the
+// state it shares; its answer is then dropped. A search that cannot end (a
+// system call that never returns) costs a sleeping thread, never a frozen
+// window, and the process still exits at once.
 //
-// One search at a time: a find() for the device being searched joins that
-// search; one for another device stops it (the scan looks at its stop flag
-// between descriptors) and starts anew.
+// One search at a time: a start() for the device being searched joins that
+// search; one for another device abandons it and starts anew.
 class PortHolderSearch : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int WaitMs = 30;
-
     explicit PortHolderSearch(QObject *parent = nullptr);
-    ~PortHolderSearch() override; // stops a search still running
+    ~PortHolderSearch() override; // abandons a search still running
 
-    // The holders of `devicePath`, when the search ends within WaitMs;
-    // nullopt otherwise, and found() follows when it ends.
-    std::optional<QList<PortHolder>> find(const QString &devicePath);
+    // Looks for the holders of `devicePath`; found() follows.
+    void start(const QString &devicePath);
+    // Drops the search in flight, if any: no found() for it.
+    void abandon();
 
 signals:
-    // A search that outlived its find() has ended.
     void found(const QString &devicePath, const QList<PortHolder> &holders);
 
 private:
     struct Run;
-    void stop();
-
     std::shared_ptr<Run> m_run;
-    std::thread m_thread;
 };

@@ -4,9 +4,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #ifdef Q_OS_LINUX
+#include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 QString PortHolder::knownRemedy() const
@@ -33,6 +36,74 @@ PortHolder holderOf(qint64 pid)
     return h;
 }
 
+namespace {
+
+// What a /proc/<pid>/fd/<n> link says, read with readlink() alone: Qt's
+// symLinkTarget() may stat() the target to tell a folder.
+QString linkText(const QString &link)
+{
+#ifdef Q_OS_LINUX
+    char buf[4096];
+    const ssize_t n = ::readlink(QFile::encodeName(link).constData(), buf, sizeof buf);
+    if (n > 0 && size_t(n) < sizeof buf)
+        return QFile::decodeName(QByteArray(buf, n));
+#else
+    Q_UNUSED(link);
+#endif
+    return {};
+}
+
+// The descriptor numbers in /proc/<pid>/fd, read with readdir() alone: a
+// QDir listing with filters stats each entry, that is, the file it names.
+QStringList descriptorNames(const QString &fdDir)
+{
+    QStringList names;
+#ifdef Q_OS_LINUX
+    DIR *dir = ::opendir(QFile::encodeName(fdDir).constData());
+    if (!dir)
+        return names; // unreadable: another user's process
+    while (const dirent *e = ::readdir(dir)) {
+        if (e->d_name[0] != '.')
+            names << QString::fromLatin1(e->d_name);
+    }
+    ::closedir(dir);
+#else
+    Q_UNUSED(fdDir);
+#endif
+    return names;
+}
+
+} // namespace
+
+QStringList deviceNames(const QString &devicePath)
+{
+    QStringList names{devicePath};
+    const QString real = QFileInfo(devicePath).canonicalFilePath();
+    if (!real.isEmpty() && !names.contains(real))
+        names << real;
+    return names;
+}
+
+bool holdsDevice(const QString &target, const QStringList &names, const QString &fdLink, quint64 rdev)
+{
+    if (target.isEmpty() || target.endsWith(QLatin1String(" (deleted)")))
+        return false; // a descriptor left on an earlier device of the same number (a pty closed since, an adapter pulled)
+    if (names.contains(target))
+        return true;
+#ifdef Q_OS_LINUX
+    // Another name of the same device (/dev/char/188:0, a second node):
+    // only under /dev, whose file systems always answer.
+    if (!target.startsWith(QLatin1String("/dev/")))
+        return false;
+    struct stat st {};
+    return ::stat(QFile::encodeName(fdLink).constData(), &st) == 0 && S_ISCHR(st.st_mode) && st.st_rdev == rdev;
+#else
+    Q_UNUSED(fdLink);
+    Q_UNUSED(rdev);
+    return false;
+#endif
+}
+
 QList<PortHolder> otherHoldersOf(const QString &devicePath, const std::atomic<bool> *stop)
 {
     const auto stopped = [stop] { return stop && stop->load(std::memory_order_relaxed); };
@@ -41,6 +112,7 @@ QList<PortHolder> otherHoldersOf(const QString &devicePath, const std::atomic<bo
     struct stat device {};
     if (::stat(QFile::encodeName(devicePath).constData(), &device) != 0 || !S_ISCHR(device.st_mode))
         return holders;
+    const QStringList names = deviceNames(devicePath);
     const qint64 self = QCoreApplication::applicationPid();
     const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &p : pids) {
@@ -51,21 +123,18 @@ QList<PortHolder> otherHoldersOf(const QString &devicePath, const std::atomic<bo
         if (!isPid || pid == self)
             continue;
         const QString fdDir = QStringLiteral("/proc/") + p + QStringLiteral("/fd");
-        const QStringList fds = QDir(fdDir).entryList(QDir::System | QDir::NoDotAndDotDot); // unreadable: empty
+        const QStringList fds = descriptorNames(fdDir);
         for (const QString &fd : fds) {
             if (stopped())
                 break;
-            struct stat st {};
+            // The link's text only: never the file it names, which may sit on
+            // a mount that does not answer (a hung network share, a FUSE file
+            // system) and would hold this thread for good.
             const QString link = fdDir + QLatin1Char('/') + fd;
-            if (::stat(QFile::encodeName(link).constData(), &st) != 0 || !S_ISCHR(st.st_mode)
-                || st.st_rdev != device.st_rdev)
-                continue;
-            // A descriptor left on an earlier device of the same number (a
-            // pseudo-terminal closed since, an adapter pulled) is no holder.
-            if (QFile::symLinkTarget(link).endsWith(QLatin1String(" (deleted)")))
-                continue;
-            holders << holderOf(pid);
-            break;
+            if (holdsDevice(linkText(link), names, link, device.st_rdev)) {
+                holders << holderOf(pid);
+                break;
+            }
         }
     }
 #else

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 
@@ -31,6 +32,15 @@ PortHolder holderOf(qint64 pid);
 // asks through PortHolderSearch. A search whose `stop` turns true ends early
 // with what it found so far.
 QList<PortHolder> otherHoldersOf(const QString &devicePath, const std::atomic<bool> *stop = nullptr);
+
+// The names a descriptor's link may give for the device: the path as given
+// and, when it is a link (/dev/serial/by-id/...), the device it leads to.
+QStringList deviceNames(const QString &devicePath);
+
+// Whether a descriptor whose /proc link reads `target` holds the device
+// named `names` (number `rdev`). Only a target under /dev is looked at
+// (through `fdLink`) when its name differs: never a file on another mount.
+bool holdsDevice(const QString &target, const QStringList &names, const QString &fdLink, quint64 rdev);
 
 // The holders as the messages name them: "minicom (pid 1234), ...", or
 // empty when there are none.

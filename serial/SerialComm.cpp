@@ -9,7 +9,9 @@
 #include <QFileInfo>
 #include <QMetaMethod>
 #include <QSocketNotifier>
+#include <QThread>
 #include <QTimer>
+#include <QDeadlineTimer>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -18,6 +20,7 @@
 #include <sys/file.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 #endif
 
@@ -154,7 +157,8 @@ void SerialComm::open()
 #endif
 
     m_busyPath.clear();
-    m_holders = m_holderSearch.find(m_path).value_or(QList<PortHolder>{});
+    m_holders.clear();
+    m_holderSearch.start(m_path); // named when found: otherHoldersFound()
     watchLine();
     clearError();
     emit portOpenChanged(true);
@@ -169,8 +173,8 @@ void SerialComm::refuse(CommError error, const QString &detail)
 
 // "Occupé", naming the programs that hold the device when this user can see
 // them. They are looked for once while the same device stays busy, not at
-// every tick's open; a search that outlives its short wait names them when it
-// ends (onHoldersFound).
+// every tick's open; the first "occupé" names nobody yet, and the search
+// names them when it ends (onHoldersFound).
 void SerialComm::refuseAsBusy()
 {
     const std::optional<QList<PortHolder>> holders = holdersWhileRefused();
@@ -181,7 +185,8 @@ std::optional<QList<PortHolder>> SerialComm::holdersWhileRefused()
 {
     if (m_busyPath != m_path) {
         m_busyPath = m_path;
-        m_busyHolders = m_holderSearch.find(m_path);
+        m_busyHolders.reset();
+        m_holderSearch.start(m_path);
     }
     return m_busyHolders;
 }
@@ -256,10 +261,22 @@ bool SerialComm::lineHungUp() const
 {
 #ifdef Q_OS_UNIX
     pollfd p{int(m_port.handle()), POLLIN, 0};
-    return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    if (::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+        return true;
+    // A driver whose device went away refuses every question about the line.
+    termios t {};
+    if (::tcgetattr(int(m_port.handle()), &t) != 0)
+        return errno == EIO || errno == ENXIO || errno == ENODEV;
+    return false;
 #else
     return false;
 #endif
+}
+
+// The device is gone: the line hung up, or its node is no longer there.
+bool SerialComm::lineGone() const
+{
+    return lineHungUp() || !QFileInfo::exists(m_path);
 }
 
 // Our own watch on the line, on a second descriptor of the same open file:
@@ -421,8 +438,15 @@ bool SerialComm::waitForBytes(int msecs)
 {
     if (!m_port.isOpen())
         return false;
-    const bool arrived = m_port.waitForReadyRead(msecs);
+    const QDeadlineTimer deadline(msecs, Qt::PreciseTimer);
+    const qsizetype before = m_receivedCount;
+    m_port.waitForReadyRead(msecs);
     drainPort();
+    const bool arrived = m_receivedCount > before;
+    // Readable, yet nothing came: another program took the bytes. Waiting
+    // again at once would find the same and spin for the whole wait.
+    if (!arrived && m_port.isOpen() && !deadline.hasExpired())
+        QThread::msleep(quint64(qMin<qint64>(ResumeAfterEmptyReadMs, deadline.remainingTime())));
     return arrived;
 }
 
@@ -441,18 +465,13 @@ void SerialComm::onPortError(QSerialPort::SerialPortError error)
         return;
     // A read that found nothing on a line that is still there: another
     // program that shares the device took the bytes first. Not a loss of the
-    // device; but a flood of such errors is taken as one, whatever the line
-    // says, so that Qt's error loop after an unplug can never spin.
-    if (!lineHungUp() && QFileInfo::exists(m_path)) {
-        if (!m_spuriousSince.isValid() || m_spuriousSince.elapsed() > 1000) {
-            m_spuriousSince.start();
-            m_spurious = 0;
-        }
-        if (++m_spurious < 200) {
-            m_port.clearError();
-            pauseReading();
-            return;
-        }
+    // device, however many come: reading pauses a moment after each, so
+    // that a busy sharer never makes this spin. The device is gone only when
+    // it is: its node removed, the line hung up, or the driver refusing it.
+    if (!lineGone()) {
+        m_port.clearError();
+        pauseReading();
+        return;
     }
     m_goneWhileClosing = true;
     m_goneDetail = systemErrorText(EIO);

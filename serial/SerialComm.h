@@ -5,7 +5,6 @@
 #include "PortRoutes.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QSerialPort>
 #include <QTimer>
 
@@ -53,9 +52,12 @@ class QSocketNotifier;
 // later (not at once: the other reader may hold the line's read lock, and
 // every read would find nothing), whenever it is asked for its count, and
 // when its own watch on the line (a descriptor of its own) sees bytes
-// waiting. A sharer that leaves costs no byte sent after it left.
+// waiting. A sharer that leaves costs no byte sent after it left. However
+// many reads a busy sharer empties, the port stays open: each pauses
+// reading a moment (waitForBytes() included), so that sharing never spins.
 //
-// Device gone: a line that hung up (or whose device node went away) is seen
+// Device gone: a line that hung up, whose driver refuses it (EIO, ENXIO,
+// ENODEV) or whose device node went away, and nothing else. It is seen
 // by the first of: a read or resource error from Qt (Qt 6.4 and earlier),
 // the control's own watch on the line, or a question to the control
 // (InBufferCount, Input), because from Qt 6.7.1 on a hung-up line raises no
@@ -106,6 +108,7 @@ private:
     void closePort(PendingOutput pending);
     void drainPort();
     bool lineHungUp() const;
+    bool lineGone() const;
     bool lostLine();
     void resumeReading();
     void pauseReading();
@@ -131,8 +134,6 @@ private:
     PortHolderSearch m_holderSearch;
     QString m_busyPath; // refused as held at every open since its holders were looked for
     std::optional<QList<PortHolder>> m_busyHolders;
-    QElapsedTimer m_spuriousSince;  // read errors on a line still there
-    int m_spurious = 0;
     int m_watchFd = -1;             // our own descriptor of the open line
     QSocketNotifier *m_watch = nullptr;
     QTimer m_resumeTimer;           // reading pauses after an empty read
