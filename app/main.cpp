@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 #include "MemoryPolicy.h"
 #include "QtInFrench.h"
+#include "SettingsQueue.h"
 #include "SystemCloseWatcher.h"
 #include "frmVantrel.h"
 
@@ -42,5 +43,9 @@ int main(int argc, char *argv[])
     SystemCloseWatcher system;
     QObject::connect(&system, &SystemCloseWatcher::closeRequested, &window, &QWidget::close);
     window.show();
-    return app.exec();
+    const int status = app.exec();
+    // What the settings still keep for later is written now, other instances
+    // waited for a while (they hold the file for milliseconds).
+    SettingsQueue::instance().flush(3000);
+    return status;
 }

@@ -1,15 +1,18 @@
 #include "PortSettings.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QElapsedTimer>
 #include <QLockFile>
 #include <QThread>
-#include <QTimeZone>
+#include <QTemporaryFile>
 #include <QStandardPaths>
+
+#include <filesystem>
+#include <optional>
+#include <system_error>
 
 namespace {
 
@@ -47,11 +50,11 @@ bool isDevicePath(const QVariant &v)
 #endif
 }
 
-// Every instance writes the file under this lock, waited for at most `ms`:
-// another instance holds it while its write lasts (a millisecond, up to a
-// hundred on a slow disk's sync), and the window's thread never waits
-// longer; the change then holds for the session. QSettings' own lock has no
-// bound and sleeps 100 ms and more between tries; held here, it is free.
+// Every instance writes the file under this lock. Another instance holds it
+// while its write lasts (a millisecond, up to a hundred on a slow disk's
+// sync); a write that cannot have it within its wait is kept for later
+// (SettingsQueue), never dropped. QSettings' own lock has no bound and
+// sleeps 100 ms and more between tries; held here, it is free.
 class WriteLock
 {
 public:
@@ -66,27 +69,13 @@ public:
         }
     }
     bool held() const { return m_held; }
+    // Held by another instance, as opposed to impossible to take.
+    bool busy() const { return !m_held && m_lock.error() == QLockFile::LockFailedError; }
 
 private:
     QLockFile m_lock;
     bool m_held = false;
 };
-
-// QSettings takes a file it read before for unchanged while its size and its
-// time to the millisecond are: another instance's write of the same size in
-// the same clock tick would go unseen, and be overwritten. Stamped with a
-// time this process has never seen (in the 1980s, made of its pid and a
-// count), the file is read again before the write.
-void stampUnseen(const QString &fileName)
-{
-    static qint64 count = 0;
-    QFile f(fileName);
-    if (!f.open(QIODevice::ReadOnly))
-        return;
-    constexpr qint64 Base = 315532800000; // 1980-01-01
-    const qint64 ms = Base + ((qint64(QCoreApplication::applicationPid()) & 0x3FFFFF) << 16) + (++count & 0xFFFF);
-    f.setFileTime(QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc()), QFileDevice::FileModificationTime);
-}
 
 } // namespace
 
@@ -114,16 +103,24 @@ PortSettings::Snapshot PortSettings::read() const
 {
     Snapshot snap;
     const QFileInfo info(m_fileName);
-    if (!info.exists())
-        return snap;
-    if (!info.isFile() || !info.isReadable()) {
-        snap.status = QSettings::AccessError;
-        return snap;
+    std::optional<QSettings> file;
+    if (info.exists()) {
+        if (!info.isFile() || !info.isReadable())
+            snap.status = QSettings::AccessError;
+        else
+            file.emplace(m_fileName, QSettings::IniFormat);
     }
-    QSettings s(m_fileName, QSettings::IniFormat);
-    snap.status = s.status();
+    if (file)
+        snap.status = file->status();
+    // What this process changed and is still to write counts as written.
+    const SettingsQueue &queue = SettingsQueue::instance();
+    const auto value = [&](const QString &k) -> QVariant {
+        if (const std::optional<QString> w = queue.waiting(m_fileName, k))
+            return w->isEmpty() ? QVariant() : QVariant(*w);
+        return file ? file->value(k) : QVariant();
+    };
     for (int n = 1; n <= Count; ++n) {
-        const QVariant v = s.value(PortsGroup + QLatin1Char('/') + key(n));
+        const QVariant v = value(PortsGroup + QLatin1Char('/') + key(n));
         if (!v.isValid())
             continue;
         Entry &e = snap.entries[size_t(n)];
@@ -133,11 +130,11 @@ PortSettings::Snapshot PortSettings::read() const
         e.valid = isDevicePath(v);
         if (e.valid)
             e.path = v.toString();
-        const QVariant a = s.value(AutoGroup + QLatin1Char('/') + key(n));
+        const QVariant a = value(AutoGroup + QLatin1Char('/') + key(n));
         e.automatic = e.valid && a.typeId() == QMetaType::QString && a.toString() == e.path;
     }
     for (int n = 1; n <= Count; ++n) {
-        const QVariant v = s.value(LinesGroup + QLatin1Char('/') + key(n));
+        const QVariant v = value(LinesGroup + QLatin1Char('/') + key(n));
         if (const auto line = LineSettings::fromText(rawText(v)))
             snap.lines[size_t(n)] = *line;
     }
@@ -155,12 +152,18 @@ bool PortSettings::write(int n, const QString &path, bool automatic)
 QHash<QString, QString> PortSettings::values(const QString &group) const
 {
     QHash<QString, QString> out;
-    if (!QFileInfo(m_fileName).isFile())
-        return out;
-    QSettings s(m_fileName, QSettings::IniFormat);
-    s.beginGroup(group);
-    for (const QString &key : s.childKeys())
-        out.insert(key, rawText(s.value(key)));
+    if (QFileInfo(m_fileName).isFile()) {
+        QSettings s(m_fileName, QSettings::IniFormat);
+        s.beginGroup(group);
+        for (const QString &key : s.childKeys())
+            out.insert(key, rawText(s.value(key)));
+    }
+    const SettingsQueue &queue = SettingsQueue::instance();
+    for (const QString &key : out.keys())
+        if (const std::optional<QString> w = queue.waiting(m_fileName, group + QLatin1Char('/') + key); w && w->isEmpty())
+            out.remove(key);
+    for (const QString &key : queue.waitingKeys(m_fileName, group))
+        out.insert(key, *queue.waiting(m_fileName, group + QLatin1Char('/') + key));
     return out;
 }
 
@@ -172,7 +175,7 @@ bool PortSettings::writeValues(const QString &group, const QList<std::pair<QStri
         edits.append({group + QLatin1Char('/') + key, value});
         removalsOnly = removalsOnly && value.isEmpty();
     }
-    if (removalsOnly && !QFileInfo::exists(m_fileName))
+    if (removalsOnly && !QFileInfo::exists(m_fileName) && SettingsQueue::instance().isEmpty())
         return true; // nothing to remove from a file that is not there, and no folder made for it
     return change(edits);
 }
@@ -184,50 +187,128 @@ bool PortSettings::writeLine(int n, const LineSettings &line)
     return change({{LinesGroup + QLatin1Char('/') + key(n), line.isDefault() ? QString() : line.text()}});
 }
 
-// Sets (or, with an empty value, removes) each key. QSettings writes the
-// file: under its lock, it reads the file again when another instance
-// changed it since, so that two windows writing at once lose nothing, and
-// replaces it atomically. A file it could not parse is left as it is.
+bool PortSettings::writeValuesLater(const QString &group, const QList<std::pair<QString, QString>> &values)
+{
+    SettingsQueue::Edits edits;
+    for (const auto &[key, value] : values)
+        edits.insert(group + QLatin1Char('/') + key, value);
+    SettingsQueue::instance().keep(m_fileName, edits, LaterMs);
+    return true;
+}
+
 bool PortSettings::change(const QList<std::pair<QString, QString>> &edits)
 {
+    SettingsQueue &queue = SettingsQueue::instance();
+    SettingsQueue::Edits all = queue.take(m_fileName);
+    for (const auto &[key, value] : edits)
+        all.insert(key, value);
+    return writeNow(all, LockTryMs);
+}
+
+void PortSettings::writeWaiting(int lockWaitMs)
+{
+    const SettingsQueue::Edits all = SettingsQueue::instance().take(m_fileName);
+    if (!all.isEmpty())
+        writeNow(all, lockWaitMs);
+}
+
+// Sets (or, with an empty value, removes) each key, under the instances'
+// lock: the file as it is on disk now is copied beside it, the copy changed
+// by QSettings and put in the file's place at once. The copy has a name
+// never used before, so that what QSettings parses is always what is on
+// disk (its cache of a file it read keeps it while the size and the time
+// to the millisecond stay: another instance's write in the same tick would
+// go unseen and be overwritten). The file's times are the system's. A file
+// QSettings cannot parse is left as it is.
+bool PortSettings::writeNow(const SettingsQueue::Edits &edits, int lockWaitMs)
+{
+    SettingsQueue &queue = SettingsQueue::instance();
+    QString why;
+    switch (writeUnderLock(edits, lockWaitMs, &why)) {
+    case Outcome::Written:
+        queue.written(m_fileName);
+        return true;
+    case Outcome::Busy:
+        queue.keep(m_fileName, edits, RetryMs);
+        return true;
+    case Outcome::Failed:
+        break;
+    }
+    queue.failed(m_fileName, why);
+    return false;
+}
+
+PortSettings::Outcome PortSettings::writeUnderLock(const SettingsQueue::Edits &edits, int lockWaitMs, QString *why)
+{
     const QFileInfo info(m_fileName);
-    if (!QDir().mkpath(info.absolutePath()) || (info.exists() && !info.isFile()))
-        return false;
+    if (!QDir().mkpath(info.absolutePath())) {
+        *why = QStringLiteral("le dossier %1 ne peut pas être créé").arg(info.absolutePath());
+        return Outcome::Failed;
+    }
+    if (info.exists() && !info.isFile()) {
+        *why = QStringLiteral("%1 n'est pas un fichier").arg(m_fileName);
+        return Outcome::Failed;
+    }
+    const WriteLock lock(m_fileName, lockWaitMs);
+    if (lock.busy())
+        return Outcome::Busy;
+    if (!lock.held() || (info.exists() && !info.isWritable())) {
+        *why = QStringLiteral("%1 est en lecture seule").arg(m_fileName);
+        return Outcome::Failed;
+    }
     const auto holds = [&edits](const QSettings &s) {
-        for (const auto &[key, value] : edits) {
-            const QVariant now = s.value(key);
-            if (value.isEmpty() ? now.isValid() : now.typeId() != QMetaType::QString || now.toString() != value)
+        for (auto it = edits.begin(); it != edits.end(); ++it) {
+            const QVariant now = s.value(it.key());
+            if (it.value().isEmpty() ? now.isValid() : now.typeId() != QMetaType::QString || now.toString() != it.value())
                 return false;
         }
         return true;
     };
-    {
-        const QSettings s(m_fileName, QSettings::IniFormat);
-        if (s.status() != QSettings::NoError)
-            return false;
-        if (holds(s))
-            return true; // nothing to write
+    const auto cannotWrite = [why, this] {
+        *why = QStringLiteral("%1 ne peut pas être écrit (disque plein ?)").arg(m_fileName);
+        return Outcome::Failed;
+    };
+
+    QTemporaryFile copy(m_fileName + QStringLiteral(".XXXXXX"));
+    if (!copy.open())
+        return cannotWrite();
+    if (info.exists()) {
+        QFile current(m_fileName);
+        if (!current.open(QIODevice::ReadOnly))
+            return cannotWrite();
+        const QByteArray bytes = current.readAll();
+        if (copy.write(bytes) != bytes.size() || !copy.flush())
+            return cannotWrite();
+        copy.setPermissions(current.permissions());
     }
-    const WriteLock lock(m_fileName, LockWaitMs);
-    if (!lock.held())
-        return false;
-    stampUnseen(m_fileName);
+    copy.close();
     {
-        QSettings s(m_fileName, QSettings::IniFormat);
-        for (const auto &[key, value] : edits) {
-            if (value.isEmpty())
-                s.remove(key);
+        QSettings s(copy.fileName(), QSettings::IniFormat);
+        if (s.status() != QSettings::NoError) {
+            *why = QStringLiteral("%1 n'est pas lisible comme fichier de réglages, laissé tel quel").arg(m_fileName);
+            return Outcome::Failed;
+        }
+        if (holds(s))
+            return Outcome::Written; // nothing to write
+        for (auto it = edits.begin(); it != edits.end(); ++it) {
+            if (it.value().isEmpty())
+                s.remove(it.key());
             else
-                s.setValue(key, value);
+                s.setValue(it.key(), it.value());
         }
         s.sync();
-        if (s.status() == QSettings::NoError)
-            return true;
-        if (s.status() == QSettings::AccessError)
-            return false;
+        // Qt 6.4 reports a format error after writing a file that began with
+        // a byte-order mark, although the file is written whole: then the
+        // file read back says what holds.
+        if (s.status() == QSettings::AccessError
+            || (s.status() != QSettings::NoError && !holds(QSettings(copy.fileName(), QSettings::IniFormat))))
+            return cannotWrite();
     }
-    // Qt 6.4 reports a format error after writing a file that began with a
-    // byte-order mark, although the file is written whole: then the file
-    // read back says what holds.
-    return holds(QSettings(m_fileName, QSettings::IniFormat));
+    std::error_code failed;
+    std::filesystem::rename(QFile::encodeName(copy.fileName()).toStdString(),
+                            QFile::encodeName(m_fileName).toStdString(), failed);
+    if (failed)
+        return cannotWrite();
+    copy.setAutoRemove(false); // its name is the file's now
+    return Outcome::Written;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LineSettings.h"
+#include "SettingsQueue.h"
 
 #include <QHash>
 #include <QList>
@@ -29,14 +30,22 @@
 //
 // The file is the tool's: QSettings reads and writes it. A write keeps every
 // key and group it can parse (a hand edit's comments and layout may go), and
-// two windows writing at once lose nothing. A file QSettings cannot parse is
-// never rewritten: the change then holds for the session.
+// two windows writing at once lose nothing: a write that finds another
+// instance writing is kept and tried again a moment later (SettingsQueue),
+// and reads see it meanwhile. A file QSettings cannot parse is never
+// rewritten, nor one that is read-only: the change then holds for the
+// session, and SettingsQueue says so once.
 class PortSettings
 {
 public:
     static constexpr int Count = 8;
-    // How long a write waits for another instance's lock on the file.
-    static constexpr int LockWaitMs = 80;
+    // How long a write waits for another instance's lock on the file before
+    // it is kept for later, and how much later it is tried again.
+    static constexpr int LockTryMs = 20;
+    static constexpr int RetryMs = 100;
+    // How long a change made with writeValuesLater() waits, so that a burst
+    // of them makes one write.
+    static constexpr int LaterMs = 1000;
 
     struct Entry {
         QString path;           // the device path; empty when none is set
@@ -72,10 +81,22 @@ public:
     // Sets each key of `group` to its value in one write; an empty value
     // removes the key.
     bool writeValues(const QString &group, const QList<std::pair<QString, QString>> &values);
+    // The same, written a moment later with whatever else changed meanwhile
+    // (values that change often: the console's history).
+    bool writeValuesLater(const QString &group, const QList<std::pair<QString, QString>> &values);
+
+    // Writes what SettingsQueue keeps for this file, waiting up to
+    // `lockWaitMs` for another instance.
+    void writeWaiting(int lockWaitMs);
 
 private:
-    // "Group/Key" and its value; an empty value removes the key.
+    enum class Outcome { Written, Busy, Failed };
+    // "Group/Key" and its value; an empty value removes the key. With what
+    // waits for this file, written now or kept for later (true), or false
+    // when the file cannot be written.
     bool change(const QList<std::pair<QString, QString>> &edits);
+    bool writeNow(const SettingsQueue::Edits &edits, int lockWaitMs);
+    Outcome writeUnderLock(const SettingsQueue::Edits &edits, int lockWaitMs, QString *why);
 
     QString m_fileName;
 };

@@ -111,6 +111,12 @@ void StatusLineState::showSettingsProblem()
         showMessage(settingsProblemText(status, m_ports.settingsFile()));
 }
 
+void StatusLineState::showSettingsNotWritten(const QString &file, const QString &reason)
+{
+    Q_UNUSED(file);
+    showMessage(settingsNotWrittenText(reason));
+}
+
 void StatusLineState::refresh()
 {
     // An open device the system describes is named by its system path.

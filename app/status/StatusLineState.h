@@ -44,6 +44,8 @@ public:
     // Other programs that hold the open device: said once per open.
     void showSharers();
     void showSettingsProblem();
+    // A settings write failed (SettingsQueue says so once per file).
+    void showSettingsNotWritten(const QString &file, const QString &reason);
     void refresh();
 
 private:

@@ -224,3 +224,10 @@ QString nothingWaitingText(int port, bool open)
         + (open ? QStringLiteral(". Scannez un code, puis réessayez.")
                 : QStringLiteral(" (port fermé). Ouvrez le port : « Allumer », ou attendez le minuteur."));
 }
+
+QString settingsNotWrittenText(const QString &reason)
+{
+    return QStringLiteral("Réglages non enregistrés : ") + piece(reason)
+        + QStringLiteral(". Ils valent jusqu'à la fermeture ; rendez le fichier modifiable (ou libérez de la place) "
+                         "pour les garder.");
+}

@@ -75,3 +75,6 @@ QString journalStoppedText(const QString &file, qint64 bytes);
 
 // "Lire buffer" found nothing to show.
 QString nothingWaitingText(int port, bool open);
+
+// A settings write failed for `reason`: the values hold for this session.
+QString settingsNotWrittenText(const QString &reason);

@@ -667,7 +667,7 @@ QString BenchWindow::sendCommand(const QString &typed)
     m_framer.addReplyWindow(m_lastSent.second, m_lastSent.second + ReplyWindowMs);
     exchangeLine(wall, true, *bytes);
     m_console->remember(typed);
-    PortSettings(m_ports.settingsFile()).writeValues(Group, {{QStringLiteral("history"), m_console->history().join(u'\n')}});
+    PortSettings(m_ports.settingsFile()).writeValuesLater(Group, {{QStringLiteral("history"), m_console->history().join(u'\n')}});
     showMessage({});
     return {};
 }

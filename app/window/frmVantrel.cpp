@@ -8,6 +8,7 @@
 #include "PortChooser.h"
 #include "PortTexts.h"
 #include "ReceptionBox.h"
+#include "SettingsQueue.h"
 #include "ScannerCommands.h"
 #include "SerialComm.h"
 #include "StatusLineLabel.h"
@@ -137,6 +138,7 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, PortAssignments *p
     connect(MSComm1, &CommControl::errorOccurred, this, &frmVantrel::onCommError);
     connect(MSComm1, &CommControl::portOpenChanged, m_status, &StatusLineState::portOpenChanged);
     connect(MSComm1, &CommControl::otherHoldersFound, m_status, &StatusLineState::showSharers);
+    connect(&SettingsQueue::instance(), &SettingsQueue::writeFailed, m_status, &StatusLineState::showSettingsNotWritten);
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_B), this), &QShortcut::activated, this, &frmVantrel::showBench);
     connect(Text1, &ReceptionBox::benchRequested, this, &frmVantrel::showBench);
     connect(m_chooser, &PortChooser::benchRequested, this, &frmVantrel::showBench);
