@@ -19,10 +19,14 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QProcess>
+#include <QLockFile>
+#include <QSignalSpy>
 #include <QPushButton>
 #include <QSettings>
 #include <QThread>
 #include <QTest>
+
+#include <unistd.h>
 
 #include <termios.h>
 #include <QTimer>
@@ -130,6 +134,9 @@ private slots:
     void valuesReadBack_data();
     void valuesReadBack();
     void unwritableSettingsHoldForTheSession();
+    void writeWaitsForAnotherInstance();
+    void writeFailureSaidOnce_data();
+    void writeFailureSaidOnce();
     void unreadableSettingsAreLeftAlone();
     void twoWindowsShareChoices();
     void handWrittenFileOpensThePty();
@@ -268,6 +275,7 @@ void tst_Ports::twoProcessesWritingAtOnce_data()
     QTest::addColumn<QString>("mode");
     QTest::newRow("each adds its keys") << "keys";
     QTest::newRow("each rewrites its value") << "value";
+    QTest::newRow("each changes its windows' values, kept for later") << "later";
 }
 
 void tst_Ports::twoProcessesWritingAtOnce()
@@ -283,8 +291,15 @@ void tst_Ports::twoProcessesWritingAtOnce()
         QVERIFY(p->waitForFinished(60000));
         QCOMPARE(p->exitCode(), 0);
     }
+    // The file's time is the system's: no stamp from another age.
+    QVERIFY(QFileInfo(b.file).lastModified().date().year() >= 2020);
     const QSettings s(b.file, QSettings::IniFormat);
     QCOMPARE(s.value(QStringLiteral("Ports/COM1")).toString(), QStringLiteral("/dev/ttyUSB0"));
+    if (mode == QLatin1String("later")) {
+        for (const char *key : {"Window/a", "Window/b", "Bench/a", "Bench/b", "Console/a", "Console/b"})
+            QCOMPARE(s.value(QLatin1String(key)).toString(), QStringLiteral("099"));
+        return;
+    }
     if (mode == QLatin1String("value")) {
         QCOMPARE(s.value(QStringLiteral("Race/a")).toString(), QStringLiteral("099"));
         QCOMPARE(s.value(QStringLiteral("Race/b")).toString(), QStringLiteral("099"));
@@ -404,6 +419,73 @@ void tst_Ports::unwritableSettingsHoldForTheSession()
 
     const QString text = choiceText(ports.resolve(2), false, file);
     QVERIFY2(text.contains(QStringLiteral("pour cette session seulement")), qPrintable(text));
+}
+
+// Another instance holds the file's write lock for longer than a write's
+// try: the change is kept (this process reads it as set), written as soon
+// as the lock is free, and nothing else in the file is lost.
+void tst_Ports::writeWaitsForAnotherInstance()
+{
+    Bench b;
+    b.settings("[Ports]\nCOM1=/dev/ttyUSB0\n");
+    PortSettings settings(b.file);
+    QLockFile other(b.file + QStringLiteral(".writing"));
+    QVERIFY(other.tryLock(0));
+    QVERIFY(settings.writeValues(QStringLiteral("Window"), {{QStringLiteral("geometry"), QStringLiteral("10 20 700 400")}}));
+    QVERIFY(settings.write(2, QStringLiteral("/dev/ttyACM0"), false));
+    QTest::qWait(3 * PortSettings::RetryMs);
+    QCOMPARE(readAll(b.file), QByteArray("[Ports]\nCOM1=/dev/ttyUSB0\n"));
+    QCOMPARE(settings.values(QStringLiteral("Window")).value(QStringLiteral("geometry")), QStringLiteral("10 20 700 400"));
+    QCOMPARE(settings.read().entries[2].path, QStringLiteral("/dev/ttyACM0"));
+
+    other.unlock();
+    QTRY_COMPARE_WITH_TIMEOUT(readAll(b.file),
+                              QByteArray("[Ports]\nCOM1=/dev/ttyUSB0\nCOM2=/dev/ttyACM0\n\n"
+                                         "[Window]\ngeometry=10 20 700 400\n"), 10000);
+    QVERIFY(SettingsQueue::instance().isEmpty());
+}
+
+// A settings file that cannot be written: each write says so (false), the
+// status line is told once, and told again only after a write went through.
+void tst_Ports::writeFailureSaidOnce_data()
+{
+    QTest::addColumn<bool>("readOnly"); // else: its folder cannot be made
+    QTest::newRow("its folder cannot be made") << false;
+    QTest::newRow("read-only file") << true;
+}
+
+void tst_Ports::writeFailureSaidOnce()
+{
+    QFETCH(bool, readOnly);
+    if (readOnly && ::geteuid() == 0)
+        QSKIP("root writes a read-only file");
+    QTemporaryDir dir;
+    QString file;
+    if (readOnly) {
+        file = dir.filePath(QStringLiteral("Vantrel.conf"));
+        writeAll(file, "[Window]\ntextSize=12\n");
+        QVERIFY(QFile::setPermissions(file, QFile::ReadOwner));
+    } else {
+        writeAll(dir.filePath(QStringLiteral("plain")), "x");
+        file = dir.filePath(QStringLiteral("plain/Vantrel/Vantrel.conf"));
+    }
+    QSignalSpy said(&SettingsQueue::instance(), &SettingsQueue::writeFailed);
+    PortSettings settings(file);
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(!settings.writeValues(QStringLiteral("Window"), {{QStringLiteral("textSize"), QString::number(20 + i)}}));
+    QCOMPARE(said.count(), 1);
+    QCOMPARE(said.at(0).at(0).toString(), file);
+    QVERIFY2(said.at(0).at(1).toString().contains(readOnly ? QStringLiteral("lecture seule") : QStringLiteral("dossier")),
+             qPrintable(said.at(0).at(1).toString()));
+    if (readOnly) {
+        QCOMPARE(readAll(file), QByteArray("[Window]\ntextSize=12\n"));
+        QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner));
+    } else {
+        QVERIFY(QFile::remove(dir.filePath(QStringLiteral("plain"))));
+    }
+    QVERIFY(settings.writeValues(QStringLiteral("Window"), {{QStringLiteral("textSize"), QStringLiteral("30")}}));
+    QCOMPARE(settings.values(QStringLiteral("Window")).value(QStringLiteral("textSize")), QStringLiteral("30"));
+    QCOMPARE(said.count(), 1);
 }
 
 // A settings "file" that cannot be read is reported and never replaced.
@@ -771,24 +853,28 @@ void tst_Ports::outsideTextShownAsIs()
 }
 
 // Run by twoProcessesWritingAtOnce(): a write of its own for each key
-// ("keys": a000, a001...; "value": a=000, a=001...), 5 ms apart. A write
-// refused because the other held the file too long (a slow disk's sync)
-// changed nothing and is tried again, as the operator would; exit status 1
-// when one never went through.
+// ("keys": a000, a001...; "value": a=000, a=001...; "later": the window's
+// size, the bench's layout and the console's history, kept for later as the
+// windows do), 5 ms apart, then what is kept written as the program ends.
+// Exit status 1 when a write failed or something was left unwritten.
 static int writeSettings(const QString &file, const QString &prefix, const QString &mode)
 {
     PortSettings settings(file);
     for (int i = 0; i < WritesPerProcess; ++i) {
         const QString number = QString::number(i).rightJustified(3, u'0');
-        const auto edit = mode == QLatin1String("value") ? std::pair{prefix, number}
-                                                         : std::pair{prefix + number, QString::number(i)};
-        int tries = 0;
-        while (!settings.writeValues(QStringLiteral("Race"), {edit}))
-            if (++tries == 20)
+        if (mode == QLatin1String("later")) {
+            for (const char *group : {"Window", "Bench", "Console"})
+                settings.writeValuesLater(QString::fromLatin1(group), {{prefix, number}});
+        } else {
+            const auto edit = mode == QLatin1String("value") ? std::pair{prefix, number}
+                                                             : std::pair{prefix + number, QString::number(i)};
+            if (!settings.writeValues(QStringLiteral("Race"), {edit}))
                 return 1;
+        }
         QThread::msleep(5);
+        QCoreApplication::processEvents();
     }
-    return 0;
+    return SettingsQueue::instance().flush(30000) ? 0 : 1;
 }
 
 int main(int argc, char **argv)

@@ -1,13 +1,17 @@
 #include "FakeBench.h"
 
 #include "SerialComm.h"
+#include "SettingsQueue.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -51,6 +55,7 @@ private slots:
     void enterClicksTheFocusedButton_data();
     void enterClicksTheFocusedButton();
     void namesForScreenReaders();
+    void settingsNotWrittenSaidOnce();
 };
 
 void tst_Window::controlTable_data()
@@ -525,6 +530,31 @@ void tst_Window::namesForScreenReaders()
     QCOMPARE(b.w.Label2->buddy(), b.w.Text3);
     QCOMPARE(b.w.StatusLine->accessibleName(), QStringLiteral("Port fermé"));
     QVERIFY(!b.w.windowIcon().isNull());
+}
+
+// The settings file cannot be written (here its folder is a plain file):
+// the status line says so once, with what to do, and the value holds.
+void tst_Window::settingsNotWrittenSaidOnce()
+{
+    QTemporaryDir config;
+    const QByteArray before = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    const auto restore = qScopeGuard([&before] { qputenv("XDG_CONFIG_HOME", before); });
+    QFile plain(config.filePath(QStringLiteral("Vantrel")));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+
+    FakeBench b;
+    PortSettings settings(PortSettings::userFileName());
+    QVERIFY(!settings.writeValues(QStringLiteral("Window"), {{QStringLiteral("textSize"), QStringLiteral("14")}}));
+    QCOMPARE(b.w.statusText(),
+             QStringLiteral("Port fermé\nRéglages non enregistrés : le dossier %1/Vantrel ne peut pas être créé. Ils valent "
+                            "jusqu'à la fermeture ; rendez le fichier modifiable (ou libérez de la place) pour les "
+                            "garder.").arg(config.path()));
+    b.quickTick(); // "Port fermé" or the like replaces it
+    const QString next = b.w.statusText();
+    QVERIFY(!settings.writeValues(QStringLiteral("Window"), {{QStringLiteral("textSize"), QStringLiteral("16")}}));
+    QCOMPARE(b.w.statusText(), next);
 }
 
 QTEST_MAIN(tst_Window)
