@@ -13,6 +13,8 @@
 #include <QTimer>
 #include <QDeadlineTimer>
 
+#include <utility>
+
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstring>
@@ -357,20 +359,17 @@ void SerialComm::drainPort()
         resumeReading();
         return;
     }
-    // Reads come a few kilobytes at a time; they are gathered into chunks of
-    // about a megabyte, which the allocator maps on their own and gives back
-    // whole, rather than thousands of small blocks that would leave the heap
-    // fragmented and resident after a burst.
-    if (m_received.empty() || m_received.back().size() + available > ChunkBytes)
-        m_received.emplace_back().reserve(qMax<qsizetype>(ChunkBytes, available));
-    QByteArray &chunk = m_received.back();
-    const qsizetype at = chunk.size();
-    chunk.resize(at + available);
-    const qint64 got = m_port.read(chunk.data() + at, available);
-    chunk.resize(at + qMax<qint64>(got, 0));
-    if (chunk.size() == at)
+    // Each read becomes text at once, a few kilobytes at a time, so that
+    // taking a burst (Input) costs nothing however large it is: the window's
+    // thread never converts tens of megabytes in one go.
+    m_scratch.resize(available);
+    const qint64 got = m_port.read(m_scratch.data(), available);
+    if (got <= 0)
         return;
-    m_receivedCount += chunk.size() - at;
+    m_text.append(QLatin1StringView(m_scratch.constData(), got));
+    if (m_scratch.capacity() > ScratchKeptBytes)
+        m_scratch = QByteArray();
+    m_receivedCount += got;
     m_lastReadMs = TakenBytes::nowMs();
     m_reads.push_back({m_receivedCount, m_lastReadMs});
 }
@@ -386,26 +385,12 @@ QString SerialComm::Input()
 {
     lostLine();
     drainPort();
-    // Each chunk is freed as soon as it is converted, so that taking a large
-    // burst needs the text it becomes and little more. The text's pages are
-    // touched only as they are written.
-    QString text(m_receivedCount, Qt::Uninitialized);
-    char16_t *dst = reinterpret_cast<char16_t *>(text.data());
-    const bool watched = m_receivedCount > 0 && isSignalConnected(QMetaMethod::fromSignal(&CommControl::taken));
+    QString text = std::exchange(m_text, QString());
+    const bool watched = !text.isEmpty() && isSignalConnected(QMetaMethod::fromSignal(&CommControl::taken));
     TakenBytes taken;
     if (watched) {
-        taken.bytes.reserve(m_receivedCount);
+        taken.bytes = text.toLatin1(); // one character per byte: the bytes as they came
         taken.reads = QList<TakenBytes::Read>(m_reads.begin(), m_reads.end());
-    }
-    while (!m_received.empty()) {
-        const QByteArray &chunk = m_received.front();
-        const auto *src = reinterpret_cast<const uchar *>(chunk.constData());
-        for (qsizetype i = 0; i < chunk.size(); ++i)
-            dst[i] = src[i];
-        dst += chunk.size();
-        if (watched)
-            taken.bytes += chunk;
-        m_received.pop_front();
     }
     m_receivedCount = 0;
     m_reads.clear();

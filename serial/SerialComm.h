@@ -24,8 +24,9 @@ class QSocketNotifier;
 // is created.
 //
 // Reception: every readyRead moves what QSerialPort read into our own receive
-// buffer, which has no size limit; Input takes all of it. The buffer is kept
-// as the chunks read, so that Input converts and frees them one by one. The nominal buffer
+// buffer, which has no size limit; Input takes all of it. The buffer is the
+// text itself, one character per byte, converted read by read, so that
+// Input hands it over whole without converting anything. The nominal buffer
 // sizes of the line settings (1024 in, 512 out) are kept as constants for
 // reference only and never cause a byte to be dropped. Each read is stamped
 // with its time as it happens; the stamps go to whoever listens to taken().
@@ -119,10 +120,11 @@ private:
 
     const PortRoutes *m_routes = nullptr;
     QSerialPort m_port;
-    static constexpr qsizetype ChunkBytes = qsizetype(1) << 20;
-    std::deque<QByteArray> m_received; // as read, in chunks of about ChunkBytes, oldest first
+    QString m_text; // received and not taken yet, one character per byte
     qsizetype m_receivedCount = 0;
-    std::deque<TakenBytes::Read> m_reads; // when each read of m_received came
+    std::deque<TakenBytes::Read> m_reads; // when each read of m_text came
+    static constexpr qsizetype ScratchKeptBytes = qsizetype(1) << 20;
+    QByteArray m_scratch; // a read's bytes on their way into m_text
     qint64 m_lastReadMs = 0;
     QString m_path;
     LineSettings m_line; // of the current or last open

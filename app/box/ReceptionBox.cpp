@@ -68,7 +68,10 @@ ReceptionBox::ReceptionBox(QWidget *parent)
     m_slices.setSingleShot(true);
     m_slices.setInterval(0);
     connect(&m_slices, &QTimer::timeout, this, [this] {
-        pass(0);
+        QElapsedTimer took;
+        took.start();
+        pass(m_stepsPerPass);
+        adaptSteps(took.nsecsElapsed());
         if (!m_queue.empty())
             m_slices.start();
     });
@@ -142,6 +145,19 @@ void ReceptionBox::planShown()
     emit linesLeftView(m_linesLeft);
 }
 
+// The slices of a pass are counted so that the whole pass, the end of its
+// edit included (the layout and the highlighter hear of it then, and that
+// costs more than the inserts), stays within SliceBudgetMs: fewer after a
+// pass that took too long, more after one that took less than half.
+void ReceptionBox::adaptSteps(qint64 tookNs)
+{
+    constexpr qint64 budgetNs = qint64(SliceBudgetMs) * 1'000'000;
+    if (tookNs > budgetNs)
+        m_stepsPerPass = qMax(1, int(qint64(m_stepsPerPass) * budgetNs / tookNs));
+    else if (tookNs < budgetNs / 2)
+        m_stepsPerPass = qMin(m_stepsPerPass * 2, MaxStepsPerPass);
+}
+
 void ReceptionBox::finishAppends()
 {
     m_slices.stop();
@@ -149,8 +165,8 @@ void ReceptionBox::finishAppends()
         pass(0);
 }
 
-// Steps as one edit of the box: at most `steps` of them, or with 0 as many
-// as SliceBudgetMs allows. The view and the highlighter hear of the edit
+// Steps as one edit of the box: at most `steps` of them and no more than
+// SliceBudgetMs allows, or with 0 as many as it allows. The view and the highlighter hear of the edit
 // once, and no cursor is placed (which would lay out the block it is in)
 // until it is done: laying out text costs far more than inserting it, and
 // only the end the view shows needs it. Lines that leave for room go in
@@ -179,7 +195,7 @@ void ReceptionBox::pass(int steps)
     do {
         step(edit, removed);
         ++done;
-    } while (!m_queue.empty() && (steps == 0 ? budget.elapsed() < SliceBudgetMs : done < steps));
+    } while (!m_queue.empty() && budget.elapsed() < SliceBudgetMs && (steps == 0 || done < steps));
     edit.endEditBlock();
 
     if (anchorAtEnd || caretAtEnd) {

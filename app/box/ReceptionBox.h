@@ -129,6 +129,7 @@ private:
     QTextBlock shownStart() const;
     static bool isContinuation(const QTextBlock &block);
     void pass(int steps);
+    void adaptSteps(qint64 tookNs);
     void step(QTextCursor &c, int &removed);
     void planShown();
     void makeRoom(qsizetype chars);
@@ -140,6 +141,8 @@ private:
 
     std::deque<Piece> m_queue;
     QTimer m_slices;
+    static constexpr int MaxStepsPerPass = 4096;
+    int m_stepsPerPass = 16; // slices in a pass of m_slices (adaptSteps)
     qsizetype m_cap = DefaultCap;
     qint64 m_linesLeft = 0;
     quint64 m_pieces = 0;
