@@ -1,5 +1,6 @@
 #include "BoxBytes.h"
 #include "FakeBench.h"
+#include "HungMount.h"
 #include "PtyDevice.h"
 #include "ScannerCommands.h"
 #include "SerialComm.h"
@@ -17,6 +18,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/wait.h>
 
 #include <cstdio>
 #include <signal.h>
@@ -91,6 +94,7 @@ private slots:
     void clicksDuringFixedCommandComeAfter();
     void systemCloseEndsWithStatus0_data();
     void systemCloseEndsWithStatus0();
+    void closesBesideAHungMount();
 };
 
 void tst_Faults::load_data()
@@ -523,6 +527,38 @@ void tst_Faults::systemCloseEndsWithStatus0()
     QVERIFY(tool.waitForFinished(3000));
     QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
     QCOMPARE(tool.exitCode(), 0);
+}
+
+// The real program on a port that another program holds, beside a file on
+// a mount that never answers (a hung network share): it opens, looks for
+// the holders at each open, and a close ends it at once with status 0. The
+// mount is never asked anything.
+void tst_Faults::closesBesideAHungMount()
+{
+    HungMount mount;
+    if (!mount.isValid())
+        QSKIP(qPrintable(QStringLiteral("FUSE not allowed here (%1)").arg(mount.why())));
+    PtyDevice pty;
+    const pid_t holder = HungMount::holdOpen({mount.file(), pty.path()});
+    QVERIFY(holder > 0);
+    const auto endHolder = qScopeGuard([holder] {
+        ::kill(holder, SIGKILL);
+        ::waitpid(holder, nullptr, 0);
+    });
+    QProcess tool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VANTREL_COM1"), pty.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    tool.setProcessEnvironment(env);
+    tool.start(QStringLiteral(VANTREL_PROGRAM));
+    QVERIFY(tool.waitForStarted());
+    QTest::qWait(2500); // a few ticks: opens, searches, "Eteindre" and open again
+    QCOMPARE(tool.state(), QProcess::Running);
+    QVERIFY(::kill(pid_t(tool.processId()), SIGTERM) == 0);
+    QVERIFY(tool.waitForFinished(5000));
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tool.exitCode(), 0);
+    QCOMPARE(mount.attributeRequests(), 0);
 }
 
 // Run as another user by permissionDenied(): open COM1, print the status text.

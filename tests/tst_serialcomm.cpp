@@ -1,4 +1,5 @@
 #include "PortAssignments.h"
+#include "HungMount.h"
 #include "PortLockFile.h"
 #include "PtyDevice.h"
 #include "SerialComm.h"
@@ -140,6 +141,9 @@ private slots:
     void sharerLeaves_data();
     void sharerLeaves();
     void busySharerIsNoUnplug();
+    void descriptorHoldsDevice_data();
+    void descriptorHoldsDevice();
+    void holdersBesideAHungMount();
     void hangUpWithoutEvents();
     void heldAcrossClose();
     void awkwardPaths_data();
@@ -605,6 +609,97 @@ void tst_SerialComm::busySharerIsNoUnplug()
     // A wait that spins takes a whole core for as long as it lasts.
     QVERIFY2(used < 0.25 * double(wall.elapsed()) / 1000.0,
              qPrintable(QStringLiteral("%1 s of CPU in %2 ms").arg(used).arg(wall.elapsed())));
+}
+
+// Whether another process's descriptor holds the device is told from the
+// text of its /proc link; only a target under /dev is looked at further.
+void tst_SerialComm::descriptorHoldsDevice_data()
+{
+    QTest::addColumn<QString>("target"); // "PTY": the test's pty; "PTY (deleted)"
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<bool>("holds");
+
+    QTest::newRow("the path itself") << "/dev/ttyUSB0" << QStringList{"/dev/ttyUSB0"} << true;
+    QTest::newRow("the device a by-id link leads to")
+        << "/dev/ttyACM0" << QStringList{"/dev/serial/by-id/usb-Acme_Scanner_1234-if00", "/dev/ttyACM0"} << true;
+    QTest::newRow("another device") << "/dev/ttyUSB1" << QStringList{"/dev/ttyUSB0"} << false;
+    QTest::newRow("a file on another mount") << "/mnt/share/notes.txt" << QStringList{"/dev/ttyUSB0"} << false;
+    QTest::newRow("a socket") << "socket:[81234]" << QStringList{"/dev/ttyUSB0"} << false;
+    QTest::newRow("nothing (unreadable link)") << "" << QStringList{"/dev/ttyUSB0"} << false;
+    QTest::newRow("the same device under another name") << "PTY" << QStringList{"/dev/vantrel-alias"} << true;
+    QTest::newRow("a pty closed since, same number") << "PTY (deleted)" << QStringList{"PTY"} << false;
+}
+
+void tst_SerialComm::descriptorHoldsDevice()
+{
+    QFETCH(QString, target);
+    QFETCH(QStringList, names);
+    QFETCH(bool, holds);
+    PtyDevice pty;
+    // The descriptor: on the pty where the row names it, else on /dev/null.
+    const QByteArray opened = target.contains(QStringLiteral("PTY")) ? pty.path().toLocal8Bit() : "/dev/null";
+    const int fd = ::open(opened.constData(), O_RDWR | O_NOCTTY);
+    QVERIFY(fd >= 0);
+    const auto closeFd = qScopeGuard([fd] { ::close(fd); });
+    struct stat st {};
+    QCOMPARE(::stat(pty.path().toLocal8Bit().constData(), &st), 0);
+    target.replace(QStringLiteral("PTY"), pty.path());
+    names.replaceInStrings(QStringLiteral("PTY"), pty.path());
+    const QString link = QStringLiteral("/proc/self/fd/") + QString::number(fd);
+    QCOMPARE(holdsDevice(target, names, link, quint64(st.st_rdev)), holds);
+}
+
+// Another program holds the port and a file on a mount that never answers
+// (a hung network share): a stat() of that file waits for good. The search
+// for the port's holders names the program all the same without asking
+// that mount anything, and opening, switching ports and closing never wait.
+void tst_SerialComm::holdersBesideAHungMount()
+{
+    auto mount = std::make_unique<HungMount>();
+    if (!mount->isValid())
+        QSKIP(qPrintable(QStringLiteral("FUSE not allowed here (%1)").arg(mount->why())));
+    PtyDevice first, second;
+    const pid_t holder = HungMount::holdOpen({mount->file(), first.path()});
+    QVERIFY(holder > 0);
+    const auto endHolder = qScopeGuard([holder] {
+        ::kill(holder, SIGKILL);
+        ::waitpid(holder, nullptr, 0);
+    });
+
+    // The mount hangs as a hung share does: a stat() of the held file waits.
+    std::atomic<bool> statEnded{false};
+    std::thread probe([holder, &statEnded] {
+        struct stat st {};
+        const QByteArray fdDir = "/proc/" + QByteArray::number(holder) + "/fd/";
+        for (int fd = 3; fd < 16; ++fd)
+            ::stat((fdDir + QByteArray::number(fd)).constData(), &st);
+        statEnded = true;
+    });
+    const auto endProbe = qScopeGuard([&] {
+        mount.reset(); // aborts the mount: the probe's stat() fails
+        probe.join();
+    });
+    QTRY_COMPARE_WITH_TIMEOUT(mount->attributeRequests(), 1, 10000);
+    QTest::qWait(200);
+    QVERIFY(!statEnded);
+
+    SerialComm comm;
+    QSignalSpy named(&comm, &CommControl::otherHoldersFound);
+    QVERIFY(openOn(comm, 1, first.path()));
+    QVERIFY(named.wait(10000));
+    QCOMPARE(comm.otherHolders().size(), 1);
+    QCOMPARE(comm.otherHolders().first().pid, qint64(holder));
+
+    // Twenty switches between two ports, each searched anew.
+    for (int i = 0; i < 20; ++i) {
+        QElapsedTimer call;
+        call.start();
+        comm.setPortOpen(false);
+        QVERIFY(i % 2 == 0 ? openOn(comm, 2, second.path()) : openOn(comm, 1, first.path()));
+        QVERIFY2(call.elapsed() < 2000, qPrintable(QStringLiteral("switch %1: %2 ms").arg(i).arg(call.elapsed())));
+    }
+    QVERIFY(named.wait(10000) || named.count() > 1);
+    QCOMPARE(mount->attributeRequests(), 1); // the probe's alone
 }
 
 // The device hangs up and the control is asked for its count before any
