@@ -128,13 +128,15 @@ void tst_Commands::triggeredRead()
 void tst_Commands::fixedCommandNoAnswer()
 {
     PtyBench b;
+    QElapsedTimer click;
+    click.start();
     b.w->Command4_Click();
-    const qint64 returned = PtyDevice::nowMs();
+    const qint64 waited = click.elapsed();
     QVERIFY(!b.w->MSComm1->PortOpen());
-    QVERIFY(b.pty.waitForReceived(16, 1000));
+    QVERIFY(b.pty.waitForReceived(16, 5000));
     QCOMPARE(b.pty.received(), Fixed);
-    const qint64 waited = returned - b.pty.receivedAtMs(0);
-    QVERIFY2(waited >= 1990 && waited < 3000, qPrintable(QString::number(waited)));
+    // Two seconds from the command's write (a busy machine may add to them).
+    QVERIFY2(waited >= 2000 && waited < 10000, qPrintable(QString::number(waited)));
     QCOMPARE(b.w->receptionText(), QString());
     QVERIFY(b.w->statusText().endsWith(QStringLiteral("aucune réponse en 2 secondes. Vérifiez que l'appareil est "
                                                       "allumé et branché.")));
@@ -147,7 +149,7 @@ void tst_Commands::fixedCommandAnswered()
     QElapsedTimer t;
     t.start();
     b.w->Command4_Click();
-    QVERIFY2(t.elapsed() < 1000, qPrintable(QString::number(t.elapsed())));
+    QVERIFY2(t.elapsed() < 1900, qPrintable(QString::number(t.elapsed()))); // the reply ended the 2 s wait
     QVERIFY(!b.w->MSComm1->PortOpen());
     QCOMPARE(b.pty.received(), Fixed);
     QCOMPARE(b.w->receptionText(), QString()); // the reply is dropped
@@ -225,7 +227,7 @@ void tst_Commands::refusedOpenSendsNothing()
     QElapsedTimer t;
     t.start();
     b.w->findChild<QPushButton *>(button)->click();
-    QVERIFY(t.elapsed() < 500); // returns at once, no wait on a refused port
+    QVERIFY(t.elapsed() < 1500); // returns at once, no wait (of 2 s, or for ever) on a refused port
     QVERIFY(!b.w->MSComm1->PortOpen());
     QVERIFY(!b.pty.waitForReceived(1, 200));
     QVERIFY2(b.w->statusText().contains(QStringLiteral("COM1 occupé (%1)").arg(b.pty.path())),
