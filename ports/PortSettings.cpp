@@ -10,6 +10,7 @@
 #include <QTemporaryFile>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -170,13 +171,8 @@ QHash<QString, QString> PortSettings::values(const QString &group) const
 bool PortSettings::writeValues(const QString &group, const QList<std::pair<QString, QString>> &values)
 {
     QList<std::pair<QString, QString>> edits;
-    bool removalsOnly = true;
-    for (const auto &[key, value] : values) {
+    for (const auto &[key, value] : values)
         edits.append({group + QLatin1Char('/') + key, value});
-        removalsOnly = removalsOnly && value.isEmpty();
-    }
-    if (removalsOnly && !QFileInfo::exists(m_fileName) && SettingsQueue::instance().isEmpty())
-        return true; // nothing to remove from a file that is not there, and no folder made for it
     return change(edits);
 }
 
@@ -241,6 +237,8 @@ bool PortSettings::writeNow(const SettingsQueue::Edits &edits, int lockWaitMs)
 PortSettings::Outcome PortSettings::writeUnderLock(const SettingsQueue::Edits &edits, int lockWaitMs, QString *why)
 {
     const QFileInfo info(m_fileName);
+    if (!info.exists() && std::all_of(edits.begin(), edits.end(), [](const QString &v) { return v.isEmpty(); }))
+        return Outcome::Written; // nothing to remove from a file that is not there, and no folder made for it
     if (!QDir().mkpath(info.absolutePath())) {
         *why = QStringLiteral("le dossier %1 ne peut pas être créé").arg(info.absolutePath());
         return Outcome::Failed;
