@@ -20,9 +20,9 @@ ComVariable PortAssignments::variable(int n) const
     return m_env ? ComVariable{m_env->value(comVariableName(n))} : comVariable(n);
 }
 
-PortSettings::Snapshot PortAssignments::snapshot() const
+SettingsStore::Snapshot PortAssignments::snapshot() const
 {
-    PortSettings::Snapshot snap = m_settings.read();
+    SettingsStore::Snapshot snap = m_settings.read();
     for (const auto &[n, entry] : m_session)
         snap.entries[size_t(n)] = entry;
     m_status = snap.status;
@@ -43,12 +43,12 @@ void PortAssignments::refresh()
     m_present = devices;
 
     dropDuplicates(snapshot());
-    const PortSettings::Snapshot snap = snapshot();
+    const SettingsStore::Snapshot snap = snapshot();
     std::array<bool, Count + 1> taken{};
     QStringList named; // every path a number already stands for
     for (int n = 1; n <= Count; ++n) {
         const QString v = variable(n).value;
-        const PortSettings::Entry &e = snap.entries[size_t(n)];
+        const SettingsStore::Entry &e = snap.entries[size_t(n)];
         taken[size_t(n)] = !v.isEmpty() || e.isSet();
         // A device keeps its saved number while a variable stands over it.
         if (!v.isEmpty())
@@ -105,16 +105,16 @@ int PortAssignments::defaultNumberOf(const SerialDevice &d) const
 // number, or the default of a number left free (an earlier run numbered
 // /dev/ttyS0 as COM2 while a variable stood over COM1). The operator's own
 // choices are never touched.
-void PortAssignments::dropDuplicates(const PortSettings::Snapshot &snap)
+void PortAssignments::dropDuplicates(const SettingsStore::Snapshot &snap)
 {
     for (int n = 1; n <= Count; ++n) {
-        const PortSettings::Entry &e = snap.entries[size_t(n)];
+        const SettingsStore::Entry &e = snap.entries[size_t(n)];
         if (!e.isSet() || !e.valid || !e.automatic)
             continue;
         for (int m = 1; m <= Count; ++m) {
             if (m == n)
                 continue;
-            const PortSettings::Entry &o = snap.entries[size_t(m)];
+            const SettingsStore::Entry &o = snap.entries[size_t(m)];
             const bool taken = o.isSet() ? o.valid && (!o.automatic || m < n) && sameDevice(o.path, e.path)
                                          : variable(m).value.isEmpty()
                                              && sameDevice(comDevicePath(m, QProcessEnvironment()), e.path);
@@ -140,7 +140,7 @@ PortAssignments::Resolution PortAssignments::resolve(int n) const
 PortRoutes::Route PortAssignments::route(int n) const
 {
     // One reading of the settings for the device and the line.
-    const PortSettings::Snapshot snap = snapshot();
+    const SettingsStore::Snapshot snap = snapshot();
     const Resolution r = resolveFrom(n, snap);
     Route route{r.path, CommError::None, {}, {}, lineFrom(n, snap)};
     if (!r.validPath) {
@@ -154,21 +154,21 @@ PortRoutes::Route PortAssignments::route(int n) const
 
 QList<PortAssignments::Resolution> PortAssignments::resolveAll() const
 {
-    const PortSettings::Snapshot snap = snapshot();
+    const SettingsStore::Snapshot snap = snapshot();
     QList<Resolution> all;
     for (int n = 1; n <= Count; ++n)
         all << resolveFrom(n, snap);
     return all;
 }
 
-PortAssignments::Resolution PortAssignments::resolveFrom(int n, const PortSettings::Snapshot &snap) const
+PortAssignments::Resolution PortAssignments::resolveFrom(int n, const SettingsStore::Snapshot &snap) const
 {
     Resolution r;
     r.port = n;
     if (n < 1)
         return r;
     const ComVariable v = variable(n);
-    const PortSettings::Entry e = n <= Count ? snap.entries[size_t(n)] : PortSettings::Entry{};
+    const SettingsStore::Entry e = n <= Count ? snap.entries[size_t(n)] : SettingsStore::Entry{};
     if (!v.value.isEmpty()) {
         r.source = Source::Variable;
         r.validPath = v.isText;
@@ -208,7 +208,7 @@ bool PortAssignments::store(int n, const QString &path, bool automatic)
         m_session.erase(n);
         return true;
     }
-    PortSettings::Entry e;
+    SettingsStore::Entry e;
     e.path = path;
     e.raw = path;
     e.automatic = automatic && !path.isEmpty();
@@ -234,7 +234,7 @@ LineSettings PortAssignments::line(int n) const
     return lineFrom(n, m_settings.read());
 }
 
-LineSettings PortAssignments::lineFrom(int n, const PortSettings::Snapshot &snap) const
+LineSettings PortAssignments::lineFrom(int n, const SettingsStore::Snapshot &snap) const
 {
     if (n < 1 || n > Count)
         return {};

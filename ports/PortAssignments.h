@@ -2,7 +2,7 @@
 
 #include "ComDevice.h"
 #include "PortRoutes.h"
-#include "PortSettings.h"
+#include "SettingsStore.h"
 #include "SerialDevice.h"
 
 #include <QProcessEnvironment>
@@ -15,7 +15,7 @@
 // benches decided it, in this order:
 //
 //  1. VANTREL_COM<n>, when set and not empty (for scripts and tests);
-//  2. the device the user's settings give COM n (PortSettings): chosen by
+//  2. the device the user's settings give COM n (SettingsStore): chosen by
 //     the operator, hand-written, or given earlier by step 3;
 //  3. the first time a serial device is seen, it gets the lowest number from
 //     1 to 8 that neither the settings nor a variable already use, and keeps
@@ -39,7 +39,7 @@
 class PortAssignments : public PortRoutes
 {
 public:
-    static constexpr int Count = PortSettings::Count;
+    static constexpr int Count = SettingsStore::Count;
 
     enum class Source { Variable, Chosen, Automatic, Default };
 
@@ -57,7 +57,7 @@ public:
 
     // env: the variables to read; none means the process's own, read anew at
     // each resolve. enumerate and stamp list the devices (tests give their own).
-    explicit PortAssignments(QString settingsFile = PortSettings::userFileName(),
+    explicit PortAssignments(QString settingsFile = SettingsStore::userFileName(),
                              std::optional<QProcessEnvironment> env = std::nullopt,
                              Enumerate enumerate = presentSerialDevices,
                              Stamp stamp = serialDeviceStamp);
@@ -95,16 +95,16 @@ public:
     bool unsaved() const { return !m_session.empty(); }
 
 private:
-    PortSettings::Snapshot snapshot() const;
-    Resolution resolveFrom(int n, const PortSettings::Snapshot &snap) const;
-    LineSettings lineFrom(int n, const PortSettings::Snapshot &snap) const;
+    SettingsStore::Snapshot snapshot() const;
+    Resolution resolveFrom(int n, const SettingsStore::Snapshot &snap) const;
+    LineSettings lineFrom(int n, const SettingsStore::Snapshot &snap) const;
     ComVariable variable(int n) const;
     bool store(int n, const QString &path, bool automatic);
     bool sameDevice(const QString &a, const QString &b) const;
     int defaultNumberOf(const SerialDevice &d) const;
-    void dropDuplicates(const PortSettings::Snapshot &snap);
+    void dropDuplicates(const SettingsStore::Snapshot &snap);
 
-    PortSettings m_settings;
+    SettingsStore m_settings;
     std::optional<QProcessEnvironment> m_env; // none: the process's, read each time
     Enumerate m_enumerate;
     Stamp m_stamp;
@@ -113,5 +113,5 @@ private:
     mutable QSettings::Status m_status = QSettings::NoError;
     std::map<int, LineSettings> m_sessionLines; // changes the file could not keep
     // Entries that could not be saved, over what the file says.
-    std::map<int, PortSettings::Entry> m_session;
+    std::map<int, SettingsStore::Entry> m_session;
 };

@@ -1,6 +1,6 @@
 #include "BenchReport.h"
 #include "BenchWindow.h"
-#include "FakeBench.h"
+#include "FakeWindow.h"
 #include "PtyDevice.h"
 #include "ScanFramer.h"
 #include "Symbology.h"
@@ -84,7 +84,7 @@ class tst_Bench : public QObject
     Q_OBJECT
 private slots:
     // Every test starts from no settings: the bench's options are kept there.
-    void init() { QFile::remove(PortSettings::userFileName()); }
+    void init() { QFile::remove(SettingsStore::userFileName()); }
     void framing_data();
     void framing();
     void silenceWaitsForUntakenBytes();
@@ -303,7 +303,7 @@ void tst_Bench::symbology()
 
 void tst_Bench::expectedCodes()
 {
-    FakeBench b;
+    FakeWindow b;
     b.w.showBench();
     BenchWindow *bench = b.w.bench();
     QVERIFY(bench->isVisible());
@@ -386,7 +386,7 @@ void tst_Bench::listFile()
 
 void tst_Bench::reportReadBack()
 {
-    FakeBench b;
+    FakeWindow b;
     b.w.showBench();
     BenchWindow *bench = b.w.bench();
     QTemporaryDir dir;
@@ -450,7 +450,7 @@ void tst_Bench::reportReadBack()
 
 void tst_Bench::fixedCommandReplyIsNoScan()
 {
-    FakeBench b;
+    FakeWindow b;
     b.w.showBench();
     BenchWindow *bench = b.w.bench();
     b.comm->onWait = [&](int ms) {
@@ -481,7 +481,7 @@ void tst_Bench::fixedCommandReplyIsNoScan()
 // A QR code may hold anything: hovered, its data shows as it is.
 void tst_Bench::markupInADataTip()
 {
-    FakeBench b;
+    FakeWindow b;
     b.w.showBench();
     BenchWindow *bench = b.w.bench();
     QVERIFY(QTest::qWaitForWindowExposed(bench));
@@ -500,7 +500,7 @@ void tst_Bench::markupInADataTip()
 void tst_Bench::silenceEndsTheLastScan()
 {
     {
-        FakeBench b;
+        FakeWindow b;
         b.w.showBench();
         BenchWindow *bench = b.w.bench();
         bench->setEnding(ScanFramer::Ending::Silence, 30);
@@ -519,7 +519,7 @@ void tst_Bench::silenceEndsTheLastScan()
         b.w.close(); // the bench closes with the program and keeps its options
         QVERIFY(!bench->isVisible());
     }
-    FakeBench b;
+    FakeWindow b;
     b.w.showBench();
     QCOMPARE(b.w.bench()->findChild<QComboBox *>(QStringLiteral("ending"))->currentText(),
              QStringLiteral("silence entre les octets"));

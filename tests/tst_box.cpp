@@ -1,5 +1,5 @@
 #include "BoxBytes.h"
-#include "FakeBench.h"
+#include "FakeWindow.h"
 #include "PtyDevice.h"
 #include "QtInFrench.h"
 #include "ReceptionBox.h"
@@ -115,7 +115,7 @@ void tst_Box::cap()
     QFETCH(int, pieces);
     QFETCH(int, kept);
 
-    FakeBench b;
+    FakeWindow b;
     b.w.Text1->setCap(cap);
     QString expected;
     for (int i = 0; i < pieces; ++i) {
@@ -138,7 +138,7 @@ void tst_Box::cap()
 // comes meanwhile after it; a piece longer than the box shows its end.
 void tst_Box::longPiecesInSlices()
 {
-    FakeBench b;
+    FakeWindow b;
     ReceptionBox *box = b.w.Text1;
     box->setCap(300'000);
     const QString big = piece(1, 5 * ReceptionBox::SliceChars + 17);
@@ -182,7 +182,7 @@ void tst_Box::editsDuringSlices()
 {
     QFETCH(QString, edit);
     QFETCH(QString, expected);
-    FakeBench b;
+    FakeWindow b;
     ReceptionBox *box = b.w.Text1;
     const QString big = piece(4, 3 * ReceptionBox::SliceChars + 5);
     box->append(big);
@@ -211,7 +211,7 @@ void tst_Box::editsDuringSlices()
 // Text that comes moves neither the operator's selection nor the caret.
 void tst_Box::operatorSelectionStays()
 {
-    FakeBench b;
+    FakeWindow b;
     ReceptionBox *box = b.w.Text1;
     box->append(QStringLiteral("first"));
     box->selectAll();
@@ -248,7 +248,7 @@ void tst_Box::passWithLinesLeaving()
 {
     QFETCH(QString, mark);
     QFETCH(QString, marked);
-    FakeBench b;
+    FakeWindow b;
     ReceptionBox *box = b.w.Text1;
     const qsizetype slice = ReceptionBox::SliceChars;
     // Lines of 400 take 401 characters; a piece of three slices takes two
@@ -301,7 +301,7 @@ void tst_Box::lineToolTip()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, tip);
-    FakeBench b;
+    FakeWindow b;
     b.w.Text1->setNow([] { return Taken; });
     b.w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&b.w));
@@ -333,7 +333,7 @@ void tst_Box::lineToolTip()
 // plain text has none.
 void tst_Box::standInsTinted()
 {
-    FakeBench b;
+    FakeWindow b;
     b.w.openPort();
     b.show(QByteArray("a\x85\x80") + "b\r");
     const QTextBlock line = b.w.Text1->document()->firstBlock();
@@ -354,7 +354,7 @@ void tst_Box::standInsTinted()
 // The save dialog lists both forms' files and proposes a dated name.
 void tst_Box::saveProposesAName()
 {
-    FakeBench b;
+    FakeWindow b;
     b.w.Text1->setNow([] { return Taken; });
     b.w.openPort();
     b.show("AAA");
@@ -372,7 +372,7 @@ void tst_Box::saveProposesAName()
 // name another line. "Arrêter le journal" says which file and how large.
 void tst_Box::toolTipGoesWhenLinesMove()
 {
-    FakeBench b;
+    FakeWindow b;
     b.w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&b.w));
     b.w.openPort();
@@ -406,7 +406,7 @@ void tst_Box::saveRoundTrip_data()
 void tst_Box::saveRoundTrip()
 {
     QFETCH(QString, name);
-    FakeBench b;
+    FakeWindow b;
     b.w.Text1->setNow([] { return Taken; });
     b.w.openPort();
     QByteArray all(256, Qt::Uninitialized);
@@ -585,7 +585,7 @@ void tst_Box::targets()
     QCOMPARE(onDisk(path), before);
     said.replace(QStringLiteral("%1"), path);
 
-    FakeBench b;
+    FakeWindow b;
     b.w.openPort();
     b.show("AAA\r");
     if (journal) {
@@ -618,7 +618,7 @@ void tst_Box::journalFileGone()
     QFETCH(bool, rotated);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("x.bin"));
-    FakeBench b;
+    FakeWindow b;
     b.w.openPort();
     QVERIFY(b.w.Text1->startJournal(path));
     b.show("AAA\r");
@@ -642,7 +642,7 @@ void tst_Box::journalFileGone()
 void tst_Box::menuSavesAndClears()
 {
     useFrenchForQt(); // as the program does
-    FakeBench b;
+    FakeWindow b;
     b.w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&b.w));
     b.w.openPort();
@@ -716,7 +716,7 @@ void tst_Box::typedNames()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("KEEP");
     }
-    FakeBench b;
+    FakeWindow b;
     b.w.openPort();
     b.show("AAA\r");
     QFileDialog *dialog = openSaveDialog(b.w.Text1);

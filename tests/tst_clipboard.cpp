@@ -1,4 +1,4 @@
-#include "FakeBench.h"
+#include "FakeWindow.h"
 #include "XSelectionClient.h"
 
 #include <QAction>
@@ -110,7 +110,7 @@ void tst_Clipboard::paste()
     QFETCH(Action, action);
     QFETCH(Owner, owner);
 
-    FakeBench b;
+    FakeWindow b;
     b.w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&b.w));
     auto *control = b.w.findChild<QWidget *>(box);

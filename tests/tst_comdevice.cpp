@@ -1,6 +1,6 @@
 #include "ComDevice.h"
 #include "PortAssignments.h"
-#include "PortSettings.h"
+#include "SettingsStore.h"
 
 #include <QSettings>
 #include <QTemporaryDir>
@@ -98,9 +98,9 @@ void tst_ComDevice::pathBytes()
     if (refused)
         return;
 
-    PortSettings settings(file);
+    SettingsStore settings(file);
     QVERIFY(settings.write(3, shown, false));
-    const PortSettings::Snapshot snap = settings.read();
+    const SettingsStore::Snapshot snap = settings.read();
     QCOMPARE(snap.status, QSettings::NoError);
     QCOMPARE(snap.entries[3].path, shown);
 }

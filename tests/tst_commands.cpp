@@ -1,4 +1,4 @@
-#include "FakeBench.h"
+#include "FakeWindow.h"
 #include "PtyDevice.h"
 #include "ScannerCommands.h"
 #include "StatusText.h"
@@ -102,7 +102,7 @@ void tst_Commands::switchOn()
 // wait: what the status line said of the wait goes with it.
 void tst_Commands::switchOnMessageGoesWithThePort()
 {
-    FakeBench b;
+    FakeWindow b;
     QString whileWaiting;
     QTimer::singleShot(10, &b.w, [&] { whileWaiting = b.w.statusText(); });
     QTimer::singleShot(20, &b.w, [&] { b.w.Command2_Click(); });
@@ -236,7 +236,7 @@ void tst_Commands::refusedOpenSendsNothing()
 
 void tst_Commands::nestedTickTakesTheBytes()
 {
-    FakeBench b;
+    FakeWindow b;
     b.comm->setPortOpen(true);
     QTimer::singleShot(10, &b.w, [&] {
         b.comm->arriveIn(10, "ABCDEF"); // reaches the tick's wait
@@ -249,7 +249,7 @@ void tst_Commands::nestedTickTakesTheBytes()
 
 void tst_Commands::nestedSwitchOffDuringRead()
 {
-    FakeBench b;
+    FakeWindow b;
     QTimer::singleShot(10, &b.w, [&] { b.w.Command2_Click(); });
     QTimer::singleShot(20, &b.w, [&] { b.quickTick(); }); // reopens COM1
     b.comm->arriveIn(30, "123456");
@@ -265,7 +265,7 @@ void tst_Commands::nestedSwitchOffDuringRead()
 
 void tst_Commands::writeOnPortClosedUnderRead()
 {
-    FakeBench b;
+    FakeWindow b;
     QTimer::singleShot(10, &b.w, [&] {
         b.comm->arrive("123456");
         b.w.Command2_Click();
@@ -289,7 +289,7 @@ void tst_Commands::closeDuringWait_data()
 void tst_Commands::closeDuringWait()
 {
     QFETCH(QString, handler);
-    FakeBench b;
+    FakeWindow b;
     b.w.show();
     QSignalSpy ended(&b.w, &frmVantrel::programEnded);
     b.comm->setPortOpen(handler != QLatin1String("Command3_Click"));
@@ -323,7 +323,7 @@ void tst_Commands::closeDuringWait()
 // sent, and the status line says the scanner may still be firing.
 void tst_Commands::unplugDuringReadSaysTriggered()
 {
-    FakeBench b;
+    FakeWindow b;
     QTimer::singleShot(10, &b.w, [&] { b.comm->unplug(); });
     QTimer::singleShot(30, &b.w, [&] { b.w.close(); });
     b.w.Command3_Click();
@@ -337,7 +337,7 @@ void tst_Commands::closeDuringFixedCommand()
 {
     // The fixed command's wait processes no events: a close made meanwhile is
     // handled once it returns.
-    FakeBench b;
+    FakeWindow b;
     b.w.show();
     QSignalSpy ended(&b.w, &frmVantrel::programEnded);
     QTimer::singleShot(0, &b.w, [&] { b.w.close(); });
@@ -352,7 +352,7 @@ void tst_Commands::depthCap()
     // 200 clicks on "Allumer", each inside the wait of the one before, with a
     // silent device. A repeating timer would not re-enter its own slot, so
     // each click schedules the next from a fresh single-shot timer.
-    FakeBench b;
+    FakeWindow b;
     b.comm->setPortOpen(true);
     int clicks = 0;
     int deepest = 0;

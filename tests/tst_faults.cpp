@@ -1,5 +1,5 @@
 #include "BoxBytes.h"
-#include "FakeBench.h"
+#include "FakeWindow.h"
 #include "HungMount.h"
 #include "PtyDevice.h"
 #include "ScannerCommands.h"
@@ -388,7 +388,7 @@ void tst_Faults::permissionDenied()
 
 void tst_Faults::badLengthTextsDuringTicks()
 {
-    FakeBench b;
+    FakeWindow b;
     QRandomGenerator rng(7);
     const QStringList fixed = {"", " ", "-", "abc", "6.5", "99999", "-32769", "1e9", QString::fromUtf8("６"),
                                QString(10000, u'9'), QString::fromUtf8("\u0000"), QString::fromUtf8("😀")};
@@ -407,7 +407,7 @@ void tst_Faults::badLengthTextsDuringTicks()
 
 void tst_Faults::rapidClicksOnSwitchOn()
 {
-    FakeBench b;
+    FakeWindow b;
     b.w.show();
     QSignalSpy ended(&b.w, &frmVantrel::programEnded);
     int clicks = 0;
@@ -444,7 +444,7 @@ void tst_Faults::clicksDuringWaits()
 {
     QFETCH(QString, handler);
     QFETCH(QString, button);
-    FakeBench b;
+    FakeWindow b;
     b.w.show();
     QSignalSpy ended(&b.w, &frmVantrel::programEnded);
     b.w.Text3->setText(QStringLiteral("6"));
@@ -465,7 +465,7 @@ void tst_Faults::clicksDuringWaits()
 
 void tst_Faults::clicksDuringFixedCommandComeAfter()
 {
-    FakeBench b;
+    FakeWindow b;
     b.w.show();
     const QPoint centre = b.w.Command5->rect().center();
     // Posted while the wait holds the thread: handled after it returns.

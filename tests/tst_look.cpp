@@ -1,4 +1,4 @@
-#include "FakeBench.h"
+#include "FakeWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -41,7 +41,7 @@ void tst_Look::fits()
         desktop.setPointSize(desktopPoints);
         QApplication::setFont(desktop);
     }
-    FakeBench b;
+    FakeWindow b;
     b.w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&b.w));
     const double scale = b.w.logicalDpiY() / 96.0; // what QT_FONT_DPI adds to the layout
@@ -111,7 +111,7 @@ void tst_Look::fits()
 // status line take the room, the other controls stay.
 void tst_Look::grows()
 {
-    FakeBench b;
+    FakeWindow b;
     b.w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&b.w));
     const QSize base = b.w.size();

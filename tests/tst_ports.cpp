@@ -321,7 +321,7 @@ void tst_Ports::twoProcessesWritingAtOnce()
 void tst_Ports::writeInTheSameTick()
 {
     Bench b;
-    PortSettings settings(b.file);
+    SettingsStore settings(b.file);
     QVERIFY(settings.writeValues(QStringLiteral("Race"), {{QStringLiteral("a"), QStringLiteral("000")}, {QStringLiteral("b"), QStringLiteral("000")}}));
     const QByteArray mine = readAll(b.file);
     QCOMPARE(mine, QByteArray("[Race]\na=000\nb=000\n"));
@@ -389,9 +389,9 @@ void tst_Ports::valuesReadBack()
 {
     QFETCH(QString, path);
     Bench b;
-    PortSettings settings(b.file);
+    SettingsStore settings(b.file);
     QVERIFY(settings.write(5, path, true));
-    const PortSettings::Entry e = settings.read().entries[5];
+    const SettingsStore::Entry e = settings.read().entries[5];
     QCOMPARE(e.path, path);
     QVERIFY(e.valid);
     QVERIFY(e.automatic);
@@ -428,12 +428,12 @@ void tst_Ports::writeWaitsForAnotherInstance()
 {
     Bench b;
     b.settings("[Ports]\nCOM1=/dev/ttyUSB0\n");
-    PortSettings settings(b.file);
+    SettingsStore settings(b.file);
     QLockFile other(b.file + QStringLiteral(".writing"));
     QVERIFY(other.tryLock(0));
     QVERIFY(settings.writeValues(QStringLiteral("Window"), {{QStringLiteral("geometry"), QStringLiteral("10 20 700 400")}}));
     QVERIFY(settings.write(2, QStringLiteral("/dev/ttyACM0"), false));
-    QTest::qWait(3 * PortSettings::RetryMs);
+    QTest::qWait(3 * SettingsStore::RetryMs);
     QCOMPARE(readAll(b.file), QByteArray("[Ports]\nCOM1=/dev/ttyUSB0\n"));
     QCOMPARE(settings.values(QStringLiteral("Window")).value(QStringLiteral("geometry")), QStringLiteral("10 20 700 400"));
     QCOMPARE(settings.read().entries[2].path, QStringLiteral("/dev/ttyACM0"));
@@ -470,7 +470,7 @@ void tst_Ports::writeFailureSaidOnce()
         file = dir.filePath(QStringLiteral("plain/Vantrel/Vantrel.conf"));
     }
     QSignalSpy said(&SettingsQueue::instance(), &SettingsQueue::writeFailed);
-    PortSettings settings(file);
+    SettingsStore settings(file);
     for (int i = 0; i < 3; ++i)
         QVERIFY(!settings.writeValues(QStringLiteral("Window"), {{QStringLiteral("textSize"), QString::number(20 + i)}}));
     QCOMPARE(said.count(), 1);
@@ -859,7 +859,7 @@ void tst_Ports::outsideTextShownAsIs()
 // Exit status 1 when a write failed or something was left unwritten.
 static int writeSettings(const QString &file, const QString &prefix, const QString &mode)
 {
-    PortSettings settings(file);
+    SettingsStore settings(file);
     for (int i = 0; i < WritesPerProcess; ++i) {
         const QString number = QString::number(i).rightJustified(3, u'0');
         if (mode == QLatin1String("later")) {

@@ -40,7 +40,7 @@ class tst_ReadRate : public QObject
 {
     Q_OBJECT
 private slots:
-    void init() { QFile::remove(PortSettings::userFileName()); }
+    void init() { QFile::remove(SettingsStore::userFileName()); }
     void escapes_data();
     void escapes();
     void shownAsSent_data();

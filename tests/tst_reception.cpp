@@ -1,4 +1,4 @@
-#include "FakeBench.h"
+#include "FakeWindow.h"
 #include "PtyDevice.h"
 #include "frmVantrel.h"
 
@@ -80,7 +80,7 @@ void tst_Reception::ticks()
     QFETCH(QString, expected);
     QFETCH(bool, lengthMessage);
 
-    FakeBench b;
+    FakeWindow b;
     auto &[comm, clock, ports, w] = b;
     w.Text3->setText(length);
 
@@ -109,7 +109,7 @@ void tst_Reception::ticks()
 
 void tst_Reception::invalidLengthMessageClears()
 {
-    FakeBench b;
+    FakeWindow b;
     auto &[comm, clock, ports, w] = b;
     w.Text3->setText(QStringLiteral("abc"));
     QTimer::singleShot(50, &w, [&] { clock.advance(1s); });
@@ -128,7 +128,7 @@ void tst_Reception::deadlineTestedBeforeLength()
 {
     // The deadline passes during the first yield: the wait ends there, before
     // the length is read, so an invalid text is not even looked at.
-    FakeBench b;
+    FakeWindow b;
     auto &[comm, clock, ports, w] = b;
     w.Text3->setText(QStringLiteral("abc"));
     comm->setPortOpen(true);
@@ -143,7 +143,7 @@ void tst_Reception::deadlineTestedBeforeLength()
 
 void tst_Reception::listChangeWhileOpen()
 {
-    FakeBench b;
+    FakeWindow b;
     auto &[comm, clock, ports, w] = b;
     w.Text3->setText(QStringLiteral("0"));
     w.Timer1_Timer();
@@ -204,7 +204,7 @@ void tst_Reception::overdueTicksComeOnce()
 
 void tst_Reception::deviceGoneDuringTick()
 {
-    FakeBench b;
+    FakeWindow b;
     auto &[comm, clock, ports, w] = b;
     comm->setPortOpen(true);
     comm->arriveIn(10, "ABC");

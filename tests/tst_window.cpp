@@ -1,4 +1,4 @@
-#include "FakeBench.h"
+#include "FakeWindow.h"
 
 #include "SerialComm.h"
 #include "SettingsQueue.h"
@@ -85,7 +85,7 @@ void tst_Window::controlTable()
     QFETCH(QString, caption);
     QFETCH(QRect, geometry);
 
-    FakeBench b;
+    FakeWindow b;
     auto *widget = b.w.findChild<QWidget *>(name);
     QVERIFY2(widget, qPrintable(name));
     QCOMPARE(widget->metaObject()->className(), kind);
@@ -111,7 +111,7 @@ void tst_Window::controlTable()
 
 void tst_Window::windowAndInitialState()
 {
-    FakeBench b;
+    FakeWindow b;
     QCOMPARE(b.w.windowTitle(), QStringLiteral("Vantrel"));
     QCOMPARE(b.w.width(), 467);
     QVERIFY(b.w.height() > 347);
@@ -144,7 +144,7 @@ void tst_Window::windowAndInitialState()
 
 void tst_Window::tabOrderAndFocus()
 {
-    FakeBench b;
+    FakeWindow b;
     b.w.show();
     b.w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&b.w));
@@ -176,7 +176,7 @@ void tst_Window::selectedPort()
 {
     QFETCH(int, row);
     QFETCH(int, port);
-    FakeBench b;
+    FakeWindow b;
     if (row >= 0)
         b.w.List1->setCurrentRow(row);
     b.quickTick();
@@ -186,7 +186,7 @@ void tst_Window::selectedPort()
 
 void tst_Window::listChangeWaitsForNextOpen()
 {
-    FakeBench b;
+    FakeWindow b;
     b.quickTick();
     b.w.List1->setCurrentRow(2);
     b.quickTick();
@@ -222,7 +222,7 @@ void tst_Window::append()
 {
     QFETCH(QList<QByteArray>, pieces);
     QFETCH(QString, expected);
-    FakeBench b;
+    FakeWindow b;
     b.quickTick();
     for (const QByteArray &p : pieces)
         b.show(p);
@@ -232,7 +232,7 @@ void tst_Window::append()
 
 void tst_Window::appendKeepsOperatorEdits()
 {
-    FakeBench b;
+    FakeWindow b;
     b.quickTick();
     b.show("ABC");
     b.w.Text1->moveCursor(QTextCursor::End);
@@ -249,7 +249,7 @@ void tst_Window::appendKeepsOperatorEdits()
 
 void tst_Window::viewFollowsEndUnlessScrolledUp()
 {
-    FakeBench b;
+    FakeWindow b;
     b.w.show();
     b.quickTick();
     for (int i = 0; i < 40; ++i)
@@ -269,7 +269,7 @@ void tst_Window::viewFollowsEndUnlessScrolledUp()
 
 void tst_Window::closeStepOnClosedPortSetsNothing()
 {
-    FakeBench b;
+    FakeWindow b;
     b.w.Command2->click();
     QVERIFY(b.comm->sets.isEmpty());
     b.quickTick();
@@ -291,7 +291,7 @@ void tst_Window::unload()
 {
     QFETCH(bool, open);
     QFETCH(QStringList, expectedSets);
-    FakeBench b;
+    FakeWindow b;
     b.w.show();
     if (open)
         b.quickTick();
@@ -327,7 +327,7 @@ void tst_Window::errorMessages()
 {
     QFETCH(int, error);
     QFETCH(QString, phrase);
-    FakeBench b;
+    FakeWindow b;
     b.comm->refuseOpen = CommError(error);
     b.quickTick();
     QVERIFY(!b.comm->PortOpen());
@@ -344,7 +344,7 @@ void tst_Window::errorMessages()
 
 void tst_Window::repeatedFailureShownOnceAndCleared()
 {
-    FakeBench b;
+    FakeWindow b;
     b.comm->refuseOpen = CommError::NotFound;
     b.quickTick();
     const QString first = b.w.statusText();
@@ -371,7 +371,7 @@ void tst_Window::repeatedFailureShownOnceAndCleared()
 
 void tst_Window::deviceGoneThenBack()
 {
-    FakeBench b;
+    FakeWindow b;
     b.quickTick();
     b.comm->unplug();
     const QString gone = b.w.statusText();
@@ -404,7 +404,7 @@ void tst_Window::sharedPort()
 {
     QFETCH(QString, program);
     QFETCH(QString, remedy);
-    FakeBench b;
+    FakeWindow b;
     b.comm->holders = {{4242, program}};
     b.quickTick();
     QVERIFY(b.comm->PortOpen());
@@ -448,8 +448,8 @@ void tst_Window::statusLineKeepsTheRemedy()
     QFETCH(QString, remedy);
     QFETCH(QString, piece);
 
-    FakeBench b;
-    PortAssignments ports{PortSettings::userFileName(), [&] {
+    FakeWindow b;
+    PortAssignments ports{SettingsStore::userFileName(), [&] {
                               QProcessEnvironment env;
                               env.insert(QStringLiteral("VANTREL_COM1"), device);
                               return env;
@@ -507,7 +507,7 @@ void tst_Window::enterClicksTheFocusedButton()
     QFETCH(int, key);
     QFETCH(int, modifiers);
     QFETCH(int, clicks);
-    FakeBench b;
+    FakeWindow b;
     b.w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&b.w));
     int clicked = 0;
@@ -521,7 +521,7 @@ void tst_Window::enterClicksTheFocusedButton()
 
 void tst_Window::namesForScreenReaders()
 {
-    FakeBench b;
+    FakeWindow b;
     QCOMPARE(b.w.List1->accessibleName(), QStringLiteral("Port COM"));
     QCOMPARE(b.w.Text1->accessibleName(), QStringLiteral("Réception"));
     QCOMPARE(b.w.Text2->accessibleName(), QStringLiteral("Texte libre"));
@@ -544,8 +544,8 @@ void tst_Window::settingsNotWrittenSaidOnce()
     QVERIFY(plain.open(QIODevice::WriteOnly));
     plain.close();
 
-    FakeBench b;
-    PortSettings settings(PortSettings::userFileName());
+    FakeWindow b;
+    SettingsStore settings(SettingsStore::userFileName());
     QVERIFY(!settings.writeValues(QStringLiteral("Window"), {{QStringLiteral("textSize"), QStringLiteral("14")}}));
     QCOMPARE(b.w.statusText(),
              QStringLiteral("Port fermé\nRéglages non enregistrés : le dossier %1/Vantrel ne peut pas être créé. Ils valent "

@@ -2,7 +2,7 @@
 
 #include "CommControl.h"
 #include "PortAssignments.h"
-#include "PortTexts.h"
+#include "PortHints.h"
 #include "ReceptionBox.h"
 #include "StatusLineLabel.h"
 #include "StatusText.h"

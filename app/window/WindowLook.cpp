@@ -1,6 +1,6 @@
 #include "WindowLook.h"
 
-#include "PortSettings.h"
+#include "SettingsStore.h"
 #include "ReceptionBox.h"
 
 #include <QWidget>
@@ -13,7 +13,7 @@ const QString TextSize = QStringLiteral("textSize");
 
 void WindowLook::restore(QWidget &window, ReceptionBox &box, QSize drawn, const QString &settingsFile)
 {
-    const QHash<QString, QString> kept = PortSettings(settingsFile).values(Group);
+    const QHash<QString, QString> kept = SettingsStore(settingsFile).values(Group);
     const QStringList g = kept.value(Geometry).split(u' ');
     if (g.size() == 4) {
         const int w = g[2].toInt(), h = g[3].toInt();
@@ -35,7 +35,7 @@ void WindowLook::save(const QWidget &window, const ReceptionBox &box, QSize draw
     const QString geometry = g.size() == drawn
         ? QString()
         : QStringLiteral("%1 %2 %3 %4").arg(g.x()).arg(g.y()).arg(g.width()).arg(g.height());
-    PortSettings(settingsFile)
+    SettingsStore(settingsFile)
         .writeValues(Group, {{Geometry, geometry},
                              {TextSize, size == ReceptionBox::DefaultTextSize ? QString() : QString::number(size)}});
 }

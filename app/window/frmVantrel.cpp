@@ -1,12 +1,12 @@
 #include "frmVantrel.h"
 
-#include "BenchLayout.h"
+#include "FormLayout.h"
 #include "BenchWindow.h"
 #include "EnterClicks.h"
 #include "LengthText.h"
 #include "PlainToolTips.h"
 #include "PortChooser.h"
-#include "PortTexts.h"
+#include "PortHints.h"
 #include "ReceptionBox.h"
 #include "SettingsQueue.h"
 #include "ScannerCommands.h"
@@ -51,10 +51,10 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, PortAssignments *p
 {
     setObjectName(QStringLiteral("frmVantrel"));
     setWindowTitle(QStringLiteral("Vantrel"));
-    setFont(BenchLayout::drawnFont());
+    setFont(FormLayout::drawnFont());
     setWindowIcon(vantrelIcon());
 
-    const BenchLayout at(this);
+    const FormLayout at(this);
     // The window opens at the size it was drawn for, and no smaller; the
     // operator may enlarge it (resizeEvent).
     m_baseSize = QSize(at.px(ClientWidth), at.px(ClientHeight + StatusHeight));
@@ -87,7 +87,7 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, PortAssignments *p
     StatusLine = new StatusLineLabel(this);
     at.place(StatusLine, "StatusLine", at.rect(0, ClientHeight, ClientWidth, StatusHeight));
     for (QFrame *frame : {static_cast<QFrame *>(List1), static_cast<QFrame *>(Text1), static_cast<QFrame *>(StatusLine)})
-        BenchLayout::sunken(frame);
+        FormLayout::sunken(frame);
 
     // Paths, descriptions and programs' names in tooltips are shown as text,
     // never as markup.

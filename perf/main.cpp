@@ -1,15 +1,15 @@
-// vantrel-bench: every benchmark in one run, printed as a table. Each row
+// vantrel-perf: every benchmark in one run, printed as a table. Each row
 // gives the figure, a baseline or floor measured in the same run, their
 // ratio and the goal. The machines are shared and noisy: ratios count.
 //
-//   vantrel-bench            everything (about a minute)
-//   vantrel-bench --quick    shorter runs, for a look
-//   vantrel-bench --stalls   the system stalls alone
-//   vantrel-bench --drawing  the megabyte of lines and the flood alone
-//   vantrel-bench --lines    the megabyte of lines alone
-//   vantrel-bench --scans    the scanner bench alone
+//   vantrel-perf            everything (about a minute)
+//   vantrel-perf --quick    shorter runs, for a look
+//   vantrel-perf --stalls   the system stalls alone
+//   vantrel-perf --drawing  the megabyte of lines and the flood alone
+//   vantrel-perf --lines    the megabyte of lines alone
+//   vantrel-perf --scans    the scanner bench alone
 
-#include "BenchPty.h"
+#include "PerfPty.h"
 #include "FakeComm.h"
 #include "SerialComm.h"
 #include "MemoryPolicy.h"
@@ -54,7 +54,7 @@ bool g_quick = false;
 
 // The child processes' own application, without the parent's arguments.
 int g_childArgc = 1;
-char g_childName[] = "vantrel-bench";
+char g_childName[] = "vantrel-perf";
 char *g_childArgv[] = {g_childName, nullptr};
 
 double cpuSeconds()
@@ -97,7 +97,7 @@ void runFor(int ms)
 }
 
 // A window on a real serial control, COM1 being the pty.
-std::unique_ptr<frmVantrel> windowOn(const BenchPty &pty, bool timer)
+std::unique_ptr<frmVantrel> windowOn(const PerfPty &pty, bool timer)
 {
     qputenv("VANTREL_COM1", pty.path().toLocal8Bit());
     auto w = std::make_unique<frmVantrel>();
@@ -121,7 +121,7 @@ void fillAndSelect(frmVantrel &w)
 void benchCpu()
 {
     const int ms = g_quick ? 3000 : 10000;
-    BenchPty pty;
+    PerfPty pty;
     double figure;
     {
         auto w = windowOn(pty, true);
@@ -177,10 +177,10 @@ void benchCpu()
 void benchReaction()
 {
     const int trials = g_quick ? 100 : 500;
-    BenchPty pty;
+    PerfPty pty;
     auto w = windowOn(pty, false);
     std::int64_t appended = 0;
-    QObject::connect(w->Text1->document(), &QTextDocument::blockCountChanged, [&] { appended = BenchPty::nowNs(); });
+    QObject::connect(w->Text1->document(), &QTextDocument::blockCountChanged, [&] { appended = PerfPty::nowNs(); });
 
     // One trial: the device sends 5 bytes, then, 3 ms later while the wait
     // sleeps, the sixth; waitFor() returns the instant the wait saw it.
@@ -206,7 +206,7 @@ void benchReaction()
     const auto drawn = measure([&] {
         w->Timer1_Timer();
         w->Text1->viewport()->repaint();
-        return BenchPty::nowNs();
+        return PerfPty::nowNs();
     });
     w.reset();
 
@@ -222,7 +222,7 @@ void benchReaction()
             if (n > 0)
                 got += int(n);
         }
-        return BenchPty::nowNs();
+        return PerfPty::nowNs();
     });
     ::close(fd);
 
@@ -310,7 +310,7 @@ void benchThroughput()
 {
     const qint64 total = g_quick ? (8 << 20) : (32 << 20);
     const QByteArray chunk(64 * 1024, 'x');
-    auto feed = [&](BenchPty &pty) {
+    auto feed = [&](PerfPty &pty) {
         return std::thread([&pty, &chunk, total] {
             for (qint64 sent = 0; sent < total; sent += chunk.size())
                 pty.write(chunk);
@@ -319,7 +319,7 @@ void benchThroughput()
 
     double control;
     {
-        BenchPty pty;
+        PerfPty pty;
         qputenv("VANTREL_COM1", pty.path().toLocal8Bit());
         SerialComm comm;
         comm.setCommPort(1);
@@ -337,7 +337,7 @@ void benchThroughput()
     }
     double floor;
     {
-        BenchPty pty;
+        PerfPty pty;
         const int fd = pty.openSlave();
         QElapsedTimer t;
         t.start();
@@ -391,7 +391,7 @@ int floodChild(qint64 totalMiB, bool selected, const QString &journal)
     returnFreedMemoryToSystem(); // as the program does
 
     QApplication app(g_childArgc, g_childArgv);
-    BenchPty pty;
+    PerfPty pty;
     auto w = windowOn(pty, true);
     w->show();
     if (selected)
@@ -460,7 +460,7 @@ int floodChild(qint64 totalMiB, bool selected, const QString &journal)
 int memoryChild(bool scans)
 {
     QApplication app(g_childArgc, g_childArgv);
-    BenchPty pty;
+    PerfPty pty;
     auto w = windowOn(pty, false);
     w->show();
     if (scans) {
@@ -568,7 +568,7 @@ void benchFlood()
 // painted. Median of 5 rounds.
 void benchLines()
 {
-    BenchPty pty;
+    PerfPty pty;
     auto w = windowOn(pty, true);
     w->show();
     QByteArray lines;
@@ -578,7 +578,7 @@ void benchLines()
     for (int round = 0; round < (g_quick ? 2 : 5); ++round) {
         w->Text1->clearBox();
         runFor(700);
-        const std::int64_t t0 = BenchPty::nowNs();
+        const std::int64_t t0 = PerfPty::nowNs();
         std::thread device([&] { pty.write(lines); });
         double took = -1;
         QEventLoop loop;
@@ -589,7 +589,7 @@ void benchLines()
                 || w->Text1->document()->characterCount() < lines.size())
                 return;
             w->Text1->viewport()->repaint();
-            took = double(BenchPty::nowNs() - t0) / 1e6;
+            took = double(PerfPty::nowNs() - t0) / 1e6;
             loop.quit();
         });
         QTimer::singleShot(20000, &loop, &QEventLoop::quit);
@@ -676,7 +676,7 @@ struct Holders {
 void benchSystemStalls()
 {
     const int count = 300'000;
-    BenchPty busy;
+    PerfPty busy;
     Holders holders(busy.path(), count);
     const int held = holders.held;
     const pid_t holder = holders.pids.empty() ? 0 : holders.pids.front();
@@ -716,7 +716,7 @@ void benchSystemStalls()
         QStringLiteral("< 100 ms"), longestNs < 100'000'000 && busyShown);
 
     // Opening and closing a free port meanwhile: each call is the stall.
-    BenchPty free;
+    PerfPty free;
     qputenv("VANTREL_COM1", free.path().toLocal8Bit());
     auto f = std::make_unique<frmVantrel>();
     f->Timer1->stop();

@@ -7,13 +7,13 @@
 
 // A pseudo-terminal for the benchmarks: the bench writes on the master as
 // the device, from any thread, and learns the instant each write returned.
-class BenchPty
+class PerfPty
 {
 public:
-    BenchPty();
-    ~BenchPty();
-    BenchPty(const BenchPty &) = delete;
-    BenchPty &operator=(const BenchPty &) = delete;
+    PerfPty();
+    ~PerfPty();
+    PerfPty(const PerfPty &) = delete;
+    PerfPty &operator=(const PerfPty &) = delete;
 
     QString path() const { return m_path; }
 

@@ -1,4 +1,4 @@
-#include "PortSettings.h"
+#include "SettingsStore.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -80,12 +80,12 @@ private:
 
 } // namespace
 
-PortSettings::PortSettings(QString fileName)
+SettingsStore::SettingsStore(QString fileName)
     : m_fileName(std::move(fileName))
 {
 }
 
-QString PortSettings::userFileName()
+QString SettingsStore::userFileName()
 {
 #ifdef Q_OS_WIN
     return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Vantrel"), QStringLiteral("Vantrel"))
@@ -100,7 +100,7 @@ QString PortSettings::userFileName()
 #endif
 }
 
-PortSettings::Snapshot PortSettings::read() const
+SettingsStore::Snapshot SettingsStore::read() const
 {
     Snapshot snap;
     const QFileInfo info(m_fileName);
@@ -142,7 +142,7 @@ PortSettings::Snapshot PortSettings::read() const
     return snap;
 }
 
-bool PortSettings::write(int n, const QString &path, bool automatic)
+bool SettingsStore::write(int n, const QString &path, bool automatic)
 {
     if (n < 1 || n > Count)
         return false;
@@ -150,7 +150,7 @@ bool PortSettings::write(int n, const QString &path, bool automatic)
                    {AutoGroup + QLatin1Char('/') + key(n), automatic ? path : QString()}});
 }
 
-QHash<QString, QString> PortSettings::values(const QString &group) const
+QHash<QString, QString> SettingsStore::values(const QString &group) const
 {
     QHash<QString, QString> out;
     if (QFileInfo(m_fileName).isFile()) {
@@ -168,7 +168,7 @@ QHash<QString, QString> PortSettings::values(const QString &group) const
     return out;
 }
 
-bool PortSettings::writeValues(const QString &group, const QList<std::pair<QString, QString>> &values)
+bool SettingsStore::writeValues(const QString &group, const QList<std::pair<QString, QString>> &values)
 {
     QList<std::pair<QString, QString>> edits;
     for (const auto &[key, value] : values)
@@ -176,14 +176,14 @@ bool PortSettings::writeValues(const QString &group, const QList<std::pair<QStri
     return change(edits);
 }
 
-bool PortSettings::writeLine(int n, const LineSettings &line)
+bool SettingsStore::writeLine(int n, const LineSettings &line)
 {
     if (n < 1 || n > Count)
         return false;
     return change({{LinesGroup + QLatin1Char('/') + key(n), line.isDefault() ? QString() : line.text()}});
 }
 
-bool PortSettings::writeValuesLater(const QString &group, const QList<std::pair<QString, QString>> &values)
+bool SettingsStore::writeValuesLater(const QString &group, const QList<std::pair<QString, QString>> &values)
 {
     SettingsQueue::Edits edits;
     for (const auto &[key, value] : values)
@@ -192,7 +192,7 @@ bool PortSettings::writeValuesLater(const QString &group, const QList<std::pair<
     return true;
 }
 
-bool PortSettings::change(const QList<std::pair<QString, QString>> &edits)
+bool SettingsStore::change(const QList<std::pair<QString, QString>> &edits)
 {
     SettingsQueue &queue = SettingsQueue::instance();
     SettingsQueue::Edits all = queue.take(m_fileName);
@@ -201,7 +201,7 @@ bool PortSettings::change(const QList<std::pair<QString, QString>> &edits)
     return writeNow(all, LockTryMs);
 }
 
-void PortSettings::writeWaiting(int lockWaitMs)
+void SettingsStore::writeWaiting(int lockWaitMs)
 {
     const SettingsQueue::Edits all = SettingsQueue::instance().take(m_fileName);
     if (!all.isEmpty())
@@ -216,7 +216,7 @@ void PortSettings::writeWaiting(int lockWaitMs)
 // to the millisecond stay: another instance's write in the same tick would
 // go unseen and be overwritten). The file's times are the system's. A file
 // QSettings cannot parse is left as it is.
-bool PortSettings::writeNow(const SettingsQueue::Edits &edits, int lockWaitMs)
+bool SettingsStore::writeNow(const SettingsQueue::Edits &edits, int lockWaitMs)
 {
     SettingsQueue &queue = SettingsQueue::instance();
     QString why;
@@ -234,7 +234,7 @@ bool PortSettings::writeNow(const SettingsQueue::Edits &edits, int lockWaitMs)
     return false;
 }
 
-PortSettings::Outcome PortSettings::writeUnderLock(const SettingsQueue::Edits &edits, int lockWaitMs, QString *why)
+SettingsStore::Outcome SettingsStore::writeUnderLock(const SettingsQueue::Edits &edits, int lockWaitMs, QString *why)
 {
     const QFileInfo info(m_fileName);
     if (!info.exists() && std::all_of(edits.begin(), edits.end(), [](const QString &v) { return v.isEmpty(); }))

@@ -35,7 +35,7 @@
 // and reads see it meanwhile. A file QSettings cannot parse is never
 // rewritten, nor one that is read-only: the change then holds for the
 // session, and SettingsQueue says so once.
-class PortSettings
+class SettingsStore
 {
 public:
     static constexpr int Count = 8;
@@ -60,7 +60,7 @@ public:
         QSettings::Status status = QSettings::NoError;
     };
 
-    explicit PortSettings(QString fileName = userFileName());
+    explicit SettingsStore(QString fileName = userFileName());
 
     // The user's settings file, whatever XDG_CONFIG_HOME says at this moment.
     static QString userFileName();

@@ -9,14 +9,14 @@
 
 // A window on the in-memory control and the test clock, with the timer
 // stopped so that the test decides when a tick runs.
-struct FakeBench {
+struct FakeWindow {
     FakeComm *comm = new FakeComm; // owned by the window
     FakeClock clock;
     // No devices listed, no variables: the in-memory control decides alone.
-    PortAssignments ports{PortSettings::userFileName(), QProcessEnvironment(), {}, {}};
+    PortAssignments ports{SettingsStore::userFileName(), QProcessEnvironment(), {}, {}};
     frmVantrel w{comm, &clock, &ports};
 
-    FakeBench()
+    FakeWindow()
     {
         w.Timer1->stop();
         comm->onWait = [this](int ms) { clock.advance(std::chrono::milliseconds(ms)); };

@@ -16,10 +16,10 @@ class QWidget;
 // default buttons: Enter clicks the focused one (EnterClicks). Frames are
 // drawn by QFrame itself, in whole pixels: the style's own frame loses edges
 // at 1.25 and 1.5 times the size.
-class BenchLayout
+class FormLayout
 {
 public:
-    explicit BenchLayout(QWidget *window);
+    explicit FormLayout(QWidget *window);
 
     QRect rect(int left, int top, int width, int height) const { return m_twips.rect(left, top, width, height); }
     int px(int twips) const { return m_twips.px(twips); }

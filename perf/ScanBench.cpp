@@ -1,6 +1,6 @@
 #include "ScanBench.h"
 
-#include "BenchPty.h"
+#include "PerfPty.h"
 #include "BenchWindow.h"
 #include "ProcessStatus.h"
 #include "SimProcess.h"
@@ -97,7 +97,7 @@ ScanBench::Framing ScanBench::framing(ScanFramer::Ending ending, int scans, unsi
 
 int ScanBench::windowChild(int scans)
 {
-    BenchPty pty;
+    PerfPty pty;
     qputenv("VANTREL_COM1", pty.path().toLocal8Bit());
     frmVantrel w;
     w.show();

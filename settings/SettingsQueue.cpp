@@ -1,6 +1,6 @@
 #include "SettingsQueue.h"
 
-#include "PortSettings.h"
+#include "SettingsStore.h"
 
 SettingsQueue &SettingsQueue::instance()
 {
@@ -52,7 +52,7 @@ QStringList SettingsQueue::waitingKeys(const QString &file, const QString &group
 void SettingsQueue::retry()
 {
     for (const QString &file : m_waiting.keys())
-        PortSettings(file).writeWaiting(PortSettings::LockTryMs);
+        SettingsStore(file).writeWaiting(SettingsStore::LockTryMs);
 }
 
 bool SettingsQueue::flush(int lockWaitMs)
@@ -60,7 +60,7 @@ bool SettingsQueue::flush(int lockWaitMs)
     if (m_timer)
         m_timer->stop();
     for (const QString &file : m_waiting.keys())
-        PortSettings(file).writeWaiting(lockWaitMs);
+        SettingsStore(file).writeWaiting(lockWaitMs);
     return m_waiting.isEmpty();
 }
 

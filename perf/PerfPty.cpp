@@ -1,4 +1,4 @@
-#include "BenchPty.h"
+#include "PerfPty.h"
 
 #include "RawPty.h"
 
@@ -9,26 +9,26 @@
 #include <termios.h>
 #include <unistd.h>
 
-BenchPty::BenchPty()
+PerfPty::PerfPty()
 {
     const RawPty pty = openRawPty();
     m_master = pty.master;
     m_path = QString::fromStdString(pty.slavePath);
 }
 
-BenchPty::~BenchPty()
+PerfPty::~PerfPty()
 {
     if (m_master >= 0)
         ::close(m_master);
 }
 
-std::int64_t BenchPty::nowNs()
+std::int64_t PerfPty::nowNs()
 {
     using namespace std::chrono;
     return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-std::int64_t BenchPty::write(const QByteArray &bytes)
+std::int64_t PerfPty::write(const QByteArray &bytes)
 {
     qsizetype done = 0;
     while (done < bytes.size()) {
@@ -41,7 +41,7 @@ std::int64_t BenchPty::write(const QByteArray &bytes)
     return nowNs();
 }
 
-int BenchPty::openSlave() const
+int PerfPty::openSlave() const
 {
     return openRawSlave(m_path.toStdString());
 }

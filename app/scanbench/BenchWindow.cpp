@@ -6,7 +6,7 @@
 #include "ConsoleLine.h"
 #include "PortAssignments.h"
 #include "PlainToolTips.h"
-#include "PortSettings.h"
+#include "SettingsStore.h"
 #include "TargetFile.h"
 
 #include <QComboBox>
@@ -410,7 +410,7 @@ void BenchWindow::optionsChanged()
 
 void BenchWindow::restoreLook()
 {
-    const QHash<QString, QString> kept = PortSettings(m_ports.settingsFile()).values(Group);
+    const QHash<QString, QString> kept = SettingsStore(m_ports.settingsFile()).values(Group);
     const QStringList g = kept.value(QStringLiteral("geometry")).split(u' ');
     if (g.size() == 4) {
         const int w = g[2].toInt(), h = g[3].toInt();
@@ -442,7 +442,7 @@ void BenchWindow::saveLook() const
 {
     const QRect g = geometry();
     const int i = qBound(0, m_ending->currentIndex(), int(std::size(Endings)) - 1);
-    PortSettings(m_ports.settingsFile())
+    SettingsStore(m_ports.settingsFile())
         .writeValues(Group, {{QStringLiteral("geometry"),
                               QStringLiteral("%1 %2 %3 %4").arg(g.x()).arg(g.y()).arg(g.width()).arg(g.height())},
                              {QStringLiteral("ending"), QString::fromLatin1(Endings[i].key)},
@@ -667,7 +667,7 @@ QString BenchWindow::sendCommand(const QString &typed)
     m_framer.addReplyWindow(m_lastSent.second, m_lastSent.second + ReplyWindowMs);
     exchangeLine(wall, true, *bytes);
     m_console->remember(typed);
-    PortSettings(m_ports.settingsFile()).writeValuesLater(Group, {{QStringLiteral("history"), m_console->history().join(u'\n')}});
+    SettingsStore(m_ports.settingsFile()).writeValuesLater(Group, {{QStringLiteral("history"), m_console->history().join(u'\n')}});
     showMessage({});
     return {};
 }

@@ -1,13 +1,13 @@
-#include "BenchLayout.h"
+#include "FormLayout.h"
 
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
-BenchLayout::BenchLayout(QWidget *window) : m_window(window), m_twips(window->logicalDpiY()) {}
+FormLayout::FormLayout(QWidget *window) : m_window(window), m_twips(window->logicalDpiY()) {}
 
-QPushButton *BenchLayout::button(const char *name, const QString &caption, QRect at) const
+QPushButton *FormLayout::button(const char *name, const QString &caption, QRect at) const
 {
     auto *b = new QPushButton(caption, m_window);
     place(b, name, at);
@@ -16,14 +16,14 @@ QPushButton *BenchLayout::button(const char *name, const QString &caption, QRect
     return b;
 }
 
-QLineEdit *BenchLayout::line(const char *name, const QString &text, QRect at) const
+QLineEdit *FormLayout::line(const char *name, const QString &text, QRect at) const
 {
     auto *e = new QLineEdit(text, m_window);
     place(e, name, at);
     return e;
 }
 
-QLabel *BenchLayout::label(const char *name, const QString &caption, QRect at) const
+QLabel *FormLayout::label(const char *name, const QString &caption, QRect at) const
 {
     auto *l = new QLabel(caption, m_window);
     place(l, name, at);
@@ -31,19 +31,19 @@ QLabel *BenchLayout::label(const char *name, const QString &caption, QRect at) c
     return l;
 }
 
-void BenchLayout::place(QWidget *control, const char *name, QRect at) const
+void FormLayout::place(QWidget *control, const char *name, QRect at) const
 {
     control->setObjectName(QLatin1String(name));
     control->setGeometry(at);
 }
 
-void BenchLayout::sunken(QFrame *frame)
+void FormLayout::sunken(QFrame *frame)
 {
     frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     frame->setLineWidth(1);
 }
 
-QFont BenchLayout::drawnFont()
+QFont FormLayout::drawnFont()
 {
     QFont font;
     font.setFamilies({QStringLiteral("FreeSans"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
