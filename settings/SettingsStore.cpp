@@ -237,8 +237,15 @@ bool SettingsStore::writeNow(const SettingsQueue::Edits &edits, int lockWaitMs)
 SettingsStore::Outcome SettingsStore::writeUnderLock(const SettingsQueue::Edits &edits, int lockWaitMs, QString *why)
 {
     const QFileInfo info(m_fileName);
-    if (!info.exists() && std::all_of(edits.begin(), edits.end(), [](const QString &v) { return v.isEmpty(); }))
-        return Outcome::Written; // nothing to remove from a file that is not there, and no folder made for it
+    if (!info.exists() && std::all_of(edits.begin(), edits.end(), [](const QString &v) { return v.isEmpty(); })) {
+        // Nothing to remove from a file that is not there, and no folder
+        // made for it; unless no folder could ever be made there.
+        QFileInfo up(info.absolutePath());
+        while (!up.exists() && !up.isRoot())
+            up.setFile(up.absolutePath());
+        if (up.isDir())
+            return Outcome::Written;
+    }
     if (!QDir().mkpath(info.absolutePath())) {
         *why = QStringLiteral("le dossier %1 ne peut pas être créé").arg(info.absolutePath());
         return Outcome::Failed;
