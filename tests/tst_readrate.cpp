@@ -148,8 +148,10 @@ void tst_ReadRate::figures()
 }
 
 // Six triggers on the simulator, every other one unanswered, 20 ms from
-// trigger to data: three good reads timed near 20 ms, three no-reads, and
-// the line carries six triggers each followed by its end.
+// trigger to data: three good reads timed within the wait, three no-reads,
+// and the line carries six triggers each followed by its end. (The time
+// runs from the trigger's stamp, taken once it is written: on a busy
+// machine that stamp may come late, so no lower bound but zero holds.)
 void tst_ReadRate::testOnTheSimulator()
 {
     SimProcess sim;
@@ -165,7 +167,7 @@ void tst_ReadRate::testOnTheSimulator()
     QCOMPARE(f.goodReads(), 3);
     QVERIFY(!f.stopped);
     for (qint64 t : f.timesMs)
-        QVERIFY2(t >= 20 && t < 300, qPrintable(QString::number(t)));
+        QVERIFY2(t >= 0 && t < 300, qPrintable(QString::number(t)));
     QCOMPARE(done.first().at(1).toString(), QString());
     QTest::qWait(100);
     QCOMPARE(sim.stop(), 0);

@@ -14,18 +14,20 @@
 #include <deque>
 
 class CommControl;
-class ConsoleLine;
+class ConsolePanel;
+class MissingCodesView;
 class PortAssignments;
-class QProgressBar;
-class QComboBox;
+class EndingChooser;
 class QLabel;
-class QPlainTextEdit;
 class QPushButton;
-class QSpinBox;
-class QTableView;
+class ReadRatePanel;
+class ScanTableView;
 
 // The scanner bench: a second window, never modal, that shows one row per
-// scan of what the main window takes from the line.
+// scan of what the main window takes from the line. The frame: it frames
+// the takes into rows (ScanTableView shows them), counts them, loads the
+// expected codes, writes the report and keeps its look; the read-rate test
+// (ReadRatePanel) and the console (ConsolePanel) are panels of their own.
 //
 // take() is given every take with its arrival stamps; the framer cuts it
 // into scans, and each scan gets its symbology, its check and its mark
@@ -36,19 +38,10 @@ class QTableView;
 // The read-rate test (ReadRateTest) and the console write through the same
 // serial control, on the open port. A console command opens a reply window
 // of ReplyWindowMs: scans that begin in it are its replies, marked
-// "réponse" and left out of the counters. A scanner answers commands in
-// order: a reply goes to the oldest command whose window it falls in and
-// that has none yet, else to the newest whose window it falls in.
+// "réponse" and left out of the counters.
 //
 // Its size, place, framing, test settings and the console's last commands
-// are kept in the settings file beside the ports:
-//
-//   [Bench]
-//   geometry=10 20 900 500
-//   ending=silence
-//   silenceMs=80
-//   test=100 1000 200
-//   history=<ESC>A1<CR>\n<ESC>B0<CR>
+// are kept for the next start (BenchLook).
 class BenchWindow : public QWidget
 {
     Q_OBJECT
@@ -56,7 +49,6 @@ public:
     static constexpr int PassBudgetMs = 15;
     static constexpr qsizetype PieceBytes = 16384;
     static constexpr int ReplyWindowMs = 1000;
-    static constexpr int MaxExchanges = 1000;
 
     BenchWindow(CommControl *comm, PortAssignments &ports, QWidget *parent = nullptr);
     ~BenchWindow() override;
@@ -75,7 +67,7 @@ public:
     ReadRateTest &readRateTest() { return m_test; }
     // Sends a console command as typed; empty when it left, else why not.
     QString sendCommand(const QString &typed);
-    const QList<BenchReport::Exchange> &exchanges() const { return m_exchanges; }
+    const QList<BenchReport::Exchange> &exchanges() const;
     QString readRateText() const;
     // Takes have been worked through, and no silence is awaited.
     bool idle() const { return m_queue.empty() && !m_silenceTimer.isActive(); }
@@ -103,12 +95,8 @@ private:
     void askListFile();
     void askReportFile();
     void showMissing();
-    void runOrStopTest();
-    void testFinished(const ReadRateFigures &figures, const QString &why);
-    void exchangeLine(qint64 wallMs, bool sent, const QByteArray &bytes);
-    BenchReport::Exchange *exchangeAnswered(qint64 firstMs);
     void restoreLook();
-    void saveLook() const;
+    void saveLook();
 
     CommControl *m_comm;
     PortAssignments &m_ports;
@@ -121,27 +109,14 @@ private:
     QTimer m_silenceTimer;
     qint64 m_lastFirstMs = -1;
     qint64 m_number = 0;
-    bool m_following = true; // the table shows its newest row
     ReadRateTest m_test;
-    std::optional<ReadRateFigures> m_lastTest;
-    QString m_lastTestSetting;
-    QList<BenchReport::Exchange> m_exchanges;
-    std::pair<QByteArray, qint64> m_lastSent{{}, -1};
 
-    QComboBox *m_ending;
-    QSpinBox *m_silence;
+    EndingChooser *m_endings;
     QLabel *m_counters;
     QLabel *m_message;
-    QTableView *m_view;
+    ScanTableView *m_view;
     QPushButton *m_missing;
-    QPointer<QPlainTextEdit> m_missingWindow;
-    QSpinBox *m_triggers;
-    QSpinBox *m_waitMs;
-    QSpinBox *m_pauseMs;
-    QPushButton *m_runTest;
-    QProgressBar *m_progress;
-    QLabel *m_testResult;
-    ConsoleLine *m_console;
-    QPushButton *m_send;
-    QPlainTextEdit *m_exchangesView;
+    QPointer<MissingCodesView> m_missingWindow;
+    ReadRatePanel *m_readRate;
+    ConsolePanel *m_console;
 };

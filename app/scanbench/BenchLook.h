@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+class ConsolePanel;
+class EndingChooser;
+class QWidget;
+class ReadRatePanel;
+
+// What the scanner bench keeps for the next start, in the settings file
+// beside the ports:
+//
+//   [Bench]
+//   geometry=10 20 900 500
+//   ending=silence
+//   silenceMs=80
+//   test=100 1000 200
+//   history=<ESC>A1<CR>\n<ESC>B0<CR>
+//
+// A size too small or beyond any screen is not restored. The console's
+// history is written a moment after each command (historyLater), with
+// whatever else changed meanwhile; the rest when the bench is hidden.
+class BenchLook
+{
+public:
+    struct Parts {
+        QWidget &window;
+        EndingChooser &endings;
+        ReadRatePanel &readRate;
+        ConsolePanel &console;
+    };
+    static void restore(const Parts &parts, const QString &settingsFile);
+    static void save(const Parts &parts, const QString &settingsFile);
+    static void historyLater(const QStringList &history, const QString &settingsFile);
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QTableView>
+
+class ScanTable;
+
+// The scanner bench's table: one row per scan, a line high, its tooltips
+// plain text (a scan is outside text). It follows the newest row while its
+// end is in view; scrolled up by the operator, it stays where it was put.
+class ScanTableView : public QTableView
+{
+    Q_OBJECT
+public:
+    ScanTableView(ScanTable *model, QWidget *parent);
+
+private:
+    bool m_following = true;
+};
