@@ -6,7 +6,8 @@
 
 #include <atomic>
 
-// Other programs that hold a device open, found in /proc/<pid>/fd on Linux.
+// Other programs that hold a device open, found in /proc/<pid>/fd on Linux
+// (PortHolders_linux.cpp; the rest here is the same on every system).
 //
 // The open refuses a port that another program has locked (flock, or
 // TIOCEXCL for a user other than root), but a program that opened the device
@@ -27,7 +28,7 @@ struct PortHolder {
 PortHolder holderOf(qint64 pid);
 
 // The processes other than this one that hold `devicePath` (or the device a
-// link resolves to) open. Empty off Linux. It reads every process's
+// link resolves to) open. It reads every process's
 // descriptors and may take seconds on a busy machine: the window's thread
 // asks through PortHolderSearch. A search whose `stop` turns true ends early
 // with what it found so far.

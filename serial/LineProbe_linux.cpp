@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -15,20 +14,16 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
-#endif
 
 LineProbe::~LineProbe()
 {
-#ifdef Q_OS_UNIX
     if (m_fd >= 0)
         ::close(m_fd);
-#endif
 }
 
 LineProbe::Verdict LineProbe::check(const QString &path)
 {
     m_location = path;
-#ifdef Q_OS_UNIX
     const QByteArray native = QFile::encodeName(path);
     struct stat st {};
     if (::stat(native.constData(), &st) != 0) {
@@ -83,6 +78,5 @@ LineProbe::Verdict LineProbe::check(const QString &path)
 
     if (const QString resolved = QFileInfo(path).canonicalFilePath(); !resolved.isEmpty())
         m_location = resolved;
-#endif
     return {};
 }

@@ -2,7 +2,6 @@
 
 #include <QSocketNotifier>
 
-#ifdef Q_OS_UNIX
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -29,12 +28,10 @@ void onTermination(int)
     errno = saved;
 }
 } // namespace
-#endif
 
 SystemCloseWatcher::SystemCloseWatcher(QObject *parent)
     : QObject(parent)
 {
-#ifdef Q_OS_UNIX
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_pair) != 0)
         return;
     ::fcntl(g_pair[0], F_SETFL, ::fcntl(g_pair[0], F_GETFL) | O_NONBLOCK);
@@ -50,12 +47,10 @@ SystemCloseWatcher::SystemCloseWatcher(QObject *parent)
         ::sigaction(s, &sa, nullptr);
     // A write to a closed pipe or socket is an error to handle, not an end.
     ::signal(SIGPIPE, SIG_IGN);
-#endif
 }
 
 SystemCloseWatcher::~SystemCloseWatcher()
 {
-#ifdef Q_OS_UNIX
     // The window is closing already: what is left of a burst is ignored,
     // so that the program still ends with its own status.
     struct sigaction sa{};
@@ -67,15 +62,12 @@ SystemCloseWatcher::~SystemCloseWatcher()
             ::close(fd);
         fd = -1;
     }
-#endif
 }
 
 void SystemCloseWatcher::onSignal()
 {
-#ifdef Q_OS_UNIX
     char buf[256];
     while (::read(g_pair[1], buf, sizeof buf) > 0) {
     }
-#endif
     emit closeRequested();
 }

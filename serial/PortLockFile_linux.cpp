@@ -6,11 +6,9 @@
 
 #include <QStandardPaths>
 
-#ifdef Q_OS_UNIX
 #include <cerrno>
 #include <csignal>
 #include <sys/stat.h>
-#endif
 
 PortLockFile::PortLockFile(const QString &systemLocation)
 {
@@ -35,7 +33,6 @@ PortLockFile::PortLockFile(const QString &systemLocation)
             break;
         }
     }
-#ifdef Q_OS_UNIX
     // Only a regular file is read: a FIFO would block the read for good, a
     // device could feed it without end.
     struct stat st {};
@@ -44,7 +41,6 @@ PortLockFile::PortLockFile(const QString &systemLocation)
             || S_ISLNK(st.st_mode);
     if (m_blocking)
         return;
-#endif
     // QLockFile reads its own file: the pid, the program and the host.
     qint64 pid = 0;
     if (!m_path.isEmpty() && QLockFile(m_path).getLockInfo(&pid, nullptr, nullptr))
@@ -58,11 +54,7 @@ bool PortLockFile::exists() const
 
 bool PortLockFile::holderAlive() const
 {
-#ifdef Q_OS_UNIX
     if (m_pid <= 0 || m_pid > INT_MAX)
         return false;
     return ::kill(pid_t(m_pid), 0) == 0 || errno == EPERM;
-#else
-    return m_pid > 0;
-#endif
 }
