@@ -48,6 +48,7 @@ void benchFlood();
 void benchLines();
 void benchSystemStalls();
 void benchScans();
+void benchSharer();
 
 // The measures run in a fresh process of their own.
 int startupChild(bool bare, std::int64_t t0);

@@ -4,7 +4,7 @@
 //
 //   vantrel-perf            everything (about a minute)
 //   vantrel-perf --quick    shorter runs, for a look
-//   vantrel-perf --stalls   the system stalls alone
+//   vantrel-perf --stalls   the system stalls and the sharer alone
 //   vantrel-perf --drawing  the megabyte of lines and the flood alone
 //   vantrel-perf --lines    the megabyte of lines alone
 //   vantrel-perf --scans    the scanner bench alone
@@ -66,6 +66,7 @@ int main(int argc, char *argv[])
     }
     if (mode == QLatin1String("--stalls")) {
         benchSystemStalls();
+        benchSharer();
         printTable();
         return 0;
     }
@@ -85,6 +86,8 @@ int main(int argc, char *argv[])
     benchFlood();
     std::fprintf(stderr, "System stalls...\n");
     benchSystemStalls();
+    std::fprintf(stderr, "Sharer...\n");
+    benchSharer();
     std::fprintf(stderr, "Scanner bench...\n");
     benchScans();
     printTable();
