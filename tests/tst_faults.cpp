@@ -73,6 +73,17 @@ struct LineBench {
 enum class Load { Burst, Paced, Scans, ControlFlood };
 enum class Wait { Idle, Tick, SwitchOn, Read, FixedCommand };
 
+// Starts the real program on `device` as COM1, offscreen.
+bool startProgram(QProcess &tool, const QString &device)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VANTREL_COM1"), device);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    tool.setProcessEnvironment(env);
+    tool.start(QStringLiteral(VANTREL_PROGRAM));
+    return tool.waitForStarted();
+}
+
 } // namespace
 
 class tst_Faults : public QObject
@@ -509,12 +520,7 @@ void tst_Faults::systemCloseEndsWithStatus0()
     QFETCH(int, times);
     PtyDevice pty;
     QProcess tool;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("VANTREL_COM1"), pty.path());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    tool.setProcessEnvironment(env);
-    tool.start(QStringLiteral(VANTREL_PROGRAM));
-    QVERIFY(tool.waitForStarted());
+    QVERIFY(startProgram(tool, pty.path()));
     QTest::qWait(1200); // opened by the first tick, now in a tick's wait
     pty.write("AB");
     QTest::qWait(100);
@@ -546,12 +552,7 @@ void tst_Faults::closesBesideAHungMount()
         ::waitpid(holder, nullptr, 0);
     });
     QProcess tool;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("VANTREL_COM1"), pty.path());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    tool.setProcessEnvironment(env);
-    tool.start(QStringLiteral(VANTREL_PROGRAM));
-    QVERIFY(tool.waitForStarted());
+    QVERIFY(startProgram(tool, pty.path()));
     QTest::qWait(2500); // a few ticks: opens, searches, "Eteindre" and open again
     QCOMPARE(tool.state(), QProcess::Running);
     QVERIFY(::kill(pid_t(tool.processId()), SIGTERM) == 0);
