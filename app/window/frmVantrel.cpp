@@ -1,10 +1,9 @@
 #include "frmVantrel.h"
 
+#include "FormAccess.h"
 #include "FormLayout.h"
 #include "BenchWindow.h"
-#include "EnterClicks.h"
 #include "LengthText.h"
-#include "PlainToolTips.h"
 #include "PortChooser.h"
 #include "PortHints.h"
 #include "ReceptionBox.h"
@@ -89,26 +88,7 @@ frmVantrel::frmVantrel(CommControl *comm, const Clock *clock, PortAssignments *p
     for (QFrame *frame : {static_cast<QFrame *>(List1), static_cast<QFrame *>(Text1), static_cast<QFrame *>(StatusLine)})
         FormLayout::sunken(frame);
 
-    // Paths, descriptions and programs' names in tooltips are shown as text,
-    // never as markup.
-    auto *plainTips = new PlainToolTips(this);
-    plainTips->watchItems(List1);
-    plainTips->watch(StatusLine);
-
-    QWidget *order[] = {List1, Command1, Command2, Command3, Command4, Text1, Text2, Command5, Text3};
-    for (size_t i = 0; i + 1 < std::size(order); ++i)
-        setTabOrder(order[i], order[i + 1]);
-
-    // Names for screen readers, in French; each label leads to its box.
-    List1->setAccessibleName(QStringLiteral("Port COM"));
-    Text1->setAccessibleName(QStringLiteral("Réception"));
-    Text2->setAccessibleName(QStringLiteral("Texte libre"));
-    Text3->setAccessibleName(QStringLiteral("Longueur a lire"));
-    Label1->setBuddy(Text1);
-    Label2->setBuddy(Text3);
-    auto *enter = new EnterClicks(this);
-    for (QPushButton *b : {Command1, Command2, Command3, Command4, Command5})
-        enter->watch(b);
+    FormAccess::apply(*this);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
