@@ -5,6 +5,7 @@
 #include "PerfPty.h"
 #include "MemoryPolicy.h"
 #include "ProcessStatus.h"
+#include "StallProbe.h"
 #include "ReceptionBox.h"
 
 #include <QApplication>
@@ -55,19 +56,12 @@ int floodChild(qint64 totalMiB, bool selected, const QString &journal)
 
     const qint64 marks[] = {10, 50, 100};
     qint64 rss[3] = {-1, -1, -1};
-    QElapsedTimer sinceLast;
-    sinceLast.start();
-    qint64 longestNs = 0;
     QElapsedTimer quiet; // how long everything has been taken and shown
     QElapsedTimer sinceStart;
     sinceStart.start();
     qint64 drawnMs = -1; // everything taken, shown and painted
     QEventLoop loop;
-    QTimer probe;
-    probe.setInterval(2);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        longestNs = std::max(longestNs, sinceLast.nsecsElapsed() - 2'000'000);
-        sinceLast.restart();
+    const StallProbe probe([&] {
         for (int i = 0; i < 3; ++i)
             if (rss[i] < 0 && marks[i] < totalMiB && written >= (marks[i] << 20))
                 rss[i] = ProcessStatus::kb("VmRSS:");
@@ -83,7 +77,6 @@ int floodChild(qint64 totalMiB, bool selected, const QString &journal)
         else if (quiet.elapsed() > 1500) // a tick or two with nothing left
             loop.quit();
     });
-    probe.start();
     loop.exec();
     device.join();
     for (qint64 &r : rss)
@@ -93,7 +86,7 @@ int floodChild(qint64 totalMiB, bool selected, const QString &journal)
     const qint64 journalBytes = journal.isEmpty() ? -1 : QFileInfo(journal).size();
     std::printf("%lld %lld %lld %lld %lld %lld %lld\n", static_cast<long long>(rss[0]),
                 static_cast<long long>(rss[1]), static_cast<long long>(rss[2]),
-                static_cast<long long>(ProcessStatus::kb("VmHWM:")), static_cast<long long>(longestNs / 1'000'000),
+                static_cast<long long>(ProcessStatus::kb("VmHWM:")), static_cast<long long>(probe.longestMs()),
                 static_cast<long long>(drawnMs), static_cast<long long>(journalBytes));
     return 0;
 }

@@ -27,6 +27,8 @@ void add(const QString &name, const QString &figure, const QString &baseline, do
 void printTable();
 
 double cpuSeconds();
+// The calling thread's own CPU time.
+double threadCpuSeconds();
 double percentile(std::vector<double> v, double p);
 std::int64_t monotonicNs();
 // Runs the event loop for `ms`.

@@ -3,6 +3,7 @@
 #include "PerfPty.h"
 #include "BenchWindow.h"
 #include "ProcessStatus.h"
+#include "StallProbe.h"
 #include "SimProcess.h"
 #include "frmVantrel.h"
 
@@ -119,28 +120,21 @@ int ScanBench::windowChild(int scans)
         finished = true;
     });
 
-    QElapsedTimer sinceLast, sinceStart;
-    sinceLast.start();
+    QElapsedTimer sinceStart;
     sinceStart.start();
-    qint64 longestNs = 0;
     qint64 allRowsMs = -1;
     QEventLoop loop;
-    QTimer probe;
-    probe.setInterval(2);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        longestNs = std::max(longestNs, sinceLast.nsecsElapsed() - 2'000'000);
-        sinceLast.restart();
+    const StallProbe probe([&] {
         const qint64 shown = bench->table().rowCount() + bench->table().left();
         if (finished && shown >= scans && bench->idle() && allRowsMs < 0)
             allRowsMs = sinceStart.elapsed();
         if (allRowsMs >= 0 || sinceStart.elapsed() > 600'000)
             loop.quit();
     });
-    probe.start();
     loop.exec();
     device.join();
     std::printf("%d %lld %lld %lld %lld\n", bench->table().rowCount(), static_cast<long long>(ProcessStatus::kb("VmHWM:")),
-                static_cast<long long>(ProcessStatus::kb("VmRSS:")), static_cast<long long>(longestNs / 1'000'000),
+                static_cast<long long>(ProcessStatus::kb("VmRSS:")), static_cast<long long>(probe.longestMs()),
                 static_cast<long long>(allRowsMs));
     return 0;
 }

@@ -19,13 +19,6 @@ namespace perf {
 
 namespace {
 
-double threadCpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
 // Another program that reads the device as fast as it can, without a lock.
 pid_t startSharer(const QByteArray &path)
 {

@@ -1,6 +1,7 @@
 #include "Measures.h"
 
 #include "PerfPty.h"
+#include "StallProbe.h"
 #include "frmVantrel.h"
 
 #include <QCoreApplication>
@@ -104,28 +105,20 @@ void benchSystemStalls()
     search.start();
     auto w = std::make_unique<frmVantrel>();
     w->show();
-    QElapsedTimer sinceLast;
-    sinceLast.start();
-    qint64 longestNs = 0;
     qint64 namedMs = -1;
     const QString pid = QStringLiteral("(pid ") + QString::number(holder) + QLatin1Char(')');
-    QTimer probe;
-    probe.setInterval(2);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        longestNs = std::max(longestNs, sinceLast.nsecsElapsed() - 2'000'000);
-        sinceLast.restart();
+    StallProbe probe([&] {
         if (namedMs < 0 && w->statusText().contains(pid))
             namedMs = search.elapsed();
     });
-    probe.start();
     runFor(g_quick ? 4000 : 8000);
     probe.stop();
     const bool busyShown = w->statusText().contains(QStringLiteral("occupé"));
     w.reset();
     add(QStringLiteral("Longest stall, port busy, %1 descriptors open elsewhere").arg(held),
-        QStringLiteral("%1 ms").arg(double(longestNs) / 1e6, 0, 'f', 0),
+        QStringLiteral("%1 ms").arg(double(probe.longestNs()) / 1e6, 0, 'f', 0),
         namedMs >= 0 ? QStringLiteral("holder named after %1 ms").arg(namedMs) : QStringLiteral("holder not named"), 0,
-        QStringLiteral("< 100 ms"), longestNs < 100'000'000 && busyShown);
+        QStringLiteral("< 100 ms"), probe.longestNs() < 100'000'000 && busyShown);
 
     // Opening and closing a free port meanwhile: each call is the stall.
     PerfPty free;

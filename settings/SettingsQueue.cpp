@@ -38,15 +38,16 @@ std::optional<QString> SettingsQueue::waiting(const QString &file, const QString
     return *k;
 }
 
-QStringList SettingsQueue::waitingKeys(const QString &file, const QString &group) const
+SettingsQueue::Edits SettingsQueue::waitingIn(const QString &file, const QString &group) const
 {
-    QStringList keys;
+    Edits inGroup;
     const QString prefix = group + QLatin1Char('/');
-    const Edits edits = m_waiting.value(file);
-    for (auto it = edits.begin(); it != edits.end(); ++it)
-        if (it.key().startsWith(prefix) && !it.value().isEmpty())
-            keys << it.key().mid(prefix.size());
-    return keys;
+    const auto f = m_waiting.constFind(file);
+    if (f == m_waiting.cend())
+        return inGroup;
+    for (auto it = f->lowerBound(prefix); it != f->cend() && it.key().startsWith(prefix); ++it)
+        inGroup.insert(it.key().mid(prefix.size()), it.value());
+    return inGroup;
 }
 
 void SettingsQueue::retry()

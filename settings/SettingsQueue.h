@@ -36,8 +36,8 @@ public:
     // The value waiting for `key` ("Group/Key") of `file`: nullopt when none
     // waits, an empty string when its removal waits.
     std::optional<QString> waiting(const QString &file, const QString &key) const;
-    // The keys of `group` with a value (not a removal) waiting.
-    QStringList waitingKeys(const QString &file, const QString &group) const;
+    // What waits for the keys of `group`, by key within the group.
+    Edits waitingIn(const QString &file, const QString &group) const;
     bool isEmpty() const { return m_waiting.isEmpty(); }
 
     // Writes what waits, each file waiting up to `lockWaitMs` for the

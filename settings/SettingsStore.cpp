@@ -1,6 +1,5 @@
 #include "SettingsStore.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,7 +7,6 @@
 #include <QLockFile>
 #include <QThread>
 #include <QTemporaryFile>
-#include <QStandardPaths>
 
 #include <algorithm>
 #include <filesystem>
@@ -159,12 +157,14 @@ QHash<QString, QString> SettingsStore::values(const QString &group) const
         for (const QString &key : s.childKeys())
             out.insert(key, rawText(s.value(key)));
     }
-    const SettingsQueue &queue = SettingsQueue::instance();
-    for (const QString &key : out.keys())
-        if (const std::optional<QString> w = queue.waiting(m_fileName, group + QLatin1Char('/') + key); w && w->isEmpty())
-            out.remove(key);
-    for (const QString &key : queue.waitingKeys(m_fileName, group))
-        out.insert(key, *queue.waiting(m_fileName, group + QLatin1Char('/') + key));
+    // What this process changed and is still to write counts as written.
+    const SettingsQueue::Edits waiting = SettingsQueue::instance().waitingIn(m_fileName, group);
+    for (auto it = waiting.begin(); it != waiting.end(); ++it) {
+        if (it.value().isEmpty())
+            out.remove(it.key());
+        else
+            out.insert(it.key(), it.value());
+    }
     return out;
 }
 
@@ -257,7 +257,10 @@ SettingsStore::Outcome SettingsStore::writeUnderLock(const SettingsQueue::Edits 
     const WriteLock lock(m_fileName, lockWaitMs);
     if (lock.busy())
         return Outcome::Busy;
-    if (!lock.held() || (info.exists() && !info.isWritable())) {
+    // Looked at again under the lock: another instance may have made the
+    // file while this one waited.
+    const QFileInfo onDisk(m_fileName);
+    if (!lock.held() || (onDisk.exists() && !onDisk.isWritable())) {
         *why = QStringLiteral("%1 est en lecture seule").arg(m_fileName);
         return Outcome::Failed;
     }
@@ -277,7 +280,7 @@ SettingsStore::Outcome SettingsStore::writeUnderLock(const SettingsQueue::Edits 
     QTemporaryFile copy(m_fileName + QStringLiteral(".XXXXXX"));
     if (!copy.open())
         return cannotWrite();
-    if (info.exists()) {
+    if (onDisk.exists()) {
         QFile current(m_fileName);
         if (!current.open(QIODevice::ReadOnly))
             return cannotWrite();
