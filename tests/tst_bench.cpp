@@ -1,5 +1,6 @@
 #include "BenchReport.h"
 #include "BenchWindow.h"
+#include "ConsoleLine.h"
 #include "FakeWindow.h"
 #include "PtyDevice.h"
 #include "ScanFramer.h"
@@ -11,6 +12,9 @@
 #include <QTableView>
 #include <QToolTip>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
 #include <QSpinBox>
 #include <QFile>
 #include <QLabel>
@@ -101,6 +105,9 @@ private slots:
     void markupInADataTip();
     void silenceEndsTheLastScan();
     void ptyScanSplitAcrossTicks();
+    void lookRestored_data();
+    void lookRestored();
+    void lookSaved();
 };
 
 void tst_Bench::framing_data()
@@ -557,6 +564,77 @@ void tst_Bench::ptyScanSplitAcrossTicks()
     QCOMPARE(cell(t, 2, ScanTable::Gap), QStringLiteral("0"));
     QCOMPARE(bench->countersText(), QStringLiteral("Scans : 3   Contrôle faux : 0   Doublons : 0"));
     w.close();
+}
+
+// What the settings file keeps of the bench comes back at the next start;
+// a value that makes no sense leaves the control at its default.
+void tst_Bench::lookRestored_data()
+{
+    QTest::addColumn<QByteArray>("kept");     // the [Bench] group's lines
+    QTest::addColumn<QString>("ending");      // as the list shows it
+    QTest::addColumn<int>("silenceMs");
+    QTest::addColumn<QList<int>>("test");     // triggers, wait, pause
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QStringList>("history");
+
+    QTest::newRow("all kept") << QByteArray("ending=crlf\nsilenceMs=120\ntest=50 800 30\ngeometry=10 20 950 600\n"
+                                            "history=<ESC>A1<CR>\n")
+                              << "CR LF" << 120 << QList<int>{50, 800, 30} << QSize(950, 600)
+                              << QStringList{"<ESC>A1<CR>"};
+    QTest::newRow("nothing kept") << QByteArray() << "automatique (CR, LF ou CR LF)" << 50
+                                  << QList<int>{100, 1000, 200} << QSize(900, 500) << QStringList();
+    QTest::newRow("nonsense left at the defaults")
+        << QByteArray("ending=morse\nsilenceMs=abc\ntest=1 2\ngeometry=0 0 50 40\n")
+        << "automatique (CR, LF ou CR LF)" << 50 << QList<int>{100, 1000, 200} << QSize(900, 500) << QStringList();
+}
+
+void tst_Bench::lookRestored()
+{
+    QFETCH(QByteArray, kept);
+    QFETCH(QString, ending);
+    QFETCH(int, silenceMs);
+    QFETCH(QList<int>, test);
+    QFETCH(QSize, size);
+    QFETCH(QStringList, history);
+    const QString file = SettingsStore::userFileName();
+    QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()));
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("[Bench]\n" + kept);
+    f.close();
+
+    FakeWindow b;
+    b.w.showBench();
+    BenchWindow *bench = b.w.bench();
+    QCOMPARE(bench->findChild<QComboBox *>(QStringLiteral("ending"))->currentText(), ending);
+    QCOMPARE(bench->findChild<QSpinBox *>(QStringLiteral("silenceMs"))->value(), silenceMs);
+    QCOMPARE(bench->findChild<QSpinBox *>(QStringLiteral("silenceMs"))->isEnabled(), false);
+    QCOMPARE(bench->findChild<QSpinBox *>(QStringLiteral("triggers"))->value(), test.at(0));
+    QCOMPARE(bench->findChild<QSpinBox *>(QStringLiteral("waitMs"))->value(), test.at(1));
+    QCOMPARE(bench->findChild<QSpinBox *>(QStringLiteral("pauseMs"))->value(), test.at(2));
+    QCOMPARE(bench->size(), size);
+    QCOMPARE(bench->findChild<ConsoleLine *>(QStringLiteral("console"))->history(), history);
+}
+
+// Closing the bench writes its framing and test settings, as keys a person
+// can read in the file.
+void tst_Bench::lookSaved()
+{
+    FakeWindow b;
+    b.w.showBench();
+    BenchWindow *bench = b.w.bench();
+    bench->setEnding(ScanFramer::Ending::Lf, 45);
+    QVERIFY(!bench->findChild<QSpinBox *>(QStringLiteral("silenceMs"))->isEnabled());
+    bench->setEnding(ScanFramer::Ending::Silence, 45);
+    QVERIFY(bench->findChild<QSpinBox *>(QStringLiteral("silenceMs"))->isEnabled());
+    bench->findChild<QSpinBox *>(QStringLiteral("triggers"))->setValue(7);
+    bench->findChild<QSpinBox *>(QStringLiteral("pauseMs"))->setValue(0);
+    bench->close();
+
+    const QSettings kept(SettingsStore::userFileName(), QSettings::IniFormat);
+    QCOMPARE(kept.value(QStringLiteral("Bench/ending")).toString(), QStringLiteral("silence"));
+    QCOMPARE(kept.value(QStringLiteral("Bench/silenceMs")).toString(), QStringLiteral("45"));
+    QCOMPARE(kept.value(QStringLiteral("Bench/test")).toString(), QStringLiteral("7 1000 0"));
 }
 
 QTEST_MAIN(tst_Bench)

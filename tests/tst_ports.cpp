@@ -135,6 +135,7 @@ private slots:
     void valuesReadBack();
     void unwritableSettingsHoldForTheSession();
     void writeWaitsForAnotherInstance();
+    void valuesWaitingToBeWritten();
     void writeFailureSaidOnce_data();
     void writeFailureSaidOnce();
     void unreadableSettingsAreLeftAlone();
@@ -443,6 +444,24 @@ void tst_Ports::writeWaitsForAnotherInstance()
                               QByteArray("[Ports]\nCOM1=/dev/ttyUSB0\nCOM2=/dev/ttyACM0\n\n"
                                          "[Window]\ngeometry=10 20 700 400\n"), 10000);
     QVERIFY(SettingsQueue::instance().isEmpty());
+}
+
+// Values kept for later read as set (a removal as gone) in their own group
+// only, and reach the file when the queue is written out, beside the rest.
+void tst_Ports::valuesWaitingToBeWritten()
+{
+    Bench b;
+    b.settings("[Window]\ntextSize=12\n");
+    SettingsStore settings(b.file);
+    settings.writeValuesLater(QStringLiteral("Window"), {{QStringLiteral("geometry"), QStringLiteral("1 2 700 400")},
+                                                        {QStringLiteral("textSize"), QString()}});
+    settings.writeValuesLater(QStringLiteral("WindowX"), {{QStringLiteral("geometry"), QStringLiteral("9 9 9 9")}});
+    QCOMPARE(readAll(b.file), QByteArray("[Window]\ntextSize=12\n"));
+    const QHash<QString, QString> window = settings.values(QStringLiteral("Window"));
+    QCOMPARE(window, (QHash<QString, QString>{{QStringLiteral("geometry"), QStringLiteral("1 2 700 400")}}));
+
+    QVERIFY(SettingsQueue::instance().flush(5000));
+    QCOMPARE(readAll(b.file), QByteArray("[Window]\ngeometry=1 2 700 400\n\n[WindowX]\ngeometry=9 9 9 9\n"));
 }
 
 // A settings file that cannot be written: each write says so (false), the
