@@ -7,7 +7,7 @@ namespace {
 QString defaultPath(int n)
 {
 #ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(n);
+    return QStringLiteral("\\\\.\\COM%1").arg(n);
 #else
     return QStringLiteral("/dev/ttyS%1").arg(n - 1);
 #endif

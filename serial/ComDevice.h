@@ -9,7 +9,7 @@
 //
 // The environment variable VANTREL_COM<n>, when set and not empty, names the
 // device (any path: /dev/ttyUSB0, /dev/serial/by-id/..., a pseudo-terminal or
-// a link to one). Otherwise COM n is /dev/ttyS<n-1> on Linux and COM<n> on
+// a link to one). Otherwise COM n is /dev/ttyS<n-1> on Linux and \\.\COM<n> on
 // Windows. n below 1 stands for no device: the result is empty.
 //
 // Device names are UTF-8: udev makes no other, and Qt's file names are

@@ -5,12 +5,12 @@
 namespace {
 
 struct ParityLetter {
-    QSerialPort::Parity parity;
+    LineSettings::Parity parity;
     QChar letter;
 };
-const ParityLetter Parities[] = {{QSerialPort::NoParity, u'N'},   {QSerialPort::EvenParity, u'E'},
-                                 {QSerialPort::OddParity, u'O'},  {QSerialPort::MarkParity, u'M'},
-                                 {QSerialPort::SpaceParity, u'S'}};
+const ParityLetter Parities[] = {{LineSettings::Parity::None, u'N'},   {LineSettings::Parity::Even, u'E'},
+                                 {LineSettings::Parity::Odd, u'O'},  {LineSettings::Parity::Mark, u'M'},
+                                 {LineSettings::Parity::Space, u'S'}};
 
 } // namespace
 
@@ -20,13 +20,13 @@ QString LineSettings::text() const
     for (const ParityLetter &l : Parities)
         if (l.parity == parity)
             p = l.letter;
-    const QString stop = stopBits == QSerialPort::OneStop       ? QStringLiteral("1")
-                       : stopBits == QSerialPort::OneAndHalfStop ? QStringLiteral("1.5")
+    const QString stop = stopBits == StopBits::One       ? QStringLiteral("1")
+                       : stopBits == StopBits::OneAndHalf ? QStringLiteral("1.5")
                                                                  : QStringLiteral("2");
-    QString t = QString::number(baud) + u' ' + QString::number(int(dataBits)) + p + stop;
-    if (flow == QSerialPort::HardwareControl)
+    QString t = QString::number(baud) + u' ' + QString::number(dataBits) + p + stop;
+    if (flow == Flow::Hardware)
         t += QStringLiteral(" RTS/CTS");
-    else if (flow == QSerialPort::SoftwareControl)
+    else if (flow == Flow::Software)
         t += QStringLiteral(" XON/XOFF");
     return t;
 }
@@ -44,7 +44,7 @@ std::optional<LineSettings> LineSettings::fromText(const QString &text)
     const QString frame = words[1].toUpper();
     if (frame.size() < 3 || frame[0] < u'5' || frame[0] > u'8')
         return std::nullopt;
-    s.dataBits = QSerialPort::DataBits(frame[0].digitValue());
+    s.dataBits = frame[0].digitValue();
     bool parityKnown = false;
     for (const ParityLetter &l : Parities) {
         if (l.letter == frame[1]) {
@@ -55,13 +55,13 @@ std::optional<LineSettings> LineSettings::fromText(const QString &text)
     const QString stop = frame.mid(2);
     if (!parityKnown || (stop != u"1" && stop != u"1.5" && stop != u"2"))
         return std::nullopt;
-    s.stopBits = stop == u"1" ? QSerialPort::OneStop : stop == u"2" ? QSerialPort::TwoStop : QSerialPort::OneAndHalfStop;
+    s.stopBits = stop == u"1" ? StopBits::One : stop == u"2" ? StopBits::Two : StopBits::OneAndHalf;
     if (words.size() == 3) {
         const QString f = words[2].toUpper();
         if (f == u"RTS/CTS")
-            s.flow = QSerialPort::HardwareControl;
+            s.flow = Flow::Hardware;
         else if (f == u"XON/XOFF")
-            s.flow = QSerialPort::SoftwareControl;
+            s.flow = Flow::Software;
         else
             return std::nullopt;
     }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QSerialPort>
 #include <QString>
 
 #include <optional>
@@ -12,11 +11,17 @@
 // Written in the settings and shown in the status line as the operator reads
 // it: "115200 8N1", "38400 7E2 RTS/CTS", "19200 8N1.5 XON/XOFF".
 struct LineSettings {
+    // The values are those of QSerialPort's enums, so that each system's
+    // serial code passes them on as they are.
+    enum class Parity { None = 0, Even = 2, Odd = 3, Space = 4, Mark = 5 };
+    enum class StopBits { One = 1, Two = 2, OneAndHalf = 3 };
+    enum class Flow { None = 0, Hardware = 1, Software = 2 };
+
     qint32 baud = 9600;
-    QSerialPort::DataBits dataBits = QSerialPort::Data8;
-    QSerialPort::Parity parity = QSerialPort::NoParity;
-    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
-    QSerialPort::FlowControl flow = QSerialPort::NoFlowControl;
+    int dataBits = 8; // 5 to 8
+    Parity parity = Parity::None;
+    StopBits stopBits = StopBits::One;
+    Flow flow = Flow::None;
 
     static constexpr qint32 MinBaud = 50;
     static constexpr qint32 MaxBaud = 4'000'000;

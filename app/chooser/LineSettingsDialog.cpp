@@ -40,19 +40,19 @@ LineSettingsDialog::LineSettingsDialog(int port, const LineSettings &current, QW
     for (int d : {8, 7, 6, 5})
         dataBits->addItem(QString::number(d), d);
     parity = combo(this, "parity", QStringLiteral("Parité"));
-    parity->addItem(QStringLiteral("Aucune (N)"), int(QSerialPort::NoParity));
-    parity->addItem(QStringLiteral("Paire (E)"), int(QSerialPort::EvenParity));
-    parity->addItem(QStringLiteral("Impaire (O)"), int(QSerialPort::OddParity));
-    parity->addItem(QStringLiteral("Marque (M)"), int(QSerialPort::MarkParity));
-    parity->addItem(QStringLiteral("Espace (S)"), int(QSerialPort::SpaceParity));
+    parity->addItem(QStringLiteral("Aucune (N)"), int(LineSettings::Parity::None));
+    parity->addItem(QStringLiteral("Paire (E)"), int(LineSettings::Parity::Even));
+    parity->addItem(QStringLiteral("Impaire (O)"), int(LineSettings::Parity::Odd));
+    parity->addItem(QStringLiteral("Marque (M)"), int(LineSettings::Parity::Mark));
+    parity->addItem(QStringLiteral("Espace (S)"), int(LineSettings::Parity::Space));
     stopBits = combo(this, "stopBits", QStringLiteral("Bits d'arrêt"));
-    stopBits->addItem(QStringLiteral("1"), int(QSerialPort::OneStop));
-    stopBits->addItem(QStringLiteral("1,5"), int(QSerialPort::OneAndHalfStop));
-    stopBits->addItem(QStringLiteral("2"), int(QSerialPort::TwoStop));
+    stopBits->addItem(QStringLiteral("1"), int(LineSettings::StopBits::One));
+    stopBits->addItem(QStringLiteral("1,5"), int(LineSettings::StopBits::OneAndHalf));
+    stopBits->addItem(QStringLiteral("2"), int(LineSettings::StopBits::Two));
     flow = combo(this, "flow", QStringLiteral("Contrôle de flux"));
-    flow->addItem(QStringLiteral("Aucun"), int(QSerialPort::NoFlowControl));
-    flow->addItem(QStringLiteral("Matériel (RTS/CTS)"), int(QSerialPort::HardwareControl));
-    flow->addItem(QStringLiteral("Logiciel (XON/XOFF)"), int(QSerialPort::SoftwareControl));
+    flow->addItem(QStringLiteral("Aucun"), int(LineSettings::Flow::None));
+    flow->addItem(QStringLiteral("Matériel (RTS/CTS)"), int(LineSettings::Flow::Hardware));
+    flow->addItem(QStringLiteral("Logiciel (XON/XOFF)"), int(LineSettings::Flow::Software));
 
     auto *form = new QFormLayout(this);
     form->addRow(QStringLiteral("&Vitesse (bauds) :"), speed);
@@ -94,9 +94,9 @@ std::optional<LineSettings> LineSettingsDialog::settings() const
     s.baud = speed->currentText().toInt(&ok);
     if (!ok || s.baud < LineSettings::MinBaud || s.baud > LineSettings::MaxBaud)
         return std::nullopt;
-    s.dataBits = QSerialPort::DataBits(dataBits->currentData().toInt());
-    s.parity = QSerialPort::Parity(parity->currentData().toInt());
-    s.stopBits = QSerialPort::StopBits(stopBits->currentData().toInt());
-    s.flow = QSerialPort::FlowControl(flow->currentData().toInt());
+    s.dataBits = dataBits->currentData().toInt();
+    s.parity = LineSettings::Parity(parity->currentData().toInt());
+    s.stopBits = LineSettings::StopBits(stopBits->currentData().toInt());
+    s.flow = LineSettings::Flow(flow->currentData().toInt());
     return s;
 }

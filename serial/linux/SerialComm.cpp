@@ -26,6 +26,15 @@
 #include <unistd.h>
 #endif
 
+static_assert(int(LineSettings::Parity::Even) == QSerialPort::EvenParity
+              && int(LineSettings::Parity::Odd) == QSerialPort::OddParity
+              && int(LineSettings::Parity::Space) == QSerialPort::SpaceParity
+              && int(LineSettings::Parity::Mark) == QSerialPort::MarkParity
+              && int(LineSettings::StopBits::OneAndHalf) == QSerialPort::OneAndHalfStop
+              && int(LineSettings::StopBits::Two) == QSerialPort::TwoStop
+              && int(LineSettings::Flow::Hardware) == QSerialPort::HardwareControl
+              && int(LineSettings::Flow::Software) == QSerialPort::SoftwareControl);
+
 SerialComm::SerialComm(const PortRoutes *routes, QObject *parent)
     : CommControl(parent), m_routes(routes)
 {
@@ -115,10 +124,10 @@ void SerialComm::open()
     m_line = r.line;
     m_port.setPortName(location);
     m_port.setBaudRate(m_line.baud);
-    m_port.setDataBits(m_line.dataBits);
-    m_port.setParity(m_line.parity);
-    m_port.setStopBits(m_line.stopBits);
-    m_port.setFlowControl(m_line.flow);
+    m_port.setDataBits(QSerialPort::DataBits(m_line.dataBits));
+    m_port.setParity(QSerialPort::Parity(m_line.parity));
+    m_port.setStopBits(QSerialPort::StopBits(m_line.stopBits));
+    m_port.setFlowControl(QSerialPort::FlowControl(m_line.flow));
 
     if (!m_port.open(QIODevice::ReadWrite)) {
         const auto err = m_port.error();
