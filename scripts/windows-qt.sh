@@ -64,6 +64,10 @@ cat > "$srcdir/src/3rdparty/wintab/wintab.h" <<'HDR'
 # define API WINAPI
 #endif
 HDR
+# Its DirectWrite 3 font database is built into QtGui only with Direct2D,
+# which is left out here: the plugin then uses the one it has.
+sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' \
+  "$srcdir/src/plugins/platforms/windows/qwindowsintegration.cpp"
 # Only what Vantrel uses: no OpenGL (and so none of its dynamic loader), no
 # Direct2D, network, SQL, D-Bus or printing; the third-party libraries
 # Qt carries (FreeType for the offscreen plugin, HarfBuzz, PCRE2, zlib,

@@ -31,9 +31,10 @@ as_builder cmake --build build-windows -j"$(nproc)"
 # A Wine of its own, in a temporary folder: never the user's, nor their settings.
 work=$(as_builder mktemp -d)
 export WINEPREFIX=$work/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-sim_pid=
+sim_pid= xvfb_pid=
 cleanup() {
   [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
   as_builder env WINEPREFIX="$WINEPREFIX" wineserver -k 2>/dev/null || true
   rm -rf "$work"
 }
@@ -46,8 +47,15 @@ winpath() { as_builder env WINEPREFIX="$WINEPREFIX" winepath -w "$1" 2>/dev/null
 WINEPATH="$(winpath "$qt/bin");$(winpath "$runtime");$(winpath "$pthread")"
 export WINEPATH QT_PLUGIN_PATH
 QT_PLUGIN_PATH=$(winpath "$qt/plugins")
-wine_run() { as_builder env WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all WINEPATH="$WINEPATH" \
-  QT_PLUGIN_PATH="$QT_PLUGIN_PATH" QT_QPA_PLATFORM=offscreen "$@"; }
+# The windows platform plugin (what a user has) on an X server of its own:
+# Wine draws its windows there.
+as_builder Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+DISPLAY=:$(cat "$work/display")
+export DISPLAY
+wine_run() { as_builder env WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all WINEPATH="$WINEPATH" DISPLAY="$DISPLAY" \
+  QT_PLUGIN_PATH="$QT_PLUGIN_PATH" QT_QPA_PLATFORM=windows "$@"; }
 
 # COM5 is vantrel-sim: the scan 4006381333931, 30 ms after each trigger.
 as_builder build/vantrel-sim --codes 4006381333931 --delay 30 --link "$WINEPREFIX/dosdevices/com5" \
@@ -84,11 +92,15 @@ desc="vantrel.exe et Qt en place"; inst_check test -f "$installed/vantrel.exe" -
   -a -f "$installed/platforms/qwindows.dll"
 desc="vantrel.exe --version"; inst_check sh -c "cd '$installed' && \
   env WINEPREFIX='$WINEPREFIX' WINEDEBUG=-all wine vantrel.exe --version | grep -q '^vantrel '"
-# The window, on the windows plugin under Xvfb, as a user sees it.
+# The window of the installed program (its own Qt, no WINEPATH), as a user sees it.
 window_up() {
-  as_builder xvfb-run -a -s "-screen 0 1024x768x24" sh -c "cd '$installed' && \
-    (env WINEPREFIX='$WINEPREFIX' WINEDEBUG=-all XDG_CONFIG_HOME='$work' wine vantrel.exe &) ; \
-    for i in \$(seq 60); do xwininfo -root -tree | grep -q '\"Vantrel' && exit 0; sleep 1; done; exit 1"
+  (cd "$installed" && as_builder env WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all DISPLAY="$DISPLAY" wine vantrel.exe \
+    >/dev/null 2>&1 &)
+  for _ in $(seq 60); do
+    xwininfo -display "$DISPLAY" -root -tree 2>/dev/null | grep -q '"Vantrel"' && return 0
+    sleep 1
+  done
+  return 1
 }
 desc="fenêtre ouverte par le programme installé"; inst_check window_up
 as_builder env WINEPREFIX="$WINEPREFIX" wineserver -k 2>/dev/null || true

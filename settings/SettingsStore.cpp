@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QLockFile>
 #include <QThread>
+#include <QScopeGuard>
 #include <QTemporaryFile>
 
 #include <algorithm>
@@ -13,7 +14,26 @@
 #include <optional>
 #include <system_error>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace {
+
+// Puts the file `from` in place of `to` in one step, whatever stood there.
+// Windows' rename refuses a name that exists: MoveFileEx replaces it.
+bool replaceFile(const QString &from, const QString &to)
+{
+#ifdef Q_OS_WIN
+    return MoveFileExW(reinterpret_cast<const wchar_t *>(from.utf16()), reinterpret_cast<const wchar_t *>(to.utf16()),
+                       MOVEFILE_REPLACE_EXISTING)
+        != 0;
+#else
+    std::error_code failed;
+    std::filesystem::rename(QFile::encodeName(from).toStdString(), QFile::encodeName(to).toStdString(), failed);
+    return !failed;
+#endif
+}
 
 const QString PortsGroup = QStringLiteral("Ports");
 const QString AutoGroup = QStringLiteral("AutoPorts");
@@ -277,21 +297,28 @@ SettingsStore::Outcome SettingsStore::writeUnderLock(const SettingsQueue::Edits 
         return Outcome::Failed;
     };
 
-    QTemporaryFile copy(m_fileName + QStringLiteral(".XXXXXX"));
-    if (!copy.open())
-        return cannotWrite();
-    if (onDisk.exists()) {
-        QFile current(m_fileName);
-        if (!current.open(QIODevice::ReadOnly))
-            return cannotWrite();
-        const QByteArray bytes = current.readAll();
-        if (copy.write(bytes) != bytes.size() || !copy.flush())
-            return cannotWrite();
-        copy.setPermissions(current.permissions());
-    }
-    copy.close();
+    // The copy is closed and let go before QSettings writes it: Windows
+    // does not let a file that is still open be replaced.
+    QString copyName;
     {
-        QSettings s(copy.fileName(), QSettings::IniFormat);
+        QTemporaryFile copy(m_fileName + QStringLiteral(".XXXXXX"));
+        copy.setAutoRemove(false);
+        if (!copy.open())
+            return cannotWrite();
+        copyName = copy.fileName();
+        if (onDisk.exists()) {
+            QFile current(m_fileName);
+            if (!current.open(QIODevice::ReadOnly) || copy.write(current.readAll()) != current.size()
+                || !copy.flush()) {
+                copy.remove();
+                return cannotWrite();
+            }
+            copy.setPermissions(current.permissions());
+        }
+    }
+    auto dropCopy = qScopeGuard([&copyName] { QFile::remove(copyName); });
+    {
+        QSettings s(copyName, QSettings::IniFormat);
         if (s.status() != QSettings::NoError) {
             *why = QStringLiteral("%1 n'est pas lisible comme fichier de réglages, laissé tel quel").arg(m_fileName);
             return Outcome::Failed;
@@ -309,14 +336,11 @@ SettingsStore::Outcome SettingsStore::writeUnderLock(const SettingsQueue::Edits 
         // a byte-order mark, although the file is written whole: then the
         // file read back says what holds.
         if (s.status() == QSettings::AccessError
-            || (s.status() != QSettings::NoError && !holds(QSettings(copy.fileName(), QSettings::IniFormat))))
+            || (s.status() != QSettings::NoError && !holds(QSettings(copyName, QSettings::IniFormat))))
             return cannotWrite();
     }
-    std::error_code failed;
-    std::filesystem::rename(QFile::encodeName(copy.fileName()).toStdString(),
-                            QFile::encodeName(m_fileName).toStdString(), failed);
-    if (failed)
+    if (!replaceFile(copyName, m_fileName))
         return cannotWrite();
-    copy.setAutoRemove(false); // its name is the file's now
+    dropCopy.dismiss(); // its name is the file's now
     return Outcome::Written;
 }

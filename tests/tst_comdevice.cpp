@@ -25,16 +25,26 @@ void tst_ComDevice::mapping_data()
     QTest::addColumn<QString>("expected");
 
     const QString none;
+#ifdef Q_OS_WIN
+    // COM n is the system's own port: \\.\COMn.
+    QTest::newRow("COM1 default") << 1 << none << none << "\\\\.\\COM1";
+    QTest::newRow("COM8 default") << 8 << none << none << "\\\\.\\COM8";
+    QTest::newRow("COM1 from another port") << 1 << "VANTREL_COM1" << "COM12" << "COM12";
+    QTest::newRow("other COM's variable ignored") << 2 << "VANTREL_COM1" << "COM12" << "\\\\.\\COM2";
+    QTest::newRow("COM10 not confused with COM1") << 10 << "VANTREL_COM1" << "COM12" << "\\\\.\\COM10";
+    QTest::newRow("empty variable means default") << 4 << "VANTREL_COM4" << "" << "\\\\.\\COM4";
+#else
     QTest::newRow("COM1 default") << 1 << none << none << "/dev/ttyS0";
     QTest::newRow("COM8 default") << 8 << none << none << "/dev/ttyS7";
+    QTest::newRow("other COM's variable ignored") << 2 << "VANTREL_COM1" << "/dev/ttyUSB0" << "/dev/ttyS1";
+    QTest::newRow("COM10 not confused with COM1") << 10 << "VANTREL_COM1" << "/dev/ttyUSB0" << "/dev/ttyS9";
+    QTest::newRow("empty variable means default") << 4 << "VANTREL_COM4" << "" << "/dev/ttyS3";
+#endif
     QTest::newRow("COM1 from USB adapter") << 1 << "VANTREL_COM1" << "/dev/ttyUSB0" << "/dev/ttyUSB0";
     QTest::newRow("COM3 by-id link") << 3 << "VANTREL_COM3"
                                      << "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0"
                                      << "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0";
     QTest::newRow("COM2 path with spaces") << 2 << "VANTREL_COM2" << "/tmp/banc 2/scanner" << "/tmp/banc 2/scanner";
-    QTest::newRow("other COM's variable ignored") << 2 << "VANTREL_COM1" << "/dev/ttyUSB0" << "/dev/ttyS1";
-    QTest::newRow("COM10 not confused with COM1") << 10 << "VANTREL_COM1" << "/dev/ttyUSB0" << "/dev/ttyS9";
-    QTest::newRow("empty variable means default") << 4 << "VANTREL_COM4" << "" << "/dev/ttyS3";
     QTest::newRow("COM0 is no device") << 0 << none << none << "";
     QTest::newRow("negative is no device") << -3 << "VANTREL_COM-3" << "/dev/ttyUSB0" << "";
 }

@@ -74,7 +74,8 @@ bool ReceptionJournal::write(const QByteArray &bytes)
 {
     const char *at = bytes.constData();
     for (qsizetype left = bytes.size(); left > 0;) {
-        const ssize_t n = ::write(m_fd, at, size_t(left));
+        // At most 1 GiB a call: Windows counts in an unsigned int.
+        const auto n = ::write(m_fd, at, unsigned(qMin<qsizetype>(left, qsizetype(1) << 30)));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {

@@ -151,7 +151,9 @@ void SerialComm::open()
                                FILE_FLAG_OVERLAPPED, nullptr);
     if (line->handle == INVALID_HANDLE_VALUE) {
         const DWORD e = GetLastError();
-        if (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND)
+        // A name that cannot be a device's (a line break in it) names none.
+        if (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND || e == ERROR_INVALID_NAME
+            || e == ERROR_BAD_PATHNAME)
             raiseError(CommError::NotFound);
         else if (e == ERROR_ACCESS_DENIED || e == ERROR_SHARING_VIOLATION)
             raiseError(CommError::Busy, reasonText(e));
@@ -177,11 +179,9 @@ void SerialComm::open()
     EscapeCommFunction(line->handle, SETDTR);
     if (m_line.flow != LineSettings::Flow::Hardware)
         EscapeCommFunction(line->handle, SETRTS);
-    // A read ends as soon as a byte is there, or after ReadWaitMs without one.
+    // A read waits for its first byte, then ends at the first gap.
     COMMTIMEOUTS t {};
-    t.ReadIntervalTimeout = MAXDWORD;
-    t.ReadTotalTimeoutMultiplier = MAXDWORD;
-    t.ReadTotalTimeoutConstant = ReadWaitMs;
+    t.ReadIntervalTimeout = ReadGapMs;
     t.WriteTotalTimeoutConstant = WriteTimeoutMs;
     if (!SetCommTimeouts(line->handle, &t)) {
         raiseError(CommError::Other, reasonText(GetLastError()));

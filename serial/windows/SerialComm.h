@@ -19,10 +19,13 @@ class QWinEventNotifier;
 // routes; without them, comDevicePath() (VANTREL_COM<n>, then \\.\COMn).
 // Line settings: those of the route, 9600 8N1 by default.
 //
-// Reception: one overlapped read is always waiting on the line; it ends as
-// soon as a byte is there (or after ReadWaitMs with none, and another starts),
-// and a QWinEventNotifier hands its end to the window's thread, which never
-// waits for the line except in waitForBytes(). What each read brought is
+// Reception: one overlapped read is always waiting on the line; it waits as
+// long as nothing comes, and ends once bytes came and the line has been
+// quiet for ReadGapMs (or its buffer is full). A QWinEventNotifier hands its
+// end to the window's thread, which never waits for the line except in
+// waitForBytes(). (The other usual setting, "return at the first byte",
+// MAXDWORD/MAXDWORD/n, never ends under Wine 8, which waits for a full
+// buffer instead.) What each read brought is
 // appended to the receive buffer, which has no size limit, as text (one
 // character per byte) and stamped with its time; Input takes all of it.
 //
@@ -38,9 +41,8 @@ class SerialComm : public CommControl
 {
     Q_OBJECT
 public:
-    // How long one overlapped read waits for a first byte before it is
-    // started anew.
-    static constexpr int ReadWaitMs = 500;
+    // The quiet on the line that ends a read that has bytes.
+    static constexpr int ReadGapMs = 2;
     // How long a write may take before the line is said to refuse it (flow
     // control holding the line, say).
     static constexpr int WriteTimeoutMs = 2000;
