@@ -42,6 +42,9 @@ public:
     // read. Nothing, with `why` set, when it cannot be read.
     static std::optional<QByteArray> readRegular(const QString &path, qint64 maxBytes, QString *why);
 
+    // How a line of a text file ends on this system, where its editors
+    // expect it: "\n" on Linux, "\r\n" on Windows (Notepad, Excel).
+    static QByteArray textLineEnd();
     // A system error as the status line says it.
     static QString reason(int errnoValue);
 };

@@ -90,3 +90,8 @@ std::optional<QByteArray> TargetFile::readRegular(const QString &path, qint64 ma
     }
     return bytes;
 }
+
+QByteArray TargetFile::textLineEnd()
+{
+    return QByteArrayLiteral("\r\n");
+}

@@ -39,3 +39,13 @@ QList<SerialDevice> presentSerialDevices();
 // costs two stat() calls, so a caller can list the devices again only when
 // something was plugged or unplugged.
 qint64 serialDeviceStamp();
+
+// Whether what the operator typed can name a device on this system: a full
+// path on Linux; COMn, \\.\name or a full path on Windows.
+bool canNameDevice(const QString &typed);
+// Device names as the operator may type them here, for the dialog that asks
+// for one: "/dev/ttyUSB0 ou /dev/serial/by-id/…".
+QString deviceNameExamples();
+// What is wrong with a name that cannot name a device, and what to type
+// instead: "n'est pas un chemin complet. Donnez un chemin qui commence par /…".
+QString deviceNameRemedy();

@@ -67,3 +67,19 @@ qint64 serialDeviceStamp()
     }
     return qint64(stamp);
 }
+
+bool canNameDevice(const QString &typed)
+{
+    return QDir::isAbsolutePath(typed);
+}
+
+QString deviceNameExamples()
+{
+    return QStringLiteral("/dev/ttyUSB0 ou /dev/serial/by-id/…");
+}
+
+QString deviceNameRemedy()
+{
+    return QStringLiteral("n'est pas un chemin complet. Donnez un chemin qui commence par /, par exemple "
+                          "/dev/ttyUSB0.");
+}

@@ -1,5 +1,6 @@
 #include "SerialDevice.h"
 
+#include <QDir>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -62,8 +63,9 @@ QList<SerialDevice> presentSerialDevices()
         SerialDevice d;
         d.systemLocation = QStringLiteral("\\\\.\\") + l.port;
         d.description = l.device;
-        d.builtIn = l.device.startsWith(QLatin1String("\\Device\\Serial"), Qt::CaseInsensitive)
-                 && builtInPortIndex(l.port) >= 0;
+        // Windows numbers every port itself, adapters included: COMn is
+        // always COM n here, as the system's own tools show it.
+        d.builtIn = builtInPortIndex(l.port) >= 0;
         devices << d;
     }
     std::sort(devices.begin(), devices.end(), [](const SerialDevice &a, const SerialDevice &b) {
@@ -82,4 +84,20 @@ qint64 serialDeviceStamp()
     for (const Listed &l : listedPorts())
         stamp = stamp * 1000003u + qHash(l.device + u'=' + l.port);
     return qint64(stamp);
+}
+
+bool canNameDevice(const QString &typed)
+{
+    return builtInPortIndex(typed) >= 0 || typed.startsWith(QLatin1String("\\\\.\\"))
+        || QDir::isAbsolutePath(typed);
+}
+
+QString deviceNameExamples()
+{
+    return QStringLiteral("COM12 ou \\\\.\\COM12");
+}
+
+QString deviceNameRemedy()
+{
+    return QStringLiteral("ne nomme pas de port. Donnez le nom d'un port, par exemple COM12.");
 }

@@ -39,26 +39,28 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+# The windows platform plugin (what a user has) on an X server of its own:
+# Wine draws its windows there; it is up before Wine starts, or Wine's
+# desktop process runs without it and no window ever shows.
+"${builder[@]}" Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+DISPLAY=:$(cat "$work/display")
+export DISPLAY
 echo "== Wine : préfixe neuf"
-as_builder env WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all WINEDLLOVERRIDES="$WINEDLLOVERRIDES" wineboot -i >/dev/null 2>&1
+as_builder env WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all WINEDLLOVERRIDES="$WINEDLLOVERRIDES" DISPLAY="$DISPLAY" \
+  wineboot -i >/dev/null 2>&1
 runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")
 pthread=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libwinpthread-1.dll)")
 winpath() { as_builder env WINEPREFIX="$WINEPREFIX" winepath -w "$1" 2>/dev/null; }
 WINEPATH="$(winpath "$qt/bin");$(winpath "$runtime");$(winpath "$pthread")"
 export WINEPATH QT_PLUGIN_PATH
 QT_PLUGIN_PATH=$(winpath "$qt/plugins")
-# The windows platform plugin (what a user has) on an X server of its own:
-# Wine draws its windows there.
-as_builder Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-DISPLAY=:$(cat "$work/display")
-export DISPLAY
 wine_run() { as_builder env WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all WINEPATH="$WINEPATH" DISPLAY="$DISPLAY" \
   QT_PLUGIN_PATH="$QT_PLUGIN_PATH" QT_QPA_PLATFORM=windows "$@"; }
 
 # COM5 is vantrel-sim: the scan 4006381333931, 30 ms after each trigger.
-as_builder build/vantrel-sim --codes 4006381333931 --delay 30 --link "$WINEPREFIX/dosdevices/com5" \
+"${builder[@]}" build/vantrel-sim --codes 4006381333931 --delay 30 --link "$WINEPREFIX/dosdevices/com5" \
   > "$work/sim.log" 2>&1 &
 sim_pid=$!
 for _ in $(seq 50); do [ -e "$WINEPREFIX/dosdevices/com5" ] && break; sleep 0.1; done
@@ -88,6 +90,7 @@ inst_check() {
   else printf '  ÉCHEC %s\n' "$desc"; failed=$((failed + 1)); fi
 }
 desc="installé sans question (/S)"; inst_check wine_run wine "$installer" /S
+for _ in $(seq 30); do [ -f "$installed/vantrel.exe" ] && break; sleep 1; done
 desc="vantrel.exe et Qt en place"; inst_check test -f "$installed/vantrel.exe" -a -f "$installed/Qt6Widgets.dll" \
   -a -f "$installed/platforms/qwindows.dll"
 desc="vantrel.exe --version"; inst_check sh -c "cd '$installed' && \

@@ -1,6 +1,7 @@
 #include "FakeWindow.h"
 
 #include "SerialComm.h"
+#include "BenchReport.h"
 #include "SettingsQueue.h"
 
 #include <QApplication>
@@ -56,6 +57,7 @@ private slots:
     void enterClicksTheFocusedButton();
     void namesForScreenReaders();
     void settingsNotWrittenSaidOnce();
+    void textFilesEndLinesAsTheSystemDoes();
 };
 
 void tst_Window::controlTable_data()
@@ -558,6 +560,35 @@ void tst_Window::settingsNotWrittenSaidOnce()
     const QString next = b.w.statusText();
     QVERIFY(!settings.writeValues(QStringLiteral("Window"), {{QStringLiteral("textSize"), QStringLiteral("16")}}));
     QCOMPARE(b.w.statusText(), next);
+}
+
+// What the operator saves as text (the box, the bench's report) ends its
+// lines as the system's editors expect: CR LF on Windows (Notepad, Excel),
+// LF elsewhere. The bytes received are saved as they came, CR and all.
+void tst_Window::textFilesEndLinesAsTheSystemDoes()
+{
+#ifdef Q_OS_WIN
+    const QByteArray end("\r\n");
+#else
+    const QByteArray end("\n");
+#endif
+    FakeWindow b;
+    b.w.Text1->setNow([] { return QDateTime(QDate(2026, 12, 8), QTime(9, 15, 0, 123)); });
+    b.w.openPort();
+    b.show("ab\r");
+    b.show("cd");
+    b.w.Text1->finishAppends();
+    QTemporaryDir dir;
+    const QString text = dir.filePath(QStringLiteral("r.txt"));
+    const QString raw = dir.filePath(QStringLiteral("r.bin"));
+    QCOMPARE(b.w.Text1->save(text, ReceptionJournal::Format::Text), QString());
+    QCOMPARE(b.w.Text1->save(raw, ReceptionJournal::Format::Raw), QString());
+    QFile t(text), r(raw);
+    QVERIFY(t.open(QIODevice::ReadOnly) && r.open(QIODevice::ReadOnly));
+    QCOMPARE(t.readAll(), "2026-12-08 09:15:00.123 ab\xe2\x90\x8d" + end + "2026-12-08 09:15:00.123 cd" + end);
+    QCOMPARE(r.readAll(), QByteArray("ab\rcd"));
+    QCOMPARE(BenchReport::csvHeader(),
+             QStringLiteral("N°,Reçu à,Écart (ms),Longueur,Symbologie,AIM,Contrôle,Liste,Données,Hexa").toUtf8() + end);
 }
 
 QTEST_MAIN(tst_Window)

@@ -440,7 +440,7 @@ QString ReceptionBox::save(const QString &fileName, ReceptionJournal::Format for
                     out = ReceptionLine::stamp(line->taken()).toUtf8() + ' ';
                 out += b.text().toUtf8();
                 if (!isContinuation(b.next()))
-                    out += '\n';
+                    out += TargetFile::textLineEnd();
             }
             b = b.next();
             return out;

@@ -67,7 +67,7 @@ bool ReceptionJournal::writePart(QStringView received, QStringView shown)
 
 bool ReceptionJournal::endPiece()
 {
-    return !running() || m_format == Format::Raw || write(QByteArrayLiteral("\n"));
+    return !running() || m_format == Format::Raw || write(TargetFile::textLineEnd());
 }
 
 bool ReceptionJournal::write(const QByteArray &bytes)

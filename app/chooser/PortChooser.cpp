@@ -2,6 +2,7 @@
 
 #include "PortAssignments.h"
 #include "PortTexts.h"
+#include "SerialDevice.h"
 #include "StatusText.h"
 
 #include <QContextMenuEvent>
@@ -147,14 +148,14 @@ void PortChooser::askPath(int port)
     dialog->setObjectName(QStringLiteral("PathDialog"));
     dialog->setWindowTitle(QStringLiteral("Vantrel"));
     dialog->setLabelText(QStringLiteral("Chemin du périphérique pour COM") + QString::number(port)
-                         + QStringLiteral(" (par exemple /dev/ttyUSB0 ou /dev/serial/by-id/…) :"));
+                         + QStringLiteral(" (par exemple ") + deviceNameExamples() + QStringLiteral(") :"));
     const PortAssignments::Resolution now = m_ports.resolve(port);
     dialog->setTextValue(now.validPath ? now.path : now.raw);
     connect(dialog, &QInputDialog::textValueSelected, this, [this, port](const QString &text) {
         const QString path = text.trimmed();
         if (path.isEmpty())
             return;
-        if (!QDir::isAbsolutePath(path)) {
+        if (!canNameDevice(path)) {
             emit message(notAbsoluteText(port, path));
             return;
         }

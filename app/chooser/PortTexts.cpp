@@ -1,5 +1,6 @@
 #include "PortTexts.h"
 
+#include "SerialDevice.h"
 #include "StatusPieces.h"
 #include "StatusText.h"
 
@@ -91,7 +92,5 @@ QString releaseText(const PortAssignments::Resolution &now, bool saved, const QS
 
 QString notAbsoluteText(int port, const QString &typed)
 {
-    return comName(port) + QStringLiteral(" : « ") + piece(typed)
-        + QStringLiteral(" » n'est pas un chemin complet. Donnez un chemin qui commence par /, par exemple "
-                         "/dev/ttyUSB0.");
+    return comName(port) + QStringLiteral(" : « ") + piece(typed) + QStringLiteral(" » ") + deviceNameRemedy();
 }

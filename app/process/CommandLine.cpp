@@ -79,6 +79,32 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     return result;
 }
 
+namespace {
+// Where the ports and the settings are: the system's own words.
+#ifdef Q_OS_WIN
+const char16_t SystemPart[] = u""
+        "Ports : COM1 à COM8 sont les ports de Windows (\\\\.\\COM1...) ; survolez la\n"
+        "liste pour voir l'appareil, clic droit pour donner un autre port à un numéro.\n"
+        "Réglages : %APPDATA%\\Vantrel\\Vantrel.ini, groupe [Ports], clés COM1 à COM8.\n"
+        "Environnement : VANTREL_COM<n>=NOM fait de NOM le port COM n, avant les\n"
+        "réglages (pour les scripts), par exemple VANTREL_COM1=COM12.\n"
+        "\n"
+        "Code de sortie : 0 à la fermeture de la fenêtre, 2 pour une option inconnue.\n";
+#else
+const char16_t SystemPart[] = u""
+        "Ports : chaque appareil série branché reçoit un numéro COM, gardé d'une fois\n"
+        "sur l'autre ; survolez la liste pour voir quel appareil porte quel numéro,\n"
+        "clic droit pour en choisir un autre.\n"
+        "Réglages : $XDG_CONFIG_HOME/Vantrel/Vantrel.conf (~/.config/Vantrel/Vantrel.conf),\n"
+        "groupe [Ports], clés COM1 à COM8.\n"
+        "Environnement : VANTREL_COM<n>=CHEMIN fait de CHEMIN le port COM n, avant les\n"
+        "réglages (pour les scripts), par exemple VANTREL_COM1=/dev/ttyUSB0.\n"
+        "\n"
+        "Code de sortie : 0 à la fermeture de la fenêtre, 2 pour une option inconnue.\n"
+        "Voir aussi : man vantrel, vantrel-sim(1).\n";
+#endif
+} // namespace
+
 QString CommandLine::usage()
 {
     return QStringLiteral(
@@ -91,17 +117,8 @@ QString CommandLine::usage()
         "  -h, --help       affiche cette aide et quitte\n"
         "  -v, --version    affiche la version et quitte\n"
         "Les options de Qt (-platform, -style, -stylesheet...) restent permises.\n"
-        "\n"
-        "Ports : chaque appareil série branché reçoit un numéro COM, gardé d'une fois\n"
-        "sur l'autre ; survolez la liste pour voir quel appareil porte quel numéro,\n"
-        "clic droit pour en choisir un autre.\n"
-        "Réglages : $XDG_CONFIG_HOME/Vantrel/Vantrel.conf (~/.config/Vantrel/Vantrel.conf),\n"
-        "groupe [Ports], clés COM1 à COM8.\n"
-        "Environnement : VANTREL_COM<n>=CHEMIN fait de CHEMIN le port COM n, avant les\n"
-        "réglages (pour les scripts), par exemple VANTREL_COM1=/dev/ttyUSB0.\n"
-        "\n"
-        "Code de sortie : 0 à la fermeture de la fenêtre, 2 pour une option inconnue.\n"
-        "Voir aussi : man vantrel, vantrel-sim(1).\n");
+        "\n")
+        + QString::fromUtf16(SystemPart);
 }
 
 QString CommandLine::version()

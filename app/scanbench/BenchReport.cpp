@@ -39,7 +39,8 @@ QByteArray BenchReport::escaped(const QByteArray &data)
 
 QByteArray BenchReport::csvHeader()
 {
-    return QStringLiteral("N°,Reçu à,Écart (ms),Longueur,Symbologie,AIM,Contrôle,Liste,Données,Hexa\n").toUtf8();
+    return QStringLiteral("N°,Reçu à,Écart (ms),Longueur,Symbologie,AIM,Contrôle,Liste,Données,Hexa").toUtf8()
+        + TargetFile::textLineEnd();
 }
 
 QByteArray BenchReport::csvRow(const ScanRow &r)
@@ -56,7 +57,7 @@ QByteArray BenchReport::csvRow(const ScanRow &r)
         csvField(QString::fromLatin1(escaped(r.data))),
         ScanTable::hexText(r.data).toLatin1(),
     };
-    return fields.join(',') + '\n';
+    return fields.join(',') + TargetFile::textLineEnd();
 }
 
 QString BenchReport::summaryPathFor(const QString &csvPath)
@@ -127,7 +128,8 @@ QByteArray BenchReport::summary(const Session &s)
                 t += QStringLiteral("              ← (pas de réponse)\n");
         }
     }
-    return t.toUtf8();
+    // Written with the system's line ends.
+    return t.toUtf8().replace('\n', TargetFile::textLineEnd());
 }
 
 QString BenchReport::write(const QString &csvPath, const Session &session)
