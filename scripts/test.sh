@@ -8,7 +8,10 @@
 #   4. the same suite under AddressSanitizer and UndefinedBehaviorSanitizer
 #      (build-asan/);
 #   5. a short bounded run of each libFuzzer target, clang installed for
-#      it (build-fuzz/).
+#      it (build-fuzz/);
+#   6. the Windows build, its suites under Wine and its installer
+#      (scripts/windows.sh; Qt for Windows is built once, about 25 minutes,
+#      and kept in /var/cache/vantrel).
 # VANTREL_QUICK=1 runs the first two only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -47,3 +50,6 @@ if command -v clang++ >/dev/null 2>&1 \
 else
   echo "== Fuzzers : clang et libFuzzer absents, non construits"
 fi
+
+echo "== Windows (mingw-w64, sous Wine)"
+bash scripts/windows.sh

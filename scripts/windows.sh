@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 . scripts/lib.sh
 
 install_packages "${base_packages[@]}" g++-mingw-w64-x86-64-posix ninja-build nsis wine wine64 \
-  xvfb xauth x11-utils procps
+  xvfb xauth x11-utils x11-apps python3 procps
 qt=$(bash scripts/windows-qt.sh)
 echo "== Qt pour Windows : $qt"
 
@@ -100,7 +100,14 @@ window_up() {
   (cd "$installed" && as_builder env WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all DISPLAY="$DISPLAY" wine vantrel.exe \
     >/dev/null 2>&1 &)
   for _ in $(seq 60); do
-    xwininfo -display "$DISPLAY" -root -tree 2>/dev/null | grep -q '"Vantrel"' && return 0
+    if xwininfo -display "$DISPLAY" -root -tree 2>/dev/null | grep -q '"Vantrel"'; then
+      # VANTREL_WINDOWS_SHOT=FILE.png keeps a picture of it (for docs/).
+      if [ -n "${VANTREL_WINDOWS_SHOT:-}" ]; then
+        sleep 2
+        xwd -display "$DISPLAY" -name Vantrel | python3 scripts/xwd2png.py "$VANTREL_WINDOWS_SHOT"
+      fi
+      return 0
+    fi
     sleep 1
   done
   return 1

@@ -15,7 +15,6 @@
 
 #include <utility>
 
-#ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
@@ -24,7 +23,6 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
-#endif
 
 static_assert(int(LineSettings::Parity::Even) == QSerialPort::EvenParity
               && int(LineSettings::Parity::Odd) == QSerialPort::OddParity
@@ -98,7 +96,6 @@ void SerialComm::open()
     }
 
     QString location = m_path; // what QSerialPort opens
-#ifdef Q_OS_UNIX
     // The device is tried first on a descriptor of our own, which tells every
     // refusal by its reason; it stays open until QSerialPort has the line, so
     // that closing it never drops the modem lines of a real port.
@@ -113,7 +110,6 @@ void SerialComm::open()
         return;
     }
     location = probe.location();
-#endif
 
     // Qt would wait for ever on a FIFO planted at its lock file's name.
     if (const PortLockFile lock(location); lock.blocksOpen()) {
@@ -154,7 +150,6 @@ void SerialComm::open()
         return;
     }
 
-#ifdef Q_OS_UNIX
     if (::flock(int(m_port.handle()), LOCK_EX | LOCK_NB) != 0) {
         const int e = errno;
         m_port.close();
@@ -165,7 +160,6 @@ void SerialComm::open()
             refuse(CommError::Other, systemErrorText(e));
         return;
     }
-#endif
 
     m_busyPath.clear();
     m_holders.clear();
@@ -270,7 +264,6 @@ void SerialComm::closePort(PendingOutput pending)
 
 bool SerialComm::lineHungUp() const
 {
-#ifdef Q_OS_UNIX
     pollfd p{int(m_port.handle()), POLLIN, 0};
     if (::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
         return true;
@@ -279,9 +272,6 @@ bool SerialComm::lineHungUp() const
     if (::tcgetattr(int(m_port.handle()), &t) != 0)
         return errno == EIO || errno == ENXIO || errno == ENODEV;
     return false;
-#else
-    return false;
-#endif
 }
 
 // The device is gone: the line hung up, or its node is no longer there.
@@ -297,25 +287,21 @@ bool SerialComm::lineGone() const
 // nothing of a hung-up line, whose reads return 0 in a loop.
 void SerialComm::watchLine()
 {
-#ifdef Q_OS_UNIX
     m_watchFd = ::fcntl(int(m_port.handle()), F_DUPFD_CLOEXEC, 0);
     if (m_watchFd < 0)
         return;
     m_watch = new QSocketNotifier(m_watchFd, QSocketNotifier::Read, this);
     connect(m_watch, &QSocketNotifier::activated, this, &SerialComm::onLineActivity);
-#endif
 }
 
 void SerialComm::stopWatchingLine()
 {
     m_resumeTimer.stop();
-#ifdef Q_OS_UNIX
     delete m_watch;
     m_watch = nullptr;
     if (m_watchFd >= 0)
         ::close(m_watchFd);
     m_watchFd = -1;
-#endif
 }
 
 void SerialComm::onLineActivity()
