@@ -244,14 +244,43 @@ void tst_Bench::symbology_data()
     // Published examples: EAN-13 4006381333931, UPC-A 036000291452, EAN-8
     // 96385074, ITF-14 15400141288763, ISBN 9780306406157, and the GTIN
     // 09501101020917 of GS1's own examples.
-    QTest::newRow("]E0 EAN-13") << QByteArray("]E04006381333931") << "EAN-13 / UPC-A (]E0)" << "correct"
+    QTest::newRow("]E0 EAN-13") << QByteArray("]E04006381333931") << "EAN-13 (]E0)" << "correct"
                                 << QByteArray("4006381333931");
-    QTest::newRow("]E0 EAN-13, last digit wrong") << QByteArray("]E04006381333932") << "EAN-13 / UPC-A (]E0)"
+    QTest::newRow("]E0 EAN-13, last digit wrong") << QByteArray("]E04006381333932") << "EAN-13 (]E0)"
                                                   << "faux, attendu 1" << QByteArray("4006381333932");
-    QTest::newRow("]E0 UPC-A in 12 digits") << QByteArray("]E0036000291452") << "EAN-13 / UPC-A (]E0)"
+    QTest::newRow("]E0 UPC-A in 12 digits") << QByteArray("]E0036000291452") << "UPC-A (]E0)"
                                             << "correct" << QByteArray("036000291452");
-    QTest::newRow("]E0 ISBN") << QByteArray("]E09780306406157") << "EAN-13 / UPC-A (]E0)" << "correct"
+    QTest::newRow("]E0 ISBN") << QByteArray("]E09780306406157") << "EAN-13 (]E0)" << "correct"
                               << QByteArray("9780306406157");
+    // UPC-E: checked as the UPC-A it stands for, one row per rule of the
+    // expansion (the last of the six digits says where the zeros go):
+    // 04252614 is 04210000526 (check 4), 01234505 is 01200000345 (5),
+    // 01234531 is 01230000045 (1), 01234565 is 01234500006 (5).
+    QTest::newRow("]E0 UPC-E, zeros after X1 X2 X6") << QByteArray("]E004252614") << "UPC-E (]E0)" << "correct"
+                                                   << QByteArray("04252614");
+    QTest::newRow("]E0 UPC-E, last digit wrong") << QByteArray("]E004252610") << "UPC-E (]E0)" << "faux, attendu 4"
+                                                 << QByteArray("04252610");
+    QTest::newRow("]E0 UPC-E, X6 0") << QByteArray("]E001234505") << "UPC-E (]E0)" << "correct"
+                                     << QByteArray("01234505");
+    QTest::newRow("]E0 UPC-E, X6 3") << QByteArray("]E001234531") << "UPC-E (]E0)" << "correct"
+                                     << QByteArray("01234531");
+    QTest::newRow("]E0 UPC-E, X6 3, wrong") << QByteArray("]E001234535") << "UPC-E (]E0)" << "faux, attendu 1"
+                                            << QByteArray("01234535");
+    QTest::newRow("]E0 UPC-E, X6 6") << QByteArray("]E001234565") << "UPC-E (]E0)" << "correct"
+                                     << QByteArray("01234565");
+    QTest::newRow("]E0 UPC-E, number system 2") << QByteArray("]E021234565") << "UPC-E (]E0)"
+                                                << "invalide : système de numérotation 0 ou 1 attendu"
+                                                << QByteArray("21234565");
+    QTest::newRow("]E0 of 10 digits") << QByteArray("]E01234567890") << "EAN-13 / UPC-A (]E0)"
+                                      << "invalide : 8, 12 ou 13 chiffres attendus" << QByteArray("1234567890");
+    QTest::newRow("]E4 EAN-8 of 13 digits") << QByteArray("]E44006381333931") << "EAN-8 (]E4)"
+                                            << "invalide : 8 chiffres attendus" << QByteArray("4006381333931");
+    QTest::newRow("]E1 add-on of 2") << QByteArray("]E112") << "Add-on à 2 chiffres (]E1)" << "—"
+                                     << QByteArray("12");
+    QTest::newRow("]E1 add-on of 3") << QByteArray("]E1123") << "Add-on à 2 chiffres (]E1)"
+                                     << "invalide : 2 chiffres attendus" << QByteArray("123");
+    QTest::newRow("]E2 add-on of 4") << QByteArray("]E29000") << "Add-on à 5 chiffres (]E2)"
+                                     << "invalide : 5 chiffres attendus" << QByteArray("9000");
     QTest::newRow("]E4 EAN-8") << QByteArray("]E496385074") << "EAN-8 (]E4)" << "correct" << QByteArray("96385074");
     QTest::newRow("]E4 EAN-8 wrong") << QByteArray("]E496385070") << "EAN-8 (]E4)" << "faux, attendu 4"
                                      << QByteArray("96385070");
@@ -274,10 +303,14 @@ void tst_Bench::symbology_data()
     QTest::newRow("]L2 PDF417") << QByteArray("]L2PDF") << "PDF417 (]L2)" << "—" << QByteArray("PDF");
     QTest::newRow("]Q1 QR Code") << QByteArray("]Q1https://example.org") << "QR Code (]Q1)" << "—"
                                  << QByteArray("https://example.org");
-    QTest::newRow("]Q3 GS1 QR Code") << QByteArray("]Q30109501101020917") << "QR Code (]Q3)" << "correct"
+    QTest::newRow("]Q3 GS1 QR Code") << QByteArray("]Q30109501101020917") << "GS1 QR Code (]Q3)" << "correct"
                                      << QByteArray("0109501101020917");
     QTest::newRow("]d2 GS1 DataMatrix") << QByteArray("]d20109501101020917\x1D" "17250101") << "GS1 DataMatrix (]d2)"
                                         << "correct" << QByteArray("0109501101020917\x1D" "17250101");
+    QTest::newRow("]d5 FNC1 second: not GS1") << QByteArray("]d50109501101020918") << "Data Matrix (]d5)" << "—"
+                                              << QByteArray("0109501101020918");
+    QTest::newRow("]Q4 FNC1 second: not GS1") << QByteArray("]Q40109501101020918") << "QR Code (]Q4)" << "—"
+                                              << QByteArray("0109501101020918");
     QTest::newRow("]d1 Data Matrix") << QByteArray("]d1Hello") << "Data Matrix (]d1)" << "—" << QByteArray("Hello");
     QTest::newRow("]e0 GS1 DataBar") << QByteArray("]e00109501101020917") << "GS1 DataBar (]e0)" << "correct"
                                      << QByteArray("0109501101020917");

@@ -46,14 +46,14 @@ QString codeName(char code, char modifier)
     case 'N': return QStringLiteral("Anker");
     case 'O': return QStringLiteral("Codablock");
     case 'P': return QStringLiteral("Plessey");
-    case 'Q': return QStringLiteral("QR Code");
+    case 'Q': return modifier == '3' ? QStringLiteral("GS1 QR Code") : QStringLiteral("QR Code");
     case 'R': return QStringLiteral("2 parmi 5 IATA");
     case 'S': return QStringLiteral("2 parmi 5 industriel");
     case 'T': return QStringLiteral("Code 49");
     case 'U': return QStringLiteral("MaxiCode");
     case 'X': return QStringLiteral("autre code-barres");
     case 'Z': return QStringLiteral("hors code-barres");
-    case 'd': return modifier == '2' || modifier == '5' ? QStringLiteral("GS1 DataMatrix") : QStringLiteral("Data Matrix");
+    case 'd': return modifier == '2' ? QStringLiteral("GS1 DataMatrix") : QStringLiteral("Data Matrix");
     case 'e': return QStringLiteral("GS1 DataBar");
     case 'h': return QStringLiteral("Han Xin");
     case 'z': return QStringLiteral("Aztec");
@@ -62,10 +62,42 @@ QString codeName(char code, char modifier)
 }
 
 // GS1 data: element strings that may start with a GTIN-14 under AI (01).
+// The modifiers that say "FNC1 in first position" (GS1); FNC1 in second
+// position (]d5, ]Q4...) is an AIM application's, not GS1's.
 bool carriesGs1Data(char code, char modifier)
 {
-    return (code == 'C' && modifier == '1') || code == 'e' || (code == 'd' && (modifier == '2' || modifier == '5'))
-        || (code == 'Q' && (modifier == '3' || modifier == '4'));
+    return (code == 'C' && modifier == '1') || code == 'e' || (code == 'd' && modifier == '2')
+        || (code == 'Q' && modifier == '3');
+}
+
+void checkDigits(Symbology &s, QByteArrayView digits);
+
+void malformed(Symbology &s, const QString &fault)
+{
+    s.check = Symbology::Check::Malformed;
+    s.fault = fault;
+}
+
+// ]E0 carries EAN-13 (13 digits), UPC-A (12) and UPC-E (8: number system,
+// six digits, check digit), each named by its length.
+void readE0(Symbology &s, QByteArrayView data)
+{
+    const qsizetype n = data.size();
+    s.name = n == 13 ? QStringLiteral("EAN-13") : n == 12 ? QStringLiteral("UPC-A")
+           : n == 8  ? QStringLiteral("UPC-E") : QStringLiteral("EAN-13 / UPC-A");
+    if (!allDigits(data) || (n != 8 && n != 12 && n != 13)) {
+        malformed(s, QStringLiteral("8, 12 ou 13 chiffres attendus"));
+        return;
+    }
+    if (n != 8) {
+        checkDigits(s, data);
+        return;
+    }
+    const QByteArray upcA = Symbology::upcEExpanded(data);
+    if (upcA.isEmpty())
+        malformed(s, QStringLiteral("système de numérotation 0 ou 1 attendu"));
+    else
+        checkDigits(s, upcA);
 }
 
 void checkDigits(Symbology &s, QByteArrayView digits)
@@ -93,6 +125,23 @@ int Symbology::gs1CheckDigit(QByteArrayView digits)
     return (10 - sum % 10) % 10;
 }
 
+QByteArray Symbology::upcEExpanded(QByteArrayView upcE)
+{
+    if (upcE.size() != 8 || !allDigits(upcE) || (upcE[0] != '0' && upcE[0] != '1'))
+        return {};
+    const QByteArrayView x = upcE.sliced(1, 6); // X1 to X6
+    QByteArray a = upcE.first(1).toByteArray();
+    switch (x[5]) {
+    case '0':
+    case '1':
+    case '2': a += x.first(2).toByteArray() + x[5] + "0000" + x.sliced(2, 3).toByteArray(); break;
+    case '3': a += x.first(3).toByteArray() + "00000" + x.sliced(3, 2).toByteArray(); break;
+    case '4': a += x.first(4).toByteArray() + "00000" + x[4]; break;
+    default: a += x.first(5).toByteArray() + "0000" + x[5]; break;
+    }
+    return a + upcE[7];
+}
+
 QByteArrayView Symbology::payload(QByteArrayView scan)
 {
     if (scan.size() >= 3 && scan[0] == ']' && !codeName(scan[1], scan[2]).isEmpty() && isModifier(scan[2]))
@@ -109,9 +158,19 @@ Symbology Symbology::of(QByteArrayView scan)
         s.aim = scan.first(3).toByteArray();
         s.name = codeName(code, modifier);
         const qsizetype n = data.size();
-        if (code == 'E' && (modifier == '0' || modifier == '4') && allDigits(data) && (n == 8 || n == 12 || n == 13))
-            checkDigits(s, data);
-        else if (code == 'E' && modifier == '3' && n >= 13 && allDigits(data.first(13)))
+        if (code == 'E' && modifier == '0')
+            readE0(s, data);
+        else if (code == 'E' && modifier == '4') {
+            if (n == 8 && allDigits(data))
+                checkDigits(s, data);
+            else
+                malformed(s, QStringLiteral("8 chiffres attendus"));
+        } else if (code == 'E' && (modifier == '1' || modifier == '2')) {
+            // An add-on carries no check digit in its data: its length is what can be wrong.
+            const qsizetype want = modifier == '1' ? 2 : 5;
+            if (n != want || !allDigits(data))
+                malformed(s, QStringLiteral("%1 chiffres attendus").arg(want));
+        } else if (code == 'E' && modifier == '3' && n >= 13 && allDigits(data.first(13)))
             checkDigits(s, data.first(13));
         else if (code == 'I' && n == 14 && allDigits(data))
             checkDigits(s, data);
@@ -143,6 +202,7 @@ QString Symbology::shownCheck() const
     switch (check) {
     case Check::Right: return QStringLiteral("correct");
     case Check::Wrong: return QStringLiteral("faux, attendu ") + QString::number(expectedDigit);
+    case Check::Malformed: return QStringLiteral("invalide : ") + fault;
     case Check::None: break;
     }
     return QStringLiteral("—");
