@@ -354,9 +354,12 @@ void tst_Bench::expectedCodes()
     const QString list = dir.filePath(QStringLiteral("carte.txt"));
     QFile f(list);
     QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("4006381333931\r\n96385074\r\n\r\n15400141288763\r\n");
+    f.write("4006381333931\r\n96385074  \r\n\r\n15400141288763\r\n96385074\r\n");
     f.close();
     QCOMPARE(bench->loadList(list), QString());
+    QCOMPARE(bench->findChild<QLabel *>(QStringLiteral("message"))->text(),
+             QStringLiteral("3 codes attendus chargés depuis « ") + list
+                 + QStringLiteral(" » ; 1 en double dans la liste, comptés une fois ; le décompte repart de zéro."));
 
     // Scans: an expected one (with its identifier), an unknown one, the
     // first again, one with a wrong check digit, a second expected one.
@@ -406,22 +409,43 @@ void tst_Bench::listFile_data()
 {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QList<QByteArray>>("codes");
+    QTest::addColumn<int>("repeats");
 
-    QTest::newRow("LF") << QByteArray("A1\nB2\n") << QList<QByteArray>{"A1", "B2"};
-    QTest::newRow("CR LF, no final break") << QByteArray("A1\r\nB2") << QList<QByteArray>{"A1", "B2"};
-    QTest::newRow("blank lines") << QByteArray("\n\nA1\n\r\n\nB2\n\n") << QList<QByteArray>{"A1", "B2"};
-    QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF" "A1\nB2\n") << QList<QByteArray>{"A1", "B2"};
-    QTest::newRow("repeats kept once") << QByteArray("A1\nB2\nA1\n") << QList<QByteArray>{"A1", "B2"};
-    QTest::newRow("spaces and GS are code") << QByteArray(" A 1\n01\x1D" "10X\n")
-                                            << QList<QByteArray>{" A 1", "01\x1D" "10X"};
-    QTest::newRow("nothing") << QByteArray("\r\n\n") << QList<QByteArray>{};
+    QTest::newRow("LF") << QByteArray("A1\nB2\n") << QList<QByteArray>{"A1", "B2"} << 0;
+    QTest::newRow("CR LF, no final break") << QByteArray("A1\r\nB2") << QList<QByteArray>{"A1", "B2"} << 0;
+    QTest::newRow("blank lines") << QByteArray("\n\nA1\n\r\n\nB2\n\n") << QList<QByteArray>{"A1", "B2"} << 0;
+    QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF" "A1\nB2\n") << QList<QByteArray>{"A1", "B2"} << 0;
+    QTest::newRow("repeats kept once, counted") << QByteArray("A1\nB2\nA1\nA1 \n") << QList<QByteArray>{"A1", "B2"}
+                                                << 2;
+    QTest::newRow("trailing spaces and tabs") << QByteArray("4006381333931  \t\r\n96385074 \n")
+                                              << QList<QByteArray>{"4006381333931", "96385074"} << 0;
+    QTest::newRow("a line of spaces is no code") << QByteArray("A1\n   \n\t\t\r\nB2")
+                                                 << QList<QByteArray>{"A1", "B2"} << 0;
+    QTest::newRow("spaces inside and GS are code") << QByteArray(" A 1\n01\x1D" "10X\n")
+                                                   << QList<QByteArray>{"A 1", "01\x1D" "10X"} << 0;
+    QTest::newRow("comments") << QByteArray("# carte 3, rayon B\nA1\n  # encore\nB2\n")
+                              << QList<QByteArray>{"A1", "B2"} << 0;
+    QTest::newRow("spreadsheet with ;") << QByteArray("\xEF\xBB\xBF" "4006381333931;Lait;1\r\n96385074;Pain;2\r\n")
+                                        << QList<QByteArray>{"4006381333931", "96385074"} << 0;
+    QTest::newRow("spreadsheet with ,") << QByteArray("4006381333931 , Lait\n96385074,Pain\n")
+                                        << QList<QByteArray>{"4006381333931", "96385074"} << 0;
+    QTest::newRow("spreadsheet, quoted fields") << QByteArray("\"AB;C\";x\n\"D\"\"E\";y\n")
+                                                << QList<QByteArray>{"AB;C", "D\"E"} << 0;
+    QTest::newRow("a comma on one line only is code") << QByteArray("0109501101020917\x1D" "10AB,C\nMISSING\"1\n")
+                                                      << QList<QByteArray>{"0109501101020917\x1D" "10AB,C",
+                                                                           "MISSING\"1"}
+                                                      << 0;
+    QTest::newRow("nothing") << QByteArray("\r\n\n") << QList<QByteArray>{} << 0;
 }
 
 void tst_Bench::listFile()
 {
     QFETCH(QByteArray, file);
     QFETCH(QList<QByteArray>, codes);
-    QCOMPARE(ScanTally::parseList(file), codes);
+    QFETCH(int, repeats);
+    const ScanTally::ListFile list = ScanTally::parseList(file);
+    QCOMPARE(list.codes, codes);
+    QCOMPARE(list.repeats, qsizetype(repeats));
 }
 
 void tst_Bench::reportReadBack()

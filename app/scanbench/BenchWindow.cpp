@@ -298,7 +298,8 @@ QString BenchWindow::loadList(const QString &file)
         showMessage(why);
         return why;
     }
-    const QList<QByteArray> codes = ScanTally::parseList(*bytes);
+    const ScanTally::ListFile list = ScanTally::parseList(*bytes);
+    const QList<QByteArray> &codes = list.codes;
     if (codes.isEmpty()) {
         why = QStringLiteral("Liste non chargée : « ") + file + QStringLiteral(" » ne contient aucun code.");
         showMessage(why);
@@ -310,8 +311,10 @@ QString BenchWindow::loadList(const QString &file)
     m_lastFirstMs = -1;
     m_number = 0;
     updateCounters();
+    const QString repeats = list.repeats == 0 ? QString()
+                          : QStringLiteral(" ; %1 en double dans la liste, comptés une fois").arg(french(list.repeats));
     showMessage(QStringLiteral("%1 codes attendus chargés depuis « ").arg(french(codes.size())) + file
-                + QStringLiteral(" » ; le décompte repart de zéro."));
+                + QStringLiteral(" »") + repeats + QStringLiteral(" ; le décompte repart de zéro."));
     return {};
 }
 

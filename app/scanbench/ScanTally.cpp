@@ -1,5 +1,7 @@
 #include "ScanTally.h"
 
+#include <algorithm>
+
 void ScanTally::setExpected(const QList<QByteArray> &codes)
 {
     m_expected = codes;
@@ -57,24 +59,78 @@ QString ScanTally::markText(Mark mark)
     return {};
 }
 
-QList<QByteArray> ScanTally::parseList(const QByteArray &file)
+namespace {
+
+QByteArrayView trimmed(QByteArrayView line)
+{
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    while (!line.isEmpty() && blank(line.front()))
+        line = line.sliced(1);
+    while (!line.isEmpty() && blank(line.back()))
+        line.chop(1);
+    return line;
+}
+
+// The first field of a spreadsheet's line: up to the separator, or a
+// quoted field ("a;b" and "" for a quote inside).
+QByteArray firstField(QByteArrayView line, char separator)
+{
+    if (!line.startsWith('"')) {
+        const qsizetype at = line.indexOf(separator);
+        return trimmed(at < 0 ? line : line.first(at)).toByteArray();
+    }
+    QByteArray field;
+    for (qsizetype i = 1; i < line.size(); ++i) {
+        if (line[i] != '"') {
+            field += line[i];
+        } else if (i + 1 < line.size() && line[i + 1] == '"') {
+            field += '"';
+            ++i;
+        } else {
+            break;
+        }
+    }
+    return field;
+}
+
+} // namespace
+
+ScanTally::ListFile ScanTally::parseList(const QByteArray &file)
 {
     QByteArrayView rest(file);
     if (rest.startsWith("\xEF\xBB\xBF"))
         rest = rest.sliced(3);
-    QList<QByteArray> codes;
-    QSet<QByteArray> kept;
+    QList<QByteArrayView> lines;
     while (!rest.isEmpty()) {
-        qsizetype end = rest.indexOf('\n');
-        QByteArrayView line = end < 0 ? rest : rest.first(end);
+        const qsizetype end = rest.indexOf('\n');
+        const QByteArrayView line = trimmed(end < 0 ? rest : rest.first(end));
         rest = end < 0 ? QByteArrayView() : rest.sliced(end + 1);
-        if (line.endsWith('\r'))
-            line.chop(1);
-        const QByteArray code = line.toByteArray();
-        if (!code.isEmpty() && !kept.contains(code)) {
-            kept.insert(code);
-            codes.append(code);
+        if (!line.isEmpty() && !line.startsWith('#'))
+            lines.append(line);
+    }
+    // A spreadsheet's export has its separator on every line: then each
+    // line's code is its first field. A separator on some lines only is
+    // part of those codes (a comma in GS1 data).
+    char separator = 0;
+    for (const char c : {';', ','}) {
+        if (!lines.isEmpty()
+            && std::all_of(lines.begin(), lines.end(), [c](QByteArrayView l) { return l.contains(c); })) {
+            separator = c;
+            break;
         }
     }
-    return codes;
+    ListFile list;
+    QSet<QByteArray> kept;
+    for (const QByteArrayView line : std::as_const(lines)) {
+        const QByteArray code = separator ? firstField(line, separator) : line.toByteArray();
+        if (code.isEmpty())
+            continue;
+        if (kept.contains(code)) {
+            ++list.repeats;
+            continue;
+        }
+        kept.insert(code);
+        list.codes.append(code);
+    }
+    return list;
 }

@@ -43,9 +43,16 @@ public:
     qsizetype missingCount() const { return m_expected.size() - m_expectedSeen; }
 
     static QString markText(Mark mark);
-    // The codes of a list file: one a line, CR LF or LF, blank lines and a
-    // leading UTF-8 byte order mark left out, repeats kept once.
-    static QList<QByteArray> parseList(const QByteArray &file);
+    // The codes of a list file as people write them: one a line (CR LF or
+    // LF), each trimmed of spaces and tabs; blank lines, lines that start
+    // with # and a leading UTF-8 byte order mark left out; for a
+    // spreadsheet's export (";" or "," on every line), each line's first
+    // field. Repeats are kept once and counted.
+    struct ListFile {
+        QList<QByteArray> codes;
+        qsizetype repeats = 0; // lines that repeat a code before them
+    };
+    static ListFile parseList(const QByteArray &file);
 
 private:
     QList<QByteArray> m_expected;
