@@ -44,8 +44,8 @@ TakenBytes taken(const Take &reads)
 QString described(const FramedScan &s)
 {
     QString data = QString::fromLatin1(s.data);
-    data.replace(u'\r', QStringLiteral("\\r")).replace(u'\n', QStringLiteral("\\n"));
-    return data + u'@' + QString::number(s.firstMs);
+    data.replace(u'\r', QStringLiteral("\\r")).replace(u'\n', QStringLiteral("\\n")).replace(u'\t', QStringLiteral("\\t"));
+    return data + u'@' + QString::number(s.firstMs) + (s.unfinished ? QStringLiteral(" inachevé") : QString());
 }
 
 QString cell(const QAbstractItemModel &m, int row, int column)
@@ -92,6 +92,11 @@ private slots:
     void framing_data();
     void framing();
     void silenceWaitsForUntakenBytes();
+    void cutPastTheLimit_data();
+    void cutPastTheLimit();
+    void closedLineEndsItsScan_data();
+    void closedLineEndsItsScan();
+    void switchedOffMidScan();
     void replyWindow_data();
     void replyWindow();
     void overlongScanIsCut();
@@ -133,6 +138,10 @@ void tst_Bench::framing_data()
     QTest::newRow("auto: a read's stamp is the scan's") << E::Automatic
                                                         << Takes{{{3, "AB"}, {9, "C\rD"}, {40, "E\r"}}}
                                                         << QStringList{"ABC@3", "DE@9"};
+    QTest::newRow("auto: TAB") << E::Automatic << Takes{{{0, "A\tB\t"}}} << QStringList{"A@0", "B@0"};
+    QTest::newRow("auto: TAB then CR") << E::Automatic << Takes{{{0, "A\t\rB\r"}}} << QStringList{"A@0", "B@0"};
+    QTest::newRow("TAB: CR and LF are data") << E::Tab << Takes{{{0, "A\rB\nC\t"}}} << QStringList{"A\\rB\\nC@0"};
+    QTest::newRow("CR: TAB is data") << E::Cr << Takes{{{0, "A\tB\r"}}} << QStringList{"A\\tB@0"};
     QTest::newRow("CR: LF is data") << E::Cr << Takes{{{0, "A\r\nB\r"}}} << QStringList{"A@0", "\\nB@0"};
     QTest::newRow("LF: CR is data") << E::Lf << Takes{{{0, "A\rB\n"}}} << QStringList{"A\\rB@0"};
     QTest::newRow("CR LF: a CR alone is data") << E::CrLf << Takes{{{0, "A\rB\r\n"}}} << QStringList{"A\\rB@0"};
@@ -218,6 +227,100 @@ void tst_Bench::replyWindow()
         got << described(s);
     QCOMPARE(got, scans);
     QCOMPARE(f.pendingBytes(), pending);
+}
+
+// A scan is cut when a byte comes past the limit: one of exactly
+// MaxScanBytes, then its terminator, is whole.
+void tst_Bench::cutPastTheLimit_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::addColumn<bool>("cut");
+
+    QTest::newRow("one below") << int(ScanFramer::MaxScanBytes - 1) << false;
+    QTest::newRow("exactly the limit") << int(ScanFramer::MaxScanBytes) << false;
+    QTest::newRow("one past") << int(ScanFramer::MaxScanBytes + 1) << true;
+}
+
+void tst_Bench::cutPastTheLimit()
+{
+    QFETCH(int, length);
+    QFETCH(bool, cut);
+    ScanFramer f;
+    const QList<FramedScan> scans = f.feed(taken({{0, QByteArray(length, 'x') + "\r"}}));
+    QCOMPARE(scans.size(), cut ? 2 : 1);
+    QCOMPARE(scans[0].cut, cut);
+    QCOMPARE(scans[0].data.size(), qMin<qsizetype>(length, ScanFramer::MaxScanBytes));
+    QCOMPARE(f.pendingBytes(), 0);
+}
+
+// A scan open when the line closes ends on its own row, marked unfinished,
+// whether its bytes were taken before the close or with the next open's.
+void tst_Bench::closedLineEndsItsScan_data()
+{
+    QTest::addColumn<Takes>("before"); // taken before the close, at 100
+    QTest::addColumn<Takes>("after");
+    QTest::addColumn<bool>("endNow"); // nothing of the closed line is left to take
+    QTest::addColumn<QStringList>("scans");
+
+    QTest::newRow("taken before, ended at once")
+        << Takes{{{10, "4006381"}}} << Takes{{{300, "96385074\r"}}} << true
+        << QStringList{"4006381@10 inachevé", "96385074@300"};
+    QTest::newRow("its last bytes taken with the next open's")
+        << Takes{{{10, "4006"}}} << Takes{{{50, "381"}, {300, "96385074\r"}}} << false
+        << QStringList{"4006381@10 inachevé", "96385074@300"};
+    QTest::newRow("whole scans are not touched")
+        << Takes{{{10, "AB\r"}}} << Takes{{{300, "CD\r"}}} << true << QStringList{"AB@10", "CD@300"};
+    QTest::newRow("a CR LF's CR before the close")
+        << Takes{{{10, "AB\r"}}} << Takes{{{300, "CD\r\n"}}} << true << QStringList{"AB@10", "CD@300"};
+}
+
+void tst_Bench::closedLineEndsItsScan()
+{
+    QFETCH(Takes, before);
+    QFETCH(Takes, after);
+    QFETCH(bool, endNow);
+    QFETCH(QStringList, scans);
+    ScanFramer f;
+    QStringList got;
+    for (const Take &t : before)
+        for (const FramedScan &s : f.feed(taken(t)))
+            got << described(s);
+    f.lineClosed(100);
+    QVERIFY(f.lineWasClosed());
+    if (endNow) {
+        if (std::optional<FramedScan> s = f.endUnfinished())
+            got << described(*s);
+    }
+    for (const Take &t : after)
+        for (const FramedScan &s : f.feed(taken(t)))
+            got << described(s);
+    QCOMPARE(got, scans);
+    QVERIFY(!f.lineWasClosed());
+}
+
+// "Eteindre" in the middle of a scan, then the next scan after the port
+// opens again: two rows, the first marked "inachevé" and not counted.
+void tst_Bench::switchedOffMidScan()
+{
+    FakeWindow b;
+    b.w.showBench();
+    BenchWindow *bench = b.w.bench();
+    b.comm->setPortOpen(true);
+    b.show("40063813");
+    QTRY_VERIFY(bench->idle());
+    QCOMPARE(bench->table().rowCount(), 0);
+    b.w.Command2_Click(); // Eteindre
+    QVERIFY(!b.comm->PortOpen());
+    QTRY_COMPARE(bench->table().rowCount(), 1);
+    b.comm->setPortOpen(true);
+    b.show("96385074\r");
+    QTRY_COMPARE(bench->table().rowCount(), 2);
+    const ScanTable &t = bench->table();
+    QCOMPARE(cell(t, 0, ScanTable::Data), QStringLiteral("40063813"));
+    QCOMPARE(cell(t, 0, ScanTable::Mark), QStringLiteral("inachevé"));
+    QCOMPARE(cell(t, 1, ScanTable::Data), QStringLiteral("96385074"));
+    QCOMPARE(cell(t, 1, ScanTable::Mark), QString());
+    QCOMPARE(cell(t, 1, ScanTable::Check), QStringLiteral("correct"));
 }
 
 void tst_Bench::overlongScanIsCut()
@@ -498,7 +601,7 @@ void tst_Bench::reportReadBack()
     QVERIFY(summary.startsWith(QStringLiteral("Rapport du banc d'essai Vantrel\n\nDate : ")));
     QVERIFY(summary.contains(QStringLiteral("\nVersion de Vantrel : " VANTREL_VERSION "\n")));
     QVERIFY(summary.contains(QStringLiteral("\nPériphérique : /dev/fake1\nLigne : 9600 8N1\n"
-                                            "Découpage des scans : automatique (CR, LF ou CR LF)\n")));
+                                            "Découpage des scans : automatique (CR, LF, CR LF ou TAB)\n")));
     QVERIFY2(summary.endsWith(QStringLiteral("\nScans : 2\nChiffres de contrôle faux : 0\nDoublons : 0\n"
                                              "Liste des codes attendus : ") + list
                               + QStringLiteral("\nCodes attendus : 2\nInattendus : 1\nCodes attendus manquants : 1\n"
@@ -638,11 +741,11 @@ void tst_Bench::lookRestored_data()
                                             "history=<ESC>A1<CR>\n")
                               << "CR LF" << 120 << QList<int>{50, 800, 30} << QSize(950, 600)
                               << QStringList{"<ESC>A1<CR>"};
-    QTest::newRow("nothing kept") << QByteArray() << "automatique (CR, LF ou CR LF)" << 50
+    QTest::newRow("nothing kept") << QByteArray() << "automatique (CR, LF, CR LF ou TAB)" << 50
                                   << QList<int>{100, 1000, 200} << QSize(900, 500) << QStringList();
     QTest::newRow("nonsense left at the defaults")
         << QByteArray("ending=morse\nsilenceMs=abc\ntest=1 2\ngeometry=0 0 50 40\n")
-        << "automatique (CR, LF ou CR LF)" << 50 << QList<int>{100, 1000, 200} << QSize(900, 500) << QStringList();
+        << "automatique (CR, LF, CR LF ou TAB)" << 50 << QList<int>{100, 1000, 200} << QSize(900, 500) << QStringList();
 }
 
 void tst_Bench::lookRestored()

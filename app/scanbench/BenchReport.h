@@ -42,7 +42,7 @@ public:
         QString devicePath;                 // empty: no port opened yet
         std::optional<SerialDevice> device; // as the system lists it, when present
         LineSettings line;
-        QString framing;                    // "automatique (CR, LF ou CR LF)"
+        QString framing;                    // "automatique (CR, LF, CR LF ou TAB)"
         QString listFile;                   // the expected codes' file, or empty
         const ScanTable *table = nullptr;
         const ScanTally *tally = nullptr;

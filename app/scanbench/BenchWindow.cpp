@@ -96,6 +96,15 @@ BenchWindow::BenchWindow(CommControl *comm, PortAssignments &ports, QWidget *par
     connect(clear, &QPushButton::clicked, this, &BenchWindow::reset);
     connect(report, &QPushButton::clicked, this, &BenchWindow::askReportFile);
     connect(&m_test, &ReadRateTest::takeWanted, this, &BenchWindow::takeWanted);
+    if (m_comm) {
+        connect(m_comm, &CommControl::portOpenChanged, this, [this](bool open) {
+            if (open)
+                return;
+            m_framer.lineClosed(TakenBytes::nowMs());
+            if (!m_passTimer.isActive())
+                m_passTimer.start();
+        });
+    }
     connect(m_readRate, &ReadRatePanel::message, this, &BenchWindow::showMessage);
     connect(m_readRate, &ReadRatePanel::runningChanged, this, [this](bool running) { m_console->setSendEnabled(!running); });
     connect(m_console, &ConsolePanel::message, this, &BenchWindow::showMessage);
@@ -162,7 +171,11 @@ void BenchWindow::addScans(QList<FramedScan> scans, std::deque<ScanRow> &rows)
         r.gapMs = m_lastFirstMs < 0 ? -1 : s.firstMs - m_lastFirstMs;
         m_lastFirstMs = s.firstMs;
         r.cut = s.cut;
-        if (m_console->takeReply(s.firstMs, r.wallMs, s.data)) {
+        if (s.unfinished) {
+            // A piece of a scan whose line closed: shown, never counted as a code.
+            r.symbology = Symbology::of(s.data);
+            r.mark = ScanTally::Mark::Unfinished;
+        } else if (m_console->takeReply(s.firstMs, r.wallMs, s.data)) {
             // An answer to the console: named when it ends in ACK or NAK.
             r.mark = ScanTally::Mark::Reply;
             r.symbology.name = s.data.endsWith('\x06') ? QStringLiteral("ACK")
@@ -186,6 +199,12 @@ void BenchWindow::pass()
     while (!m_queue.empty() && spent.elapsed() < PassBudgetMs) {
         addScans(m_framer.feed(m_queue.front()), rows);
         m_queue.pop_front();
+    }
+    // The line closed and nothing of it is left to take: a scan it left
+    // open ends here, on its own row.
+    if (m_queue.empty() && m_framer.lineWasClosed() && (!m_comm || m_comm->InBufferCount() == 0)) {
+        if (std::optional<FramedScan> s = m_framer.endUnfinished())
+            addScans({std::move(*s)}, rows);
     }
     if (!rows.empty())
         m_table.append(std::move(rows));

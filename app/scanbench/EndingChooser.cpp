@@ -15,10 +15,11 @@ struct EndingName {
     const char *shown; // in the list
 };
 const EndingName Endings[] = {
-    {ScanFramer::Ending::Automatic, "automatic", "automatique (CR, LF ou CR LF)"},
+    {ScanFramer::Ending::Automatic, "automatic", "automatique (CR, LF, CR LF ou TAB)"},
     {ScanFramer::Ending::Cr, "cr", "CR"},
     {ScanFramer::Ending::Lf, "lf", "LF"},
     {ScanFramer::Ending::CrLf, "crlf", "CR LF"},
+    {ScanFramer::Ending::Tab, "tab", "TAB"},
     {ScanFramer::Ending::Silence, "silence", "silence entre les octets"},
 };
 constexpr int EndingCount = int(std::size(Endings));

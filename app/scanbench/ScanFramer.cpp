@@ -18,11 +18,35 @@ void ScanFramer::clear()
 {
     m_scan = {};
     m_afterCr = m_heldCr = false;
+    m_closedMs = -1;
+}
+
+void ScanFramer::lineClosed(qint64 ms)
+{
+    m_closedMs = ms;
+}
+
+std::optional<FramedScan> ScanFramer::endUnfinished()
+{
+    m_closedMs = -1;
+    m_afterCr = m_heldCr = false; // a CR held for its LF ends nothing now
+    if (m_scan.data.isEmpty())
+        return std::nullopt;
+    FramedScan s = std::move(m_scan);
+    m_scan = {};
+    s.unfinished = true;
+    return s;
 }
 
 void ScanFramer::append(const char *bytes, qsizetype n, qint64 ms, QList<FramedScan> &out)
 {
     while (n > 0) {
+        // A byte past the limit: the scan so far is cut, this one starts the next.
+        if (m_scan.data.size() == MaxScanBytes) {
+            m_scan.cut = true;
+            out.append(std::move(m_scan));
+            m_scan = {};
+        }
         if (m_scan.data.isEmpty())
             m_scan.firstMs = ms;
         const qsizetype take = qMin(n, MaxScanBytes - m_scan.data.size());
@@ -30,11 +54,6 @@ void ScanFramer::append(const char *bytes, qsizetype n, qint64 ms, QList<FramedS
         m_scan.lastMs = ms;
         bytes += take;
         n -= take;
-        if (m_scan.data.size() == MaxScanBytes) {
-            m_scan.cut = true;
-            out.append(std::move(m_scan));
-            m_scan = {};
-        }
     }
 }
 
@@ -77,6 +96,11 @@ QList<FramedScan> ScanFramer::feed(const TakenBytes &taken)
         const char *p = taken.bytes.constData() + at;
         const qsizetype n = read.end - at;
         at = read.end;
+        // The first byte after a close: what was open of the closed line ends.
+        if (m_closedMs >= 0 && read.ms > m_closedMs) {
+            if (std::optional<FramedScan> s = endUnfinished())
+                out.append(std::move(*s));
+        }
         const bool replies = inReplyWindow(read.ms);
         if (m_ending == Ending::Silence) {
             if (!m_scan.data.isEmpty() && read.ms - m_scan.lastMs >= m_silenceMs)
@@ -105,8 +129,10 @@ QList<FramedScan> ScanFramer::feed(const TakenBytes &taken)
                 append("\r", 1, m_heldCrMs, out);
             }
             // Data runs up to the next byte that may end a scan.
+            const bool tabEnds = m_ending == Ending::Automatic || m_ending == Ending::Tab;
             qsizetype j = i;
-            while (j < n && p[j] != '\r' && p[j] != '\n' && !(replies && isAckOrNak(p[j])))
+            while (j < n && p[j] != '\r' && p[j] != '\n' && !(tabEnds && p[j] == '\t')
+                   && !(replies && isAckOrNak(p[j])))
                 ++j;
             if (j > i) {
                 m_afterCr = false;
@@ -132,7 +158,8 @@ QList<FramedScan> ScanFramer::feed(const TakenBytes &taken)
                 break;
             case Ending::Cr:
             case Ending::Lf:
-                if (c == (m_ending == Ending::Cr ? '\r' : '\n'))
+            case Ending::Tab:
+                if (c == (m_ending == Ending::Cr ? '\r' : m_ending == Ending::Lf ? '\n' : '\t'))
                     end(read.ms, out);
                 else
                     append(&c, 1, read.ms, out);

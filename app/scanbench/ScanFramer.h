@@ -13,6 +13,7 @@ struct FramedScan {
     qint64 firstMs = 0; // when its first byte arrived (TakenBytes' clock)
     qint64 lastMs = 0;  // when its last byte, terminator included, arrived
     bool cut = false;   // ended at MaxScanBytes: the rest is the next scan
+    bool unfinished = false; // the line closed before its end came
 };
 
 // Cuts what the window takes from the line into scans.
@@ -20,9 +21,10 @@ struct FramedScan {
 // A scan ends at its terminator, or at a silence on the line for scanners
 // that send none:
 //
-//   Automatic  CR, LF or CR LF: a LF right after the CR that ended a scan
-//              belongs to that scan's terminator
-//   Cr, Lf     that byte only; the other is data
+//   Automatic  CR, LF, CR LF or TAB: a LF right after the CR that ended a
+//              scan belongs to that scan's terminator
+//   Cr, Lf,    that byte only; the others are data
+//   Tab
 //   CrLf       the pair only; a CR alone is data
 //   Silence    no byte for silenceMs after the last one; CR and LF are data
 //
@@ -32,11 +34,18 @@ struct FramedScan {
 // at the end of what was taken once the line has stayed quiet long enough
 // (closeIfSilent). A terminator with nothing before it makes no scan. A
 // scan longer than MaxScanBytes (no scanner sends one; a device that
-// never sends a terminator does) is cut there, so that memory stays bounded.
+// never sends a terminator does) is cut when a byte comes past it, so that
+// memory stays bounded; a scan of exactly MaxScanBytes is whole.
+//
+// A scan still open when the line closes (the port switched off, another
+// port chosen, the device unplugged: lineClosed) never joins the bytes of
+// the next open: the first byte read after the close ends it, marked
+// unfinished, and so does endUnfinished() once nothing of the closed line
+// is left to take.
 class ScanFramer
 {
 public:
-    enum class Ending { Automatic, Cr, Lf, CrLf, Silence };
+    enum class Ending { Automatic, Cr, Lf, CrLf, Silence, Tab };
     static constexpr qsizetype MaxScanBytes = 16384;
     static constexpr int DefaultSilenceMs = 50;
 
@@ -60,6 +69,12 @@ public:
     qsizetype pendingBytes() const { return m_scan.data.size() + (m_heldCr ? 1 : 0); }
     // Forgets the scan in progress.
     void clear();
+    // The line closed at `ms` (TakenBytes' clock).
+    void lineClosed(qint64 ms);
+    bool lineWasClosed() const { return m_closedMs >= 0; }
+    // Ends the scan in progress as unfinished, if there is one, and forgets
+    // the close.
+    std::optional<FramedScan> endUnfinished();
 
 private:
     void append(const char *bytes, qsizetype n, qint64 ms, QList<FramedScan> &out);
@@ -73,4 +88,5 @@ private:
     bool m_heldCr = false;   // CrLf: a CR waits for the byte after it
     qint64 m_heldCrMs = 0;
     QList<std::pair<qint64, qint64>> m_replyWindows;
+    qint64 m_closedMs = -1; // when the line closed, while its bytes may still come
 };

@@ -54,6 +54,7 @@ QString ScanTally::markText(Mark mark)
     case Mark::Unexpected: return QStringLiteral("inattendu");
     case Mark::Duplicate: return QStringLiteral("doublon");
     case Mark::Reply: return QStringLiteral("réponse");
+    case Mark::Unfinished: return QStringLiteral("inachevé");
     case Mark::None: break;
     }
     return {};

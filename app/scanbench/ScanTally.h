@@ -20,7 +20,8 @@
 class ScanTally
 {
 public:
-    enum class Mark { None, Expected, Unexpected, Duplicate, Reply };
+    // Unfinished: what came of a scan before its line closed; not a code.
+    enum class Mark { None, Expected, Unexpected, Duplicate, Reply, Unfinished };
     static constexpr qsizetype MaxRemembered = 200000;
 
     // The list, in the card's order; loading one starts the count again.
