@@ -588,7 +588,8 @@ void tst_Bench::reportReadBack()
                  .match(first[1]).hasMatch(), qPrintable(first[1]));
     QCOMPARE(QDateTime::fromString(second[1], Qt::ISODateWithMs).toMSecsSinceEpoch()
                  - QDateTime::fromString(first[1], Qt::ISODateWithMs).toMSecsSinceEpoch(), 250);
-    QCOMPARE(QStringList(first.mid(2)), QStringList({"", "26", "GS1-128", "]C1", "correct", "attendu",
+    // Longueur is the code's, without its AIM identifier (26 bytes in all).
+    QCOMPARE(QStringList(first.mid(2)), QStringList({"", "23", "GS1-128", "]C1", "correct", "attendu",
                                                      "]C10109501101020917\\x1D10AB,C",
                                                      "5D 43 31 30 31 30 39 35 30 31 31 30 31 30 32 30 39 31 37 "
                                                      "1D 31 30 41 42 2C 43"}));

@@ -48,6 +48,7 @@ private slots:
     void figures_data();
     void figures();
     void testOnTheSimulator();
+    void longScanWaitedForItsEnd();
     void stoppedTestReleasesTheTrigger_data();
     void stoppedTestReleasesTheTrigger();
     void closedPortRefused();
@@ -174,9 +175,19 @@ void tst_ReadRate::testOnTheSimulator()
     const QString log = sim.log();
     QCOMPARE(log.count(QStringLiteral("reçu   : 1B 53 37 0D")), 6);
     QCOMPARE(log.count(QStringLiteral("reçu   : 1B 53 38 0D")), 6);
-    // The scans are rows, and the box shows them as the tool always has.
-    QCOMPARE(b.bench().table().rowCount(), 3);
-    QCOMPARE(cell(b.bench().table(), 2, ScanTable::Data), QStringLiteral("96385074"));
+    // The scans are rows, each no-read too, in the order they came; the
+    // test's scans are the test's, not duplicates of the session. The box
+    // shows the scans as the tool always has.
+    const ScanTable &t = b.bench().table();
+    QCOMPARE(t.rowCount(), 6);
+    QStringList marks;
+    for (int r = 0; r < t.rowCount(); ++r) {
+        marks << cell(t, r, ScanTable::Mark);
+        QCOMPARE(cell(t, r, ScanTable::Data), marks.last() == QStringLiteral("sans lecture") ? QString()
+                                                                                            : QStringLiteral("96385074"));
+    }
+    QCOMPARE(marks.count(QStringLiteral("sans lecture")), 3);
+    QCOMPARE(marks.count(QStringLiteral("test de lecture")), 3);
     QVERIFY(b.w.receptionText().contains(QStringLiteral("96385074␍")));
     QVERIFY(b.bench().readRateText().startsWith(
         QStringLiteral("Test de lecture (6 gâchettes, attente 300 ms, pause 10 ms) : "
@@ -192,6 +203,30 @@ void tst_ReadRate::testOnTheSimulator()
                                           "Lectures : 3 bonnes lectures sur 6 (50,0 %), 3 sans lecture\n")),
              qPrintable(text));
     QVERIFY(text.contains(QStringLiteral("\n≤75 ms         3  ████████████████████\n≤110 ms        0  \n")));
+}
+
+// A code of 600 bytes at 9600 baud takes about 625 ms to arrive: its first
+// byte comes 20 ms after the trigger, well within a wait of 200 ms, so it is
+// a good read, timed at its first byte, though it ends long after the wait.
+void tst_ReadRate::longScanWaitedForItsEnd()
+{
+    const QString code(600, u'7');
+    SimProcess sim;
+    QVERIFY(sim.start({"--pace", "--delay", "20", "--codes", code}));
+    Bench b(sim.path());
+    QVERIFY(b.w.MSComm1->PortOpen());
+    QSignalSpy done(&b.bench().readRateTest(), &ReadRateTest::finished);
+    QCOMPARE(b.bench().startReadRate(2, 200, 10), QString());
+    QVERIFY(done.wait(20000));
+    const ReadRateFigures &f = b.bench().readRateTest().figures();
+    QCOMPARE(f.triggers, 2);
+    QCOMPARE(f.noReads, 0);
+    for (qint64 t : f.timesMs)
+        QVERIFY2(t >= 0 && t < 200, qPrintable(QString::number(t)));
+    const ScanTable &t = b.bench().table();
+    QCOMPARE(t.rowCount(), 2);
+    QCOMPARE(cell(t, 0, ScanTable::Length), QStringLiteral("600"));
+    QCOMPARE(sim.stop(), 0);
 }
 
 // Stopped while a trigger waits, by its button, by "Eteindre" or by closing

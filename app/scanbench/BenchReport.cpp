@@ -49,7 +49,7 @@ QByteArray BenchReport::csvRow(const ScanRow &r)
         QByteArray::number(r.number),
         isoTime(r.wallMs).toUtf8(),
         r.gapMs < 0 ? QByteArray() : QByteArray::number(r.gapMs),
-        QByteArray::number(r.data.size()),
+        QByteArray::number(r.data.size() - r.symbology.aim.size()),
         csvField(r.symbology.name),
         csvField(QString::fromLatin1(escaped(r.symbology.aim))),
         csvField(r.symbology.shownCheck()),

@@ -96,6 +96,18 @@ BenchWindow::BenchWindow(CommControl *comm, PortAssignments &ports, QWidget *par
     connect(clear, &QPushButton::clicked, this, &BenchWindow::reset);
     connect(report, &QPushButton::clicked, this, &BenchWindow::askReportFile);
     connect(&m_test, &ReadRateTest::takeWanted, this, &BenchWindow::takeWanted);
+    m_test.setPendingScan([this] { return std::pair{m_framer.pendingFirstMs(), m_framer.pendingBytes()}; });
+    connect(&m_test, &ReadRateTest::noRead, this, [this](qint64 triggerMs) {
+        // A row of its own, at the trigger's time, so that one sees when.
+        ScanRow r;
+        r.number = ++m_number;
+        r.wallMs = triggerMs + (QDateTime::currentMSecsSinceEpoch() - TakenBytes::nowMs());
+        r.symbology.name = QStringLiteral("—");
+        r.mark = ScanTally::Mark::NoRead;
+        std::deque<ScanRow> rows;
+        rows.push_back(std::move(r));
+        m_table.append(std::move(rows));
+    });
     if (m_comm) {
         connect(m_comm, &CommControl::portOpenChanged, this, [this](bool open) {
             if (open)
@@ -180,11 +192,16 @@ void BenchWindow::addScans(QList<FramedScan> scans, std::deque<ScanRow> &rows)
             r.mark = ScanTally::Mark::Reply;
             r.symbology.name = s.data.endsWith('\x06') ? QStringLiteral("ACK")
                              : s.data.endsWith('\x15') ? QStringLiteral("NAK") : QStringLiteral("—");
+        } else if (m_test.running()) {
+            // Every trigger reads the same label: counted in the test, not
+            // as duplicates of the session.
+            r.symbology = Symbology::of(s.data);
+            r.mark = ScanTally::Mark::ReadRate;
+            m_test.scanFramed(s.firstMs);
         } else {
             r.symbology = Symbology::of(s.data);
             r.mark = m_tally.count(Symbology::payload(s.data).toByteArray(),
                                    r.symbology.check == Symbology::Check::Wrong);
-            m_test.scanFramed(s.firstMs);
         }
         r.data = std::move(s.data);
         rows.push_back(std::move(r));

@@ -1,13 +1,17 @@
 #include "ReadRateTest.h"
 
 #include "CommControl.h"
+#include "ScanFramer.h"
 #include "ScannerCommands.h"
+#include "TakenBytes.h"
 
 ReadRateTest::ReadRateTest(CommControl *comm, QObject *parent)
     : QObject(parent), m_comm(comm)
 {
     m_wait.setSingleShot(true);
+    m_wait.setTimerType(Qt::PreciseTimer);
     m_pause.setSingleShot(true);
+    m_pause.setTimerType(Qt::PreciseTimer);
     m_poll.setInterval(PollMs);
     connect(&m_wait, &QTimer::timeout, this, &ReadRateTest::waitEnded);
     connect(&m_pause, &QTimer::timeout, this, &ReadRateTest::trigger);
@@ -46,6 +50,8 @@ void ReadRateTest::trigger()
 {
     m_state = State::Waiting;
     m_triggerMs = -1;
+    m_pendingBytes = 0;
+    m_waitedMs = 0;
     m_seenReadMs = m_comm->lastReadMs();
     m_comm->setOutput(QLatin1String(ScannerCommands::ReadStart));
     if (m_state != State::Waiting)
@@ -78,11 +84,37 @@ void ReadRateTest::scanFramed(qint64 firstMs)
     release(true, t);
 }
 
+int ReadRateTest::stepMs(qint32 baud)
+{
+    return 50 + int(256 * 10 * 1000 / qMax<qint32>(baud, 50));
+}
+
 void ReadRateTest::waitEnded()
 {
     emit takeWanted(); // what came at the last moment is framed now
-    if (m_state == State::Waiting)
-        release(false, 0);
+    if (m_state != State::Waiting)
+        return;
+    // A timer that fired early waits for the rest.
+    const qint64 left = m_triggerMs + m_waitMs + m_graceMs + m_waitedMs - TakenBytes::nowMs();
+    if (left > 0) {
+        m_wait.start(int(left));
+        return;
+    }
+    // A scan that began in time and is still coming in: its end is waited
+    // for while its bytes keep coming.
+    if (m_pendingScan) {
+        const auto [firstMs, bytes] = m_pendingScan();
+        const qint64 t = firstMs - m_triggerMs;
+        const qint64 limit = qint64(ScanFramer::MaxScanBytes) * 10 * 1000 / qMax<qint32>(m_comm->line().baud, 50);
+        if (firstMs >= 0 && t >= 0 && t <= m_waitMs && bytes > m_pendingBytes && m_waitedMs < limit) {
+            m_pendingBytes = bytes;
+            const int step = stepMs(m_comm->line().baud);
+            m_waitedMs += step;
+            m_wait.start(step);
+            return;
+        }
+    }
+    release(false, 0);
 }
 
 // Ends the pending trigger, then pauses before the next.
@@ -94,6 +126,8 @@ void ReadRateTest::release(bool good, qint64 timeMs)
         m_figures.timesMs.append(timeMs);
     else
         ++m_figures.noReads;
+    if (!good)
+        emit noRead(m_triggerMs);
     m_state = State::Pausing;
     m_comm->setOutput(QLatin1String(ScannerCommands::ReadEnd));
     if (m_state != State::Pausing)

@@ -5,6 +5,9 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
+#include <utility>
+
 class CommControl;
 
 // The read-rate test: `triggers` times, ESC "S7" CR on the open port, a wait
@@ -20,7 +23,12 @@ class CommControl;
 // While it waits, the test asks for the line's bytes to be taken as soon as
 // the control has read some (takeWanted), so that a scan is framed in
 // milliseconds rather than at the next tick; the wait's end leaves a grace
-// for the take and, when scans end by silence, for that silence.
+// for the take and, when scans end by silence, for that silence. The wait
+// is timed on a precise timer and checked against the monotonic clock. A
+// scan whose first byte came within the wait is waited for until it ends
+// (a long 2D code at 9600 baud takes seconds), step by step while its
+// bytes keep coming, at most MaxScanBytes at the line's speed. Each no-read
+// is told (noRead), with its trigger's time.
 //
 // stop() ends it at once, sending ESC "S8" CR when a trigger is pending; a
 // port that closes ends it too. finished() gives the figures either way.
@@ -32,6 +40,14 @@ public:
     static constexpr int GraceMs = 30;
 
     explicit ReadRateTest(CommControl *comm, QObject *parent = nullptr);
+
+    // The scan being framed: when its first byte came, and how many bytes
+    // it has so far; {-1, 0} when none.
+    using PendingScan = std::function<std::pair<qint64, qsizetype>()>;
+    void setPendingScan(PendingScan pending) { m_pendingScan = std::move(pending); }
+    // How long one step of waiting for a scan's end lasts at `baud`: 256
+    // bytes at that speed, and a margin.
+    static int stepMs(qint32 baud);
 
     // Starts; false, with why in French, when it cannot (closed port,
     // already running).
@@ -47,6 +63,8 @@ signals:
     void takeWanted();
     void progress(int done, int total);
     void finished(const ReadRateFigures &figures, const QString &why);
+    // A trigger written at triggerMs (TakenBytes' clock) brought no scan.
+    void noRead(qint64 triggerMs);
 
 private:
     enum class State { Idle, Waiting, Pausing };
@@ -65,6 +83,9 @@ private:
     int m_graceMs = 0;
     qint64 m_triggerMs = -1; // when the pending trigger was written
     qint64 m_seenReadMs = 0; // the control's last read when last looked at
+    qsizetype m_pendingBytes = 0; // of the scan waited for, at the last step
+    qint64 m_waitedMs = 0;   // past the wait, for a scan's end
+    PendingScan m_pendingScan;
     QTimer m_wait;
     QTimer m_pause;
     QTimer m_poll;

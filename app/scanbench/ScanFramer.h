@@ -67,6 +67,8 @@ public:
     std::optional<FramedScan> closeIfSilent(qint64 nowMs, qint64 lastReadMs);
     // Bytes of a scan whose end has not come yet.
     qsizetype pendingBytes() const { return m_scan.data.size() + (m_heldCr ? 1 : 0); }
+    // When the first of them arrived; -1 when there are none.
+    qint64 pendingFirstMs() const { return !m_scan.data.isEmpty() ? m_scan.firstMs : m_heldCr ? m_heldCrMs : -1; }
     // Forgets the scan in progress.
     void clear();
     // The line closed at `ms` (TakenBytes' clock).

@@ -45,7 +45,7 @@ QVariant ScanTable::data(const QModelIndex &index, int role) const
     case Number: return QString::number(r.number);
     case Received: return receivedText(r.wallMs);
     case Gap: return r.gapMs < 0 ? QString() : QString::number(r.gapMs);
-    case Length: return QString::number(r.data.size());
+    case Length: return QString::number(r.data.size() - r.symbology.aim.size()); // the code's, without its identifier
     case Kind: return r.symbology.shownName();
     case Check: return r.symbology.shownCheck();
     case Mark: return ScanTally::markText(r.mark);

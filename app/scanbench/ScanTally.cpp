@@ -55,6 +55,8 @@ QString ScanTally::markText(Mark mark)
     case Mark::Duplicate: return QStringLiteral("doublon");
     case Mark::Reply: return QStringLiteral("réponse");
     case Mark::Unfinished: return QStringLiteral("inachevé");
+    case Mark::NoRead: return QStringLiteral("sans lecture");
+    case Mark::ReadRate: return QStringLiteral("test de lecture");
     case Mark::None: break;
     }
     return {};

@@ -21,7 +21,9 @@ class ScanTally
 {
 public:
     // Unfinished: what came of a scan before its line closed; not a code.
-    enum class Mark { None, Expected, Unexpected, Duplicate, Reply, Unfinished };
+    // NoRead: a trigger of the read-rate test that brought no scan.
+    // ReadRate: a scan of the read-rate test, counted in the test only.
+    enum class Mark { None, Expected, Unexpected, Duplicate, Reply, Unfinished, NoRead, ReadRate };
     static constexpr qsizetype MaxRemembered = 200000;
 
     // The list, in the card's order; loading one starts the count again.
