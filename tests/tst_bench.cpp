@@ -97,6 +97,8 @@ private slots:
     void closedLineEndsItsScan_data();
     void closedLineEndsItsScan();
     void switchedOffMidScan();
+    void shownData_data();
+    void shownData();
     void replyWindow_data();
     void replyWindow();
     void overlongScanIsCut();
@@ -321,6 +323,26 @@ void tst_Bench::switchedOffMidScan()
     QCOMPARE(cell(t, 1, ScanTable::Data), QStringLiteral("96385074"));
     QCOMPARE(cell(t, 1, ScanTable::Mark), QString());
     QCOMPARE(cell(t, 1, ScanTable::Check), QStringLiteral("correct"));
+}
+
+void tst_Bench::shownData_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("ASCII") << QByteArray("]C0ABC-123") << "]C0ABC-123";
+    QTest::newRow("UTF-8 text") << QByteArray("]Q1Z\xC3\xBCrich 3\xE2\x82\xAC") << "]Q1Zürich 3€";
+    QTest::newRow("UTF-8 with GS") << QByteArray("\xC3\xA9\x1D" "10") << "é␝10";
+    QTest::newRow("Latin-1 byte: not UTF-8") << QByteArray("caf\xE9") << "café";
+    QTest::newRow("UTF-8 cut short: bytes") << QByteArray("3\xE2\x82") << "3â‚";
+    QTest::newRow("Windows-1252 range") << QByteArray("\x80\x85") << "€…";
+}
+
+void tst_Bench::shownData()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(QString, shown);
+    QCOMPARE(ScanTable::shownData(data), shown);
 }
 
 void tst_Bench::overlongScanIsCut()

@@ -3,6 +3,9 @@
 #include "ControlPictures.h"
 
 #include <QDateTime>
+#include <QStringDecoder>
+
+#include <algorithm>
 
 int ScanTable::rowCount(const QModelIndex &parent) const
 {
@@ -21,6 +24,16 @@ QString ScanTable::receivedText(qint64 wallMs)
 
 QString ScanTable::shownData(const QByteArray &data)
 {
+    // Text in UTF-8 (a QR code's "Zürich 3€") reads as such; any other
+    // bytes show one character each, as in the box. The hex column keeps
+    // the bytes either way.
+    const bool high = std::any_of(data.begin(), data.end(), [](char c) { return uchar(c) >= 0x80; });
+    if (high) {
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString text = utf8(data);
+        if (!utf8.hasError())
+            return shownText(text);
+    }
     return shownText(QString::fromLatin1(data));
 }
 
