@@ -2,6 +2,7 @@
 #include "BenchWindow.h"
 #include "ConsoleLine.h"
 #include "FakeWindow.h"
+#include "Gs1ElementString.h"
 #include "PtyDevice.h"
 #include "ScanFramer.h"
 #include "Symbology.h"
@@ -97,6 +98,9 @@ private slots:
     void closedLineEndsItsScan_data();
     void closedLineEndsItsScan();
     void switchedOffMidScan();
+    void gs1ElementStrings_data();
+    void gs1ElementStrings();
+    void gs1FaultInTheTable();
     void shownData_data();
     void shownData();
     void replyWindow_data();
@@ -325,6 +329,73 @@ void tst_Bench::switchedOffMidScan()
     QCOMPARE(cell(t, 1, ScanTable::Check), QStringLiteral("correct"));
 }
 
+// GS1 element strings read AI by AI. The GTINs are GS1's own examples
+// (09506000134352, 09501101020917); the SSCC 106141411234567897 and GLN
+// 5412345000013 are of the General Specifications'.
+void tst_Bench::gs1ElementStrings_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("fault");
+
+    QTest::newRow("GTIN, expiry, batch") << QByteArray("0109506000134352" "17201231" "10ABC123")
+                                         << "(01) 09506000134352 (17) 201231 (10) ABC123" << "";
+    QTest::newRow("FNC1 ends a variable value") << QByteArray("10ABC\x1D" "17201231")
+                                                << "(10) ABC <GS> (17) 201231" << "";
+    QTest::newRow("FNC1 first, sent by some scanners") << QByteArray("\x1D" "0109501101020917")
+                                                       << "(01) 09501101020917" << "";
+    QTest::newRow("SSCC") << QByteArray("00106141411234567897") << "(00) 106141411234567897" << "";
+    QTest::newRow("SSCC, check wrong") << QByteArray("00106141411234567890") << "(00) 106141411234567890"
+                                       << "(00) SSCC : chiffre de contrôle faux, attendu 7";
+    QTest::newRow("GTIN, check wrong") << QByteArray("0109506000134353") << "(01) 09506000134353"
+                                       << "(01) GTIN : chiffre de contrôle faux, attendu 2";
+    QTest::newRow("GLN ship to") << QByteArray("4105412345000013") << "(410) 5412345000013" << "";
+    QTest::newRow("net weight, 3 decimals") << QByteArray("3103000150") << "(3103) 000150" << "";
+    QTest::newRow("count, serial") << QByteArray("3012\x1D" "21XYZ-9") << "(30) 12 <GS> (21) XYZ-9" << "";
+    QTest::newRow("best before, day 00") << QByteArray("15251200") << "(15) 251200" << "";
+    QTest::newRow("production date, day 00") << QByteArray("11251200") << "(11) 251200"
+                                             << "(11) date de production : « 251200 » n'est pas une date AAMMJJ";
+    QTest::newRow("expiry, month 13") << QByteArray("17251301") << "(17) 251301"
+                                      << "(17) date limite : « 251301 » n'est pas une date AAMMJJ";
+    QTest::newRow("expiry, 30 February") << QByteArray("17250230") << "(17) 250230"
+                                         << "(17) date limite : « 250230 » n'est pas une date AAMMJJ";
+    QTest::newRow("batch too long") << QByteArray("10ABCDEFGHIJKLMNOPQRSTU") << "(10) ABCDEFGHIJKLMNOPQRSTU"
+                                    << "(10) lot : au plus 20 caractères, 21 reçus";
+    QTest::newRow("letters in a count") << QByteArray("30A12") << "(30) A12" << "(30) quantité : chiffres attendus";
+    QTest::newRow("FNC1 inside a GTIN") << QByteArray("0109506000\x1D" "10X") << "(01) 09506000"
+                                        << "(01) GTIN : 14 caractères attendus, 8 reçus";
+    QTest::newRow("unknown AI") << QByteArray("0109501101020917" "99ABC") << "(01) 09501101020917"
+                                << "AI inconnu ou absent au début de « 99ABC »";
+}
+
+void tst_Bench::gs1ElementStrings()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(QString, shown);
+    QFETCH(QString, fault);
+    const Gs1ElementString e = Gs1ElementString::read(data);
+    QCOMPARE(e.shown, shown);
+    QCOMPARE(e.fault, fault);
+}
+
+// A GS1 scan whose element strings break a rule says so in the check
+// column; its tooltip reads the AIs.
+void tst_Bench::gs1FaultInTheTable()
+{
+    FakeWindow b;
+    b.w.showBench();
+    BenchWindow *bench = b.w.bench();
+    b.comm->setPortOpen(true);
+    b.show("]C10109506000134352" "17251301\r]d20109506000134352" "17201231" "10ABC123\r");
+    QTRY_COMPARE(bench->table().rowCount(), 2);
+    const ScanTable &t = bench->table();
+    QCOMPARE(cell(t, 0, ScanTable::Check),
+             QStringLiteral("invalide : (17) date limite : « 251301 » n'est pas une date AAMMJJ"));
+    QCOMPARE(cell(t, 1, ScanTable::Check), QStringLiteral("correct"));
+    QCOMPARE(t.data(t.index(1, ScanTable::Data), Qt::ToolTipRole).toString(),
+             QStringLiteral("]d20109506000134352172012311" "0ABC123\n(01) 09506000134352 (17) 201231 (10) ABC123"));
+}
+
 void tst_Bench::shownData_data()
 {
     QTest::addColumn<QByteArray>("data");
@@ -420,8 +491,11 @@ void tst_Bench::symbology_data()
                                           << "correct" << QByteArray("0109501101020917\x1D" "10ABC");
     QTest::newRow("]C1 GS1-128 GTIN wrong") << QByteArray("]C10109501101020918") << "GS1-128 (]C1)"
                                             << "faux, attendu 7" << QByteArray("0109501101020918");
-    QTest::newRow("]C1 GS1-128 without a GTIN") << QByteArray("]C100123456789012345678") << "GS1-128 (]C1)" << "—"
-                                                << QByteArray("00123456789012345678");
+    QTest::newRow("]C1 GS1-128, an SSCC") << QByteArray("]C100106141411234567897") << "GS1-128 (]C1)" << "—"
+                                          << QByteArray("00106141411234567897");
+    QTest::newRow("]C1 GS1-128, an SSCC's check wrong") << QByteArray("]C100106141411234567890") << "GS1-128 (]C1)"
+                                                        << "invalide : (00) SSCC : chiffre de contrôle faux, attendu 7"
+                                                        << QByteArray("00106141411234567890");
     QTest::newRow("]C0 Code 128") << QByteArray("]C0ABC-123") << "Code 128 (]C0)" << "—" << QByteArray("ABC-123");
     QTest::newRow("]A0 Code 39") << QByteArray("]A0CODE39") << "Code 39 (]A0)" << "—" << QByteArray("CODE39");
     QTest::newRow("]F0 Codabar") << QByteArray("]F0A12345B") << "Codabar (]F0)" << "—" << QByteArray("A12345B");

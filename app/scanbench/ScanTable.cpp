@@ -1,6 +1,7 @@
 #include "ScanTable.h"
 
 #include "ControlPictures.h"
+#include "Gs1ElementString.h"
 
 #include <QDateTime>
 #include <QStringDecoder>
@@ -62,7 +63,13 @@ QVariant ScanTable::data(const QModelIndex &index, int role) const
     case Kind: return r.symbology.shownName();
     case Check: return r.symbology.shownCheck();
     case Mark: return ScanTally::markText(r.mark);
-    case Data: return shownData(r.data) + (r.cut ? QStringLiteral(" …") : QString());
+    case Data:
+        if (role == Qt::ToolTipRole && r.symbology.gs1) {
+            // The element strings as a person reads them, and their fault.
+            const Gs1ElementString e = Gs1ElementString::read(Symbology::payload(r.data));
+            return shownData(r.data) + u'\n' + e.shown + (e.fault.isEmpty() ? QString() : u'\n' + e.fault);
+        }
+        return shownData(r.data) + (r.cut ? QStringLiteral(" …") : QString());
     case Hex: return hexText(r.data);
     case ColumnCount: break;
     }

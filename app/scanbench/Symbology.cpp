@@ -1,5 +1,7 @@
 #include "Symbology.h"
 
+#include "Gs1ElementString.h"
+
 #include <QHash>
 
 namespace {
@@ -174,8 +176,17 @@ Symbology Symbology::of(QByteArrayView scan)
             checkDigits(s, data.first(13));
         else if (code == 'I' && n == 14 && allDigits(data))
             checkDigits(s, data);
-        else if (carriesGs1Data(code, modifier) && n >= 16 && data.startsWith("01") && allDigits(data.sliced(2, 14)))
-            checkDigits(s, data.sliced(2, 14));
+        else if (carriesGs1Data(code, modifier)) {
+            s.gs1 = true;
+            if (n >= 16 && data.startsWith("01") && allDigits(data.sliced(2, 14)))
+                checkDigits(s, data.sliced(2, 14));
+            // Any other break of the element strings' rules is named.
+            if (s.check != Check::Wrong) {
+                const Gs1ElementString e = Gs1ElementString::read(data);
+                if (!e.fault.isEmpty())
+                    malformed(s, e.fault);
+            }
+        }
         return s;
     }
     const qsizetype n = data.size();

@@ -29,6 +29,7 @@ struct Symbology {
     Check check = Check::None;
     int expectedDigit = -1; // the right check digit, when Wrong
     QString fault;          // when Malformed: "8 chiffres attendus"
+    bool gs1 = false;       // its data are GS1 element strings (Gs1ElementString)
 
     // The data after the identifier: what a list of expected codes holds.
     static QByteArrayView payload(QByteArrayView scan);

@@ -169,10 +169,19 @@ void frmVantrel::connectNotify(const QMetaMethod &signal)
     });
 }
 
+// Qt calls this with the connection lists locked when a receiver is being
+// destroyed: isSignalConnected() here would wait for a lock that may be the
+// one held already (Qt's locks are shared between objects), and the window
+// would hang for good. Whether anyone still listens is looked at once the
+// disconnection is over.
 void frmVantrel::disconnectNotify(const QMetaMethod &signal)
 {
-    if (signal == QMetaMethod::fromSignal(&frmVantrel::received) && !isSignalConnected(signal))
-        disconnect(m_relay);
+    if (signal != QMetaMethod::fromSignal(&frmVantrel::received))
+        return;
+    QMetaObject::invokeMethod(this, [this] {
+        if (!isSignalConnected(QMetaMethod::fromSignal(&frmVantrel::received)))
+            disconnect(m_relay);
+    }, Qt::QueuedConnection);
 }
 
 // ---------------------------------------------------------------------------
