@@ -116,6 +116,9 @@ private slots:
     void markupInADataTip();
     void silenceEndsTheLastScan();
     void ptyScanSplitAcrossTicks();
+    void ptyScansAsTheyCome_data();
+    void ptyScansAsTheyCome();
+    void ptyHalfScanThenEteindre();
     void lookRestored_data();
     void lookRestored();
     void lookSaved();
@@ -789,6 +792,81 @@ void tst_Bench::silenceEndsTheLastScan()
              QStringLiteral("silence entre les octets"));
     QCOMPARE(b.w.bench()->findChild<QSpinBox *>(QStringLiteral("silenceMs"))->value(), 30);
     QCOMPARE(b.w.bench()->size(), QSize(1000, 700));
+}
+
+namespace {
+// The window on COM1 = a pseudo-terminal, its bench open.
+struct PtyBench {
+    PtyDevice pty;
+    std::unique_ptr<frmVantrel> w;
+    BenchWindow *bench = nullptr;
+    PtyBench()
+    {
+        qputenv("VANTREL_COM1", pty.path().toLocal8Bit());
+        w = std::make_unique<frmVantrel>();
+        w->showBench();
+        bench = w->bench();
+    }
+};
+} // namespace
+
+// What a scanner sends, through a real pseudo-terminal, in the automatic
+// framing: one row per scan whatever its suffix; a scan of exactly the
+// limit is whole; UTF-8 text reads as written.
+void tst_Bench::ptyScansAsTheyCome_data()
+{
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QStringList>("data");
+    QTest::addColumn<QStringList>("lengths");
+
+    QTest::newRow("TAB-ended") << QByteArray("4006381333931\t96385074\t")
+                               << QStringList{"4006381333931", "96385074"} << QStringList{"13", "8"};
+    QTest::newRow("CR-ended") << QByteArray("4006381333931\r96385074\r")
+                              << QStringList{"4006381333931", "96385074"} << QStringList{"13", "8"};
+    QTest::newRow("LF-ended") << QByteArray("4006381333931\n96385074\n")
+                              << QStringList{"4006381333931", "96385074"} << QStringList{"13", "8"};
+    QTest::newRow("16,384 bytes, whole") << QByteArray(16384, '7') + "\r" << QStringList{QString(16384, u'7')}
+                                         << QStringList{"16384"};
+    QTest::newRow("UTF-8 text, its length in bytes") << QByteArray("]Q1Z\xC3\xBCrich 3\xE2\x82\xAC\r")
+                                                     << QStringList{"]Q1Zürich 3€"} << QStringList{"12"};
+}
+
+void tst_Bench::ptyScansAsTheyCome()
+{
+    QFETCH(QByteArray, sent);
+    QFETCH(QStringList, data);
+    QFETCH(QStringList, lengths);
+    PtyBench b;
+    QTRY_VERIFY(b.w->MSComm1->PortOpen());
+    b.pty.write(sent);
+    QTRY_COMPARE_WITH_TIMEOUT(b.bench->table().rowCount(), data.size(), 10000);
+    QTRY_VERIFY(b.bench->idle());
+    const ScanTable &t = b.bench->table();
+    QCOMPARE(t.rowCount(), data.size());
+    for (int r = 0; r < data.size(); ++r) {
+        QCOMPARE(cell(t, r, ScanTable::Data), data[r]);
+        QCOMPARE(cell(t, r, ScanTable::Length), lengths[r]);
+    }
+}
+
+// Half a scan, "Eteindre", then a scan once the tick has opened the port
+// again: two rows, the first marked unfinished.
+void tst_Bench::ptyHalfScanThenEteindre()
+{
+    PtyBench b;
+    QTRY_VERIFY(b.w->MSComm1->PortOpen());
+    b.pty.write("40063");
+    QTRY_VERIFY(b.w->receptionText().contains(QStringLiteral("40063")));
+    b.w->Command2_Click(); // Eteindre
+    QTRY_COMPARE(b.bench->table().rowCount(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(b.w->MSComm1->PortOpen(), 10000); // the tick opens it again
+    b.pty.write("96385074\r");
+    QTRY_COMPARE_WITH_TIMEOUT(b.bench->table().rowCount(), 2, 10000);
+    const ScanTable &t = b.bench->table();
+    QCOMPARE(cell(t, 0, ScanTable::Data), QStringLiteral("40063"));
+    QCOMPARE(cell(t, 0, ScanTable::Mark), QStringLiteral("inachevé"));
+    QCOMPARE(cell(t, 1, ScanTable::Data), QStringLiteral("96385074"));
+    QCOMPARE(cell(t, 1, ScanTable::Check), QStringLiteral("correct"));
 }
 
 void tst_Bench::ptyScanSplitAcrossTicks()
