@@ -10,7 +10,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 2)
         return 0;
-    const auto ending = ScanFramer::Ending(data[0] % 4); // Automatic, Cr, Lf, CrLf
+    using E = ScanFramer::Ending;
+    const E endings[] = {E::Automatic, E::Cr, E::Lf, E::CrLf, E::Tab};
+    const E ending = endings[data[0] % 5];
     const int step = 1 + data[1] % 7;
     const QByteArray bytes(reinterpret_cast<const char *>(data + 2), qsizetype(size - 2));
     if (bytes.isEmpty())
