@@ -4,6 +4,8 @@
 # with Debian's mingw-w64, once: the result is kept outside the clone, in
 # a folder named after the version, and reused by every later run.
 #   scripts/windows-qt.sh        prints the folder, building it if missing
+# Building it needs root (a deb-src line, the cache folder): run as yourself
+# without it, the script says so and ends with code 3.
 # The host tools (moc, rcc, uic) are the installed Qt's, of the same version.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,6 +16,11 @@ version=$(dpkg-query -W -f='${Version}' qt6-base-dev | sed 's/+.*//; s/-.*//')
 cache=${VANTREL_CACHE:-/var/cache/vantrel}
 prefix=$cache/qt-$version-mingw
 if [ -f "$prefix/.complete" ]; then echo "$prefix"; exit 0; fi
+if [ "$(id -u)" != 0 ]; then
+  echo "Qt $version pour Windows n'est pas encore construit : il faut être root la première fois" \
+    "(sudo bash scripts/windows.sh)" >&2
+  exit 3
+fi
 
 # The source: a deb-src line for this release, then apt-get source.
 if ! apt-get indextargets --format '$(CREATED_BY)' 2>/dev/null | grep -q '^Sources$'; then

@@ -15,7 +15,13 @@ cd "$(dirname "$0")/.."
 
 install_packages "${base_packages[@]}" g++-mingw-w64-x86-64-posix ninja-build nsis wine wine64 \
   xvfb xauth x11-utils x11-apps python3 procps
-qt=$(bash scripts/windows-qt.sh)
+qt_rc=0
+qt=$(bash scripts/windows-qt.sh) || qt_rc=$?
+if [ "$qt_rc" = 3 ]; then
+  echo "Windows : essai sauté (sudo bash scripts/windows.sh construit Qt pour Windows une fois)"
+  exit 0
+fi
+[ "$qt_rc" = 0 ] || exit "$qt_rc"
 echo "== Qt pour Windows : $qt"
 
 echo "== Construction pour Windows (build-windows/)"
