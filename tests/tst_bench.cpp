@@ -10,6 +10,7 @@
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QHelpEvent>
+#include <QLineEdit>
 #include <QTableView>
 #include <QToolTip>
 #include <QComboBox>
@@ -150,6 +151,10 @@ void tst_Bench::framing_data()
     QTest::newRow("auto: TAB") << E::Automatic << Takes{{{0, "A\tB\t"}}} << QStringList{"A@0", "B@0"};
     QTest::newRow("auto: TAB then CR") << E::Automatic << Takes{{{0, "A\t\rB\r"}}} << QStringList{"A@0", "B@0"};
     QTest::newRow("TAB: CR and LF are data") << E::Tab << Takes{{{0, "A\rB\nC\t"}}} << QStringList{"A\\rB\\nC@0"};
+    QTest::newRow("byte 03: CR, LF and TAB are data") << E::Byte << Takes{{{0, "A\rB\n\tC\x03" "D\x03"}}}
+                                                      << QStringList{"A\\rB\\n\\tC@0", "D@0"};
+    QTest::newRow("byte 03 over two takes") << E::Byte << Takes{{{0, "AB"}}, {{300, "C\x03\x03"}}}
+                                            << QStringList{"ABC@0"};
     QTest::newRow("CR: TAB is data") << E::Cr << Takes{{{0, "A\tB\r"}}} << QStringList{"A\\tB@0"};
     QTest::newRow("CR: LF is data") << E::Cr << Takes{{{0, "A\r\nB\r"}}} << QStringList{"A@0", "\\nB@0"};
     QTest::newRow("LF: CR is data") << E::Lf << Takes{{{0, "A\rB\n"}}} << QStringList{"A\\rB@0"};
@@ -916,6 +921,10 @@ void tst_Bench::lookRestored_data()
                                             "history=<ESC>A1<CR>\n")
                               << "CR LF" << 120 << QList<int>{50, 800, 30} << QSize(950, 600)
                               << QStringList{"<ESC>A1<CR>"};
+    QTest::newRow("a byte in hex") << QByteArray("ending=byte:1e\n") << "octet (hexadécimal)" << 50
+                                   << QList<int>{100, 1000, 200} << QSize(900, 500) << QStringList();
+    QTest::newRow("a byte that is no byte") << QByteArray("ending=byte:1FF\n") << "automatique (CR, LF, CR LF ou TAB)"
+                                            << 50 << QList<int>{100, 1000, 200} << QSize(900, 500) << QStringList();
     QTest::newRow("nothing kept") << QByteArray() << "automatique (CR, LF, CR LF ou TAB)" << 50
                                   << QList<int>{100, 1000, 200} << QSize(900, 500) << QStringList();
     QTest::newRow("nonsense left at the defaults")
@@ -949,6 +958,15 @@ void tst_Bench::lookRestored()
     QCOMPARE(bench->findChild<QSpinBox *>(QStringLiteral("pauseMs"))->value(), test.at(2));
     QCOMPARE(bench->size(), size);
     QCOMPARE(bench->findChild<ConsoleLine *>(QStringLiteral("console"))->history(), history);
+    if (ending == QStringLiteral("octet (hexadécimal)")) {
+        // The byte is the framer's: a scan ends at 0x1E, CR is data.
+        QCOMPARE(bench->findChild<QLineEdit *>(QStringLiteral("endByte"))->text(), QStringLiteral("1E"));
+        b.comm->setPortOpen(true);
+        b.show("AB\rC\x1E" "D\x1E");
+        QTRY_COMPARE(bench->table().rowCount(), 2);
+        QCOMPARE(cell(bench->table(), 0, ScanTable::Data), QStringLiteral("AB␍C"));
+        QCOMPARE(cell(bench->table(), 1, ScanTable::Data), QStringLiteral("D"));
+    }
 }
 
 // Closing the bench writes its framing and test settings, as keys a person

@@ -303,7 +303,9 @@ void BenchWindow::setEnding(ScanFramer::Ending ending, int silenceMs)
 void BenchWindow::optionsChanged()
 {
     const ScanFramer::Ending ending = m_endings->ending();
-    if (ending != m_framer.ending() || m_endings->silenceMs() != m_framer.silenceMs()) {
+    if (ending != m_framer.ending() || m_endings->silenceMs() != m_framer.silenceMs()
+        || m_endings->endByte() != m_framer.endByte()) {
+        m_framer.setEndByte(m_endings->endByte());
         m_framer.setEnding(ending, m_endings->silenceMs());
         if (m_queue.empty() && ending == ScanFramer::Ending::Silence && m_framer.pendingBytes() > 0)
             m_silenceTimer.start(m_framer.silenceMs());

@@ -130,9 +130,13 @@ QList<FramedScan> ScanFramer::feed(const TakenBytes &taken)
             }
             // Data runs up to the next byte that may end a scan.
             const bool tabEnds = m_ending == Ending::Automatic || m_ending == Ending::Tab;
+            const auto mayEnd = [&](char b) {
+                if (m_ending == Ending::Byte)
+                    return uchar(b) == m_endByte;
+                return b == '\r' || b == '\n' || (tabEnds && b == '\t');
+            };
             qsizetype j = i;
-            while (j < n && p[j] != '\r' && p[j] != '\n' && !(tabEnds && p[j] == '\t')
-                   && !(replies && isAckOrNak(p[j])))
+            while (j < n && !mayEnd(p[j]) && !(replies && isAckOrNak(p[j])))
                 ++j;
             if (j > i) {
                 m_afterCr = false;
@@ -171,6 +175,9 @@ QList<FramedScan> ScanFramer::feed(const TakenBytes &taken)
                 } else {
                     append(&c, 1, read.ms, out);
                 }
+                break;
+            case Ending::Byte:
+                end(read.ms, out);
                 break;
             case Ending::Silence:
                 break;

@@ -25,6 +25,8 @@ struct FramedScan {
 //              scan belongs to that scan's terminator
 //   Cr, Lf,    that byte only; the others are data
 //   Tab
+//   Byte       the byte set by setEndByte (given in hex by the operator:
+//              ETX, EOT...); CR, LF and TAB are data
 //   CrLf       the pair only; a CR alone is data
 //   Silence    no byte for silenceMs after the last one; CR and LF are data
 //
@@ -45,13 +47,16 @@ struct FramedScan {
 class ScanFramer
 {
 public:
-    enum class Ending { Automatic, Cr, Lf, CrLf, Silence, Tab };
+    enum class Ending { Automatic, Cr, Lf, CrLf, Silence, Tab, Byte };
+    static constexpr uchar DefaultEndByte = 0x03; // ETX
     static constexpr qsizetype MaxScanBytes = 16384;
     static constexpr int DefaultSilenceMs = 50;
 
     void setEnding(Ending ending, int silenceMs = DefaultSilenceMs);
     Ending ending() const { return m_ending; }
     int silenceMs() const { return m_silenceMs; }
+    void setEndByte(uchar byte) { m_endByte = byte; }
+    uchar endByte() const { return m_endByte; }
 
     // Bytes arriving from fromMs to toMs may be a reply (see above). The
     // last MaxReplyWindows windows are kept: commands sent one after the
@@ -85,6 +90,7 @@ private:
 
     Ending m_ending = Ending::Automatic;
     int m_silenceMs = DefaultSilenceMs;
+    uchar m_endByte = DefaultEndByte;
     FramedScan m_scan;       // in progress
     bool m_afterCr = false;  // Automatic: the last byte was a CR that ended a scan
     bool m_heldCr = false;   // CrLf: a CR waits for the byte after it
