@@ -205,12 +205,12 @@ void tst_ReadRate::testOnTheSimulator()
     QVERIFY(text.contains(QStringLiteral("\n≤75 ms         3  ████████████████████\n≤110 ms        0  \n")));
 }
 
-// A code of 600 bytes at 9600 baud takes about 625 ms to arrive: its first
-// byte comes 20 ms after the trigger, well within a wait of 200 ms, so it is
-// a good read, timed at its first byte, though it ends long after the wait.
+// A 2D code of 2,000 bytes at 9600 baud takes about 2.1 s to arrive: its
+// first byte comes 20 ms after the trigger, well within a wait of 200 ms, so
+// it is a good read, timed at its first byte, though it ends long after.
 void tst_ReadRate::longScanWaitedForItsEnd()
 {
-    const QString code(600, u'7');
+    const QString code(2000, u'7');
     SimProcess sim;
     QVERIFY(sim.start({"--pace", "--delay", "20", "--codes", code}));
     Bench b(sim.path());
@@ -225,7 +225,7 @@ void tst_ReadRate::longScanWaitedForItsEnd()
         QVERIFY2(t >= 0 && t < 200, qPrintable(QString::number(t)));
     const ScanTable &t = b.bench().table();
     QCOMPARE(t.rowCount(), 2);
-    QCOMPARE(cell(t, 0, ScanTable::Length), QStringLiteral("600"));
+    QCOMPARE(cell(t, 0, ScanTable::Length), QStringLiteral("2000"));
     QCOMPARE(sim.stop(), 0);
 }
 
