@@ -56,7 +56,7 @@ void benchScans()
     add(QStringLiteral("Read-rate test, %1 triggers: trigger to data, p50 (p95, max)").arg(triggers),
         QStringLiteral("%1 ms (%2, %3)").arg(r.p50).arg(r.p95).arg(r.max),
         QStringLiteral("%1 ms set in the simulator; %2 s in all").arg(delay).arg(r.seconds, 0, 'f', 1),
-        double(r.p50) / delay, QStringLiteral("p50 within 5 ms"), std::abs(r.p50 - delay) <= 5);
+        double(r.p50) / delay, QStringLiteral("p50 within 3 ms"), std::abs(r.p50 - delay) <= 3);
     // The binomial spread of the no-reads: two standard deviations.
     const double expected = triggers * share;
     const double spread = 2 * std::sqrt(triggers * share * (1 - share));
