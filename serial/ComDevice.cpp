@@ -59,6 +59,11 @@ PortRoutes::Route comRoute(int n)
     return r;
 }
 
+PortRoutes::Route routeFor(const PortRoutes *routes, int n)
+{
+    return routes ? routes->route(n) : comRoute(n);
+}
+
 QString comDevicePath(int n)
 {
     return comRoute(n).path;

@@ -28,4 +28,6 @@ QString comVariableName(int n);
 // or the default one; refused when the variable is not UTF-8.
 PortRoutes::Route comRoute(int n);
 QString comDevicePath(int n);
+// What COM n opens: the numbering's route when there is one, else comRoute(n).
+PortRoutes::Route routeFor(const PortRoutes *routes, int n);
 QString comDevicePath(int n, const QProcessEnvironment &env);

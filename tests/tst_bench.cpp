@@ -339,7 +339,7 @@ void tst_Bench::switchedOffMidScan()
 
 // GS1 element strings read AI by AI. The GTINs are GS1's own examples
 // (09506000134352, 09501101020917); the SSCC 106141411234567897 and GLN
-// 5412345000013 are of the General Specifications'.
+// 5412345000013 are GS1's published examples too.
 void tst_Bench::gs1ElementStrings_data()
 {
     QTest::addColumn<QByteArray>("data");

@@ -22,7 +22,7 @@ struct Rule {
     const char *name;   // in French, for the faults
 };
 
-// The common AIs of the GS1 General Specifications.
+// The common AIs, with their lengths, kinds and check digits as GS1 publishes them.
 const Rule Rules[] = {
     {"00", 18, 18, Kind::Digits, true, "SSCC"},
     {"01", 14, 14, Kind::Digits, true, "GTIN"},

@@ -6,7 +6,7 @@
 // GS1 element strings read as a person reads them: the data of a GS1
 // symbology (GS1-128, GS1 DataBar, GS1 DataMatrix, GS1 QR Code) cut into
 // its Application Identifiers, "(01) 09506000134352 (17) 201231 (10)
-// ABC123", each checked against the GS1 General Specifications' rules for
+// ABC123", each checked against GS1's published rules for
 // the common AIs:
 //
 //   fixed length   00 (18 digits), 01 and 02 (14), 11 13 15 17 (6, a date

@@ -68,7 +68,7 @@ void SerialComm::setCommPort(qint16 n)
 
 QString SerialComm::pathFor(qint16 n) const
 {
-    return m_routes ? m_routes->route(n).path : comRoute(n).path;
+    return routeFor(m_routes, n).path;
 }
 
 void SerialComm::setPortOpen(bool open)
@@ -83,7 +83,7 @@ void SerialComm::setPortOpen(bool open)
 
 void SerialComm::open()
 {
-    const PortRoutes::Route r = m_routes ? m_routes->route(m_commPort) : comRoute(m_commPort);
+    const PortRoutes::Route r = routeFor(m_routes, m_commPort);
     if (r.refusal != CommError::None) {
         m_path = r.shown;
         refuse(r.refusal, r.detail);

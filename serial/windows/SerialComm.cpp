@@ -94,7 +94,7 @@ struct SerialComm::Line {
 SerialComm::SerialComm(const PortRoutes *routes, QObject *parent)
     : CommControl(parent), m_routes(routes)
 {
-    m_path = m_routes ? m_routes->route(m_commPort).path : comRoute(m_commPort).path;
+    m_path = routeFor(m_routes, m_commPort).path;
 }
 
 SerialComm::~SerialComm()
@@ -121,7 +121,7 @@ void SerialComm::setCommPort(qint16 n)
 {
     m_commPort = n;
     if (!PortOpen())
-        m_path = m_routes ? m_routes->route(n).path : comRoute(n).path;
+        m_path = routeFor(m_routes, n).path;
 }
 
 void SerialComm::setPortOpen(bool open)
@@ -134,7 +134,7 @@ void SerialComm::setPortOpen(bool open)
 
 void SerialComm::open()
 {
-    const PortRoutes::Route r = m_routes ? m_routes->route(m_commPort) : comRoute(m_commPort);
+    const PortRoutes::Route r = routeFor(m_routes, m_commPort);
     if (r.refusal != CommError::None) {
         m_path = r.shown;
         raiseError(r.refusal, r.detail);
