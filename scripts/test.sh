@@ -23,6 +23,8 @@ export XDG_CONFIG_HOME
 trap 'rm -rf "$XDG_CONFIG_HOME"' EXIT
 
 bash scripts/setup.sh lintian desktop-file-utils appstream xvfb xauth procps
+# The bench's CSV is opened in LibreOffice Calc, headless, by tst_bench.
+install_packages libreoffice-calc-nogui || echo "== LibreOffice Calc n'a pas pu être installé : le rapport ne sera pas ouvert dans un tableur"
 (cd build && as_builder ctest --output-on-failure)
 
 echo "== Ligne de commande et paquet Debian"

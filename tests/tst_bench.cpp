@@ -1,7 +1,10 @@
+#include "BenchCounters.h"
 #include "BenchReport.h"
 #include "BenchWindow.h"
 #include "ConsoleLine.h"
 #include "FakeWindow.h"
+#include "FullDisk.h"
+#include "ReadRateFigures.h"
 #include "Gs1ElementString.h"
 #include "PtyDevice.h"
 #include "ScanFramer.h"
@@ -23,6 +26,17 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QImage>
+#include <QScopeGuard>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <memory>
+#include <sys/ioctl.h>
+#include <unistd.h>
+#include <QToolButton>
 
 // One take: the reads it brought, each (stamp in ms, bytes).
 using Take = QList<std::pair<int, QByteArray>>;
@@ -72,7 +86,7 @@ QStringList csvFields(const QString &line)
                 field += c;
         } else if (c == u'"') {
             quoted = true;
-        } else if (c == u',') {
+        } else if (c == u';') {
             fields << field;
             field.clear();
         } else {
@@ -113,6 +127,13 @@ private slots:
     void listFile_data();
     void listFile();
     void reportReadBack();
+    void reportCells_data();
+    void reportCells();
+    void reportDataCells_data();
+    void reportDataCells();
+    void reportAllOrNone_data();
+    void reportAllOrNone();
+    void reportInASpreadsheet();
     void fixedCommandReplyIsNoScan();
     void markupInADataTip();
     void silenceEndsTheLastScan();
@@ -584,9 +605,48 @@ void tst_Bench::expectedCodes()
     QCOMPARE(marks, QStringList({"attendu", "inattendu", "doublon", "inattendu", "attendu"}));
     QCOMPARE(checks, QStringList({"correct", "—", "correct", "faux, attendu 1", "correct"}));
     QCOMPARE(numbers, QStringList({"1", "2", "3", "4", "5"}));
-    QCOMPARE(bench->countersText(), QStringLiteral("Scans : 5   Contrôle faux : 1   Doublons : 1   Inattendus : 2"
-                                                   "   Manquants : 1 sur 3"));
+    QCOMPARE(bench->countersText(), QStringLiteral("Scans : 5   Défauts : 2   Contrôle faux : 1   Doublons : 1"
+                                                   "   Inattendus : 2   Manquants : 1 sur 3"));
     QCOMPARE(bench->tally().missing(), QList<QByteArray>{"15400141288763"});
+
+    // Faulty rows are tinted, their reasons in every cell's tooltip; the
+    // others are not.
+    const QStringList reasons = {
+        "", "Code absent de la liste des codes attendus.", "",
+        "Chiffre de contrôle faux : 1 attendu.\nCode absent de la liste des codes attendus.", ""};
+    for (int r = 0; r < t.rowCount(); ++r) {
+        QCOMPARE(t.data(t.index(r, ScanTable::Hex), Qt::BackgroundRole).isValid(), !reasons[r].isEmpty());
+        QCOMPARE(t.data(t.index(r, ScanTable::Check), Qt::AccessibleDescriptionRole).toString(), reasons[r]);
+        QVERIFY(reasons[r].isEmpty()
+                || t.data(t.index(r, ScanTable::Number), Qt::ToolTipRole).toString().endsWith(reasons[r]));
+    }
+
+    // Each counter narrows the table to its rows, as they are numbered.
+    const QList<std::pair<ScanTable::Only, QStringList>> filters = {
+        {ScanTable::Only::Faults, {"2", "4"}},
+        {ScanTable::Only::CheckFaults, {"4"}},
+        {ScanTable::Only::Duplicates, {"3"}},
+        {ScanTable::Only::Unexpected, {"2", "4"}},
+        {ScanTable::Only::All, {"1", "2", "3", "4", "5"}},
+    };
+    for (const auto &[only, rows] : filters) {
+        auto *counter = bench->findChild<QToolButton *>(QStringLiteral("only%1").arg(int(only)));
+        QVERIFY(counter && counter->isVisible());
+        counter->click();
+        QVERIFY(counter->isChecked());
+        const QAbstractItemModel &shown = bench->shownRows();
+        QStringList shownNumbers;
+        for (int r = 0; r < shown.rowCount(); ++r)
+            shownNumbers << shown.index(r, ScanTable::Number).data().toString();
+        QCOMPARE(shownNumbers, rows);
+    }
+    // A new faulty scan comes into the filtered view as it arrives.
+    bench->counters().choose(ScanTable::Only::Faults);
+    b.show("NOPE\r");
+    QTRY_COMPARE(bench->shownRows().rowCount(), 3);
+    QCOMPARE(bench->shownRows().index(2, ScanTable::Number).data().toString(), QStringLiteral("6"));
+    bench->counters().choose(ScanTable::Only::All);
+    QCOMPARE(bench->shownRows().rowCount(), 6);
 
     // "Codes manquants" lists them in a window of its own.
     bench->findChild<QPushButton *>(QStringLiteral("showMissing"))->click();
@@ -599,8 +659,8 @@ void tst_Bench::expectedCodes()
     const QString box = b.w.receptionText();
     bench->findChild<QPushButton *>(QStringLiteral("reset"))->click();
     QCOMPARE(t.rowCount(), 0);
-    QCOMPARE(bench->countersText(), QStringLiteral("Scans : 0   Contrôle faux : 0   Doublons : 0   Inattendus : 0"
-                                                   "   Manquants : 3 sur 3"));
+    QCOMPARE(bench->countersText(), QStringLiteral("Scans : 0   Défauts : 0   Contrôle faux : 0   Doublons : 0"
+                                                   "   Inattendus : 0   Manquants : 3 sur 3"));
     QCOMPARE(b.w.receptionText(), box);
     QVERIFY(!box.isEmpty());
 
@@ -677,28 +737,39 @@ void tst_Bench::reportReadBack()
 
     const QString csv = dir.filePath(QStringLiteral("rapport.csv"));
     QCOMPARE(bench->saveReport(csv), QString());
+    QCOMPARE(bench->findChild<QLabel *>(QStringLiteral("message"))->text(),
+             QStringLiteral("Rapport enregistré : « ") + csv + QStringLiteral(" » et « ")
+                 + dir.filePath(QStringLiteral("rapport.txt")) + QStringLiteral(" »."));
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("rapport.png")))); // no read-rate test ran
     QFile in(csv);
     QVERIFY(in.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromUtf8(in.readAll()).split(u'\n');
+    // UTF-8 with its mark, CR LF line ends, ';' between fields.
+    const QByteArray bytes = in.readAll();
+    QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
+    QVERIFY(bytes.endsWith("\r\n"));
+    QCOMPARE(bytes.count('\n'), bytes.count("\r\n"));
+    const QStringList lines = QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"));
     QCOMPARE(lines.size(), 4);
-    QCOMPARE(lines[0], QStringLiteral("N°,Reçu à,Écart (ms),Longueur,Symbologie,AIM,Contrôle,Liste,Données,Hexa"));
+    QCOMPARE(lines[0], QStringLiteral("N°;Reçu à;Écart (ms);Longueur;Symbologie;AIM;Contrôle;Liste;État;Données;GS1;Hexa"));
     QCOMPARE(lines[3], QString());
     const QStringList first = csvFields(lines[1]);
     const QStringList second = csvFields(lines[2]);
-    QCOMPARE(first.size(), 10);
-    QCOMPARE(second.size(), 10);
+    QCOMPARE(first.size(), 12);
+    QCOMPARE(second.size(), 12);
     // The time: ISO 8601 with milliseconds and the offset.
     QVERIFY2(QRegularExpression(QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}([+-]\d\d:\d\d|Z)$)"))
                  .match(first[1]).hasMatch(), qPrintable(first[1]));
     QCOMPARE(QDateTime::fromString(second[1], Qt::ISODateWithMs).toMSecsSinceEpoch()
                  - QDateTime::fromString(first[1], Qt::ISODateWithMs).toMSecsSinceEpoch(), 250);
-    // Longueur is the code's, without its AIM identifier (26 bytes in all).
-    QCOMPARE(QStringList(first.mid(2)), QStringList({"", "23", "GS1-128", "]C1", "correct", "attendu",
+    // Longueur is the code's, without its AIM identifier (26 bytes in all);
+    // a GS1 code's element strings are read out.
+    QCOMPARE(QStringList(first.mid(2)), QStringList({"", "23", "GS1-128", "]C1", "correct", "attendu", "",
                                                      "]C10109501101020917\\x1D10AB,C",
+                                                     "(01) 09501101020917 (10) AB,C",
                                                      "5D 43 31 30 31 30 39 35 30 31 31 30 31 30 32 30 39 31 37 "
                                                      "1D 31 30 41 42 2C 43"}));
-    QCOMPARE(QStringList(second.mid(2)), QStringList({"250", "6", "inconnue", "", "—", "inattendu",
-                                                      "caf\\xE9\\\\\\x01", "63 61 66 E9 5C 01"}));
+    QCOMPARE(QStringList(second.mid(2)), QStringList({"250", "6", "inconnue", "", "—", "inattendu", "",
+                                                      "caf\\xE9\\\\\\x01", "", "63 61 66 E9 5C 01"}));
 
     QFile summaryFile(dir.filePath(QStringLiteral("rapport.txt")));
     QVERIFY(summaryFile.open(QIODevice::ReadOnly));
@@ -715,9 +786,238 @@ void tst_Bench::reportReadBack()
 
     // A report never replaces what is not a regular file.
     const QString why = bench->saveReport(dir.path());
-    QVERIFY2(why.startsWith(QStringLiteral("« ") + dir.path() + QStringLiteral(" » : ")), qPrintable(why));
+    QCOMPARE(why, QStringLiteral("« ") + dir.path() + QStringLiteral(" » : c'est un dossier ; aucun fichier modifié"));
     QCOMPARE(bench->findChild<QLabel *>(QStringLiteral("message"))->text(),
-             QStringLiteral("Rapport non enregistré : ") + why);
+             QStringLiteral("Rapport non enregistré : ") + why + u'.');
+}
+
+// A cell of the CSV as a spreadsheet must read it: never a formula, quoted
+// where it holds a separator, a quote or a line break.
+void tst_Bench::reportCells_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("cell");
+
+    QTest::newRow("plain") << "EAN-13" << QByteArray("EAN-13");
+    QTest::newRow("accents in UTF-8") << "Zürich 3€" << QByteArray("Z\xC3\xBCrich 3\xE2\x82\xAC");
+    QTest::newRow("empty") << "" << QByteArray();
+    QTest::newRow("formula =") << "=1+1" << QByteArray("'=1+1");
+    QTest::newRow("formula +") << "+33 6 12" << QByteArray("'+33 6 12");
+    QTest::newRow("formula -") << "-2+3" << QByteArray("'-2+3");
+    QTest::newRow("formula @") << "@SUM(A1:A9)" << QByteArray("'@SUM(A1:A9)");
+    QTest::newRow("leading TAB") << "\t=1" << QByteArray("'\t=1");
+    QTest::newRow("leading CR, quoted") << "\r=1" << QByteArray("\"'\r=1\"");
+    QTest::newRow("= inside is text") << "a=1" << QByteArray("a=1");
+    QTest::newRow("separator") << "a;b" << QByteArray("\"a;b\"");
+    QTest::newRow("comma needs no quotes") << "a,b" << QByteArray("a,b");
+    QTest::newRow("quote") << "say \"hi\"" << QByteArray("\"say \"\"hi\"\"\"");
+    QTest::newRow("formula with separator") << "=HYPERLINK(\"x\";1)" << QByteArray("\"'=HYPERLINK(\"\"x\"\";1)\"");
+}
+
+void tst_Bench::reportCells()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, cell);
+    QCOMPARE(BenchReport::csvCell(text), cell);
+}
+
+// The data column of a scan that a spreadsheet would run: inert, and read
+// back as the bytes that came (a leading "'" of its own is \x27).
+void tst_Bench::reportDataCells_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QByteArray>("cell");
+
+    QTest::newRow("=1+1") << QByteArray("=1+1") << QByteArray("'=1+1");
+    QTest::newRow("@ command") << QByteArray("@cmd|' /C calc'!A0") << QByteArray("'@cmd|' /C calc'!A0");
+    QTest::newRow("its own quote") << QByteArray("'=1") << QByteArray("\\x27=1");
+    QTest::newRow("TAB first, escaped") << QByteArray("\t=1") << QByteArray("\\x09=1");
+    QTest::newRow("separator") << QByteArray("A;B") << QByteArray("\"A;B\"");
+    QTest::newRow("UTF-8 as text") << QByteArray("Z\xC3\xBCrich\x1D") << QByteArray("Z\xC3\xBCrich\\x1D");
+    QTest::newRow("Latin-1 as bytes") << QByteArray("caf\xE9") << QByteArray("caf\\xE9");
+    QTest::newRow("DEL and backslash") << QByteArray("a\x7F\\") << QByteArray("a\\x7F\\\\");
+}
+
+void tst_Bench::reportDataCells()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(QByteArray, cell);
+    ScanRow r;
+    r.number = 7;
+    r.data = data;
+    r.symbology = Symbology::of(data);
+    const QList<QByteArray> fields = BenchReport::csvRow(r).split(';');
+    QVERIFY(BenchReport::csvRow(r).endsWith("\r\n"));
+    QCOMPARE(fields[0], QByteArray("7"));
+    QVERIFY2(BenchReport::csvRow(r).contains(';' + cell + ';'), BenchReport::csvRow(r).constData());
+}
+
+// The CSV as a spreadsheet opens it: LibreOffice Calc, headless, reads it
+// with ';' between fields and formulas evaluated, as a user's would, and
+// writes it back as plain CSV: every scan a row, the accents as they came,
+// and the scan that looked like a formula still text.
+void tst_Bench::reportInASpreadsheet()
+{
+    const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    if (soffice.isEmpty())
+        QSKIP("LibreOffice Calc is not installed (libreoffice-calc-nogui)");
+    FakeWindow b;
+    b.w.showBench();
+    BenchWindow *bench = b.w.bench();
+    b.comm->setPortOpen(true);
+    b.show("]Q1Z\xC3\xBCrich 3\xE2\x82\xAC\r=1+1\r]E04006381333931\r-2+3\rA;B\r");
+    QTRY_COMPARE(bench->table().rowCount(), 5);
+    QTemporaryDir dir;
+    const QString csv = dir.filePath(QStringLiteral("banc.csv"));
+    QCOMPARE(bench->saveReport(csv), QString());
+
+    QProcess calc;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), dir.path()); // its profile goes there
+    calc.setProcessEnvironment(env);
+    calc.start(soffice, {QStringLiteral("--headless"), QStringLiteral("--infilter=CSV:59,34,76,1,,0,false,false,false,false,true"),
+                         QStringLiteral("--convert-to"),
+                         QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1"),
+                         QStringLiteral("--outdir"), dir.filePath(QStringLiteral("out")), csv});
+    QVERIFY(calc.waitForFinished(120000));
+    QCOMPARE(calc.exitCode(), 0);
+    QFile out(dir.filePath(QStringLiteral("out/banc-banc.csv")));
+    if (!out.exists())
+        out.setFileName(dir.filePath(QStringLiteral("out/banc.csv")));
+    QVERIFY2(out.open(QIODevice::ReadOnly), qPrintable(calc.readAllStandardError()));
+    QStringList lines = QString::fromUtf8(out.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 6);
+    QVERIFY2(lines[0].startsWith(QStringLiteral("N°,Reçu à,Écart (ms),Longueur,Symbologie,AIM,Contrôle,Liste,État,Données")),
+             qPrintable(lines[0]));
+    QVERIFY2(lines[1].contains(QStringLiteral(",]Q1Zürich 3€,")), qPrintable(lines[1]));
+    QVERIFY2(lines[1].contains(QStringLiteral(",QR Code,")), qPrintable(lines[1]));
+    QVERIFY2(lines[2].contains(QStringLiteral(",'=1+1,")), qPrintable(lines[2]));
+    QVERIFY2(lines[3].contains(QStringLiteral(",EAN-13,]E0,correct,")), qPrintable(lines[3]));
+    QVERIFY2(lines[4].contains(QStringLiteral(",'-2+3,")), qPrintable(lines[4]));
+    QVERIFY2(lines[5].contains(QStringLiteral(",\"A;B\",")) || lines[5].contains(QStringLiteral(",A;B,")),
+             qPrintable(lines[5]));
+}
+
+namespace {
+
+// Sets or clears a file's immutable flag: not even root may then replace
+// or rename it. False where the file system has no such flag.
+bool setImmutable(const QString &path, bool on)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+    done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return done;
+}
+
+QByteArray contentOf(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
+}
+
+} // namespace
+
+// The report's files are written all together or not at all: whatever
+// stands in the way of one, the old files stay as they were, nothing is
+// left beside them, and the message names the file and the reason.
+void tst_Bench::reportAllOrNone_data()
+{
+    QTest::addColumn<QString>("obstacle");
+    QTest::addColumn<QString>("failed"); // the file named; empty: written
+    QTest::addColumn<QString>("why");
+
+    QTest::newRow("nothing in the way") << "none" << "" << "";
+    QTest::newRow("full disk") << "full" << "rapport.csv" << "disque plein";
+    QTest::newRow("read-only summary") << "read-only" << "rapport.txt" << "fichier en lecture seule";
+    // Refused only once the CSV is in place: the CSV is put back.
+    QTest::newRow("summary that cannot be replaced") << "immutable:rapport.txt" << "rapport.txt"
+                                                     << "permission refusée";
+    QTest::newRow("picture that cannot be replaced") << "immutable:rapport.png" << "rapport.png"
+                                                     << "permission refusée";
+}
+
+void tst_Bench::reportAllOrNone()
+{
+    QFETCH(QString, obstacle);
+    QFETCH(QString, failed);
+    QFETCH(QString, why);
+
+    const QMap<QString, QByteArray> old = {{QStringLiteral("rapport.csv"), "OLD CSV"},
+                                           {QStringLiteral("rapport.txt"), "OLD TXT"},
+                                           {QStringLiteral("rapport.png"), "OLD PNG"}};
+    QTemporaryDir dir;
+    QString folder = dir.path();
+    std::unique_ptr<FullDisk> full;
+    if (obstacle == QLatin1String("full")) {
+        full = std::make_unique<FullDisk>(dir.path(), old);
+        if (full->path().isEmpty())
+            QSKIP("a small disk cannot be mounted here (root only)");
+        folder = full->path();
+        QFile::remove(folder + QStringLiteral("/x.bin"));
+    } else {
+        for (auto f = old.begin(); f != old.end(); ++f) {
+            QFile file(dir.filePath(f.key()));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(f.value());
+        }
+    }
+    if (obstacle == QLatin1String("read-only"))
+        QVERIFY(QFile::setPermissions(dir.filePath(QStringLiteral("rapport.txt")), QFileDevice::ReadOwner));
+    QString immutable;
+    if (obstacle.startsWith(QLatin1String("immutable:"))) {
+        immutable = dir.filePath(obstacle.mid(10));
+        if (!setImmutable(immutable, true))
+            QSKIP("this file system has no immutable flag, or we may not set it");
+    }
+    const auto release = qScopeGuard([&immutable] {
+        if (!immutable.isEmpty())
+            setImmutable(immutable, false);
+    });
+
+    ScanTable table;
+    ScanTally tally;
+    ScanRow row;
+    row.number = 1;
+    row.data = "=1+1";
+    std::deque<ScanRow> rows;
+    rows.push_back(row);
+    table.append(std::move(rows));
+    ReadRateFigures figures;
+    figures.triggers = 10;
+    figures.noReads = 1;
+    figures.timesMs = {41, 40, 42, 39, 40, 120, 40, 41, 40};
+    BenchReport::Session session;
+    session.when = QDateTime::currentDateTime();
+    session.table = &table;
+    session.tally = &tally;
+    session.readRate = figures;
+    session.readRateSetting = QStringLiteral("10 gâchettes");
+
+    const QString csv = folder + QStringLiteral("/rapport.csv");
+    const BenchReport::Written w = BenchReport::write(csv, session);
+    QStringList files = QDir(folder).entryList(QDir::Files);
+    files.removeOne(QStringLiteral("filler"));
+    QCOMPARE(files, QStringList({"rapport.csv", "rapport.png", "rapport.txt"})); // nothing left beside them
+    if (failed.isEmpty()) {
+        QCOMPARE(w.why, QString());
+        QCOMPARE(w.changed, QStringList({csv, folder + QStringLiteral("/rapport.txt"),
+                                         folder + QStringLiteral("/rapport.png")}));
+        QVERIFY(contentOf(csv).endsWith(";'=1+1;;3D 31 2B 31\r\n"));
+        const QImage chart = QImage::fromData(contentOf(folder + QStringLiteral("/rapport.png")), "PNG");
+        QCOMPARE(chart.size(), QSize(800, 450));
+        return;
+    }
+    QCOMPARE(w.why, QStringLiteral("« ") + folder + u'/' + failed + QStringLiteral(" » : ") + why
+                        + QStringLiteral(" ; aucun fichier modifié"));
+    QCOMPARE(w.changed, QStringList());
+    for (auto f = old.begin(); f != old.end(); ++f)
+        QCOMPARE(contentOf(folder + u'/' + f.key()), f.value());
 }
 
 void tst_Bench::fixedCommandReplyIsNoScan()
@@ -781,7 +1081,7 @@ void tst_Bench::silenceEndsTheLastScan()
         b.comm->arriveAt(now, "AB\r");
         b.comm->arriveAt(now + 5, "C");
         b.w.Command5_Click();
-        QCOMPARE(bench->countersText(), QStringLiteral("Scans : 0   Contrôle faux : 0   Doublons : 0"
+        QCOMPARE(bench->countersText(), QStringLiteral("Scans : 0   Défauts : 0   Contrôle faux : 0   Doublons : 0"
                                                        "   Scan en cours : 4 octets"));
         // Nothing more comes: the silence ends it.
         QTRY_COMPARE(bench->table().rowCount(), 1);
@@ -902,7 +1202,7 @@ void tst_Bench::ptyScanSplitAcrossTicks()
     QCOMPARE(cell(t, 2, ScanTable::Data), QStringLiteral("ABé"));
     QCOMPARE(cell(t, 2, ScanTable::Hex), QStringLiteral("41 42 E9"));
     QCOMPARE(cell(t, 2, ScanTable::Gap), QStringLiteral("0"));
-    QCOMPARE(bench->countersText(), QStringLiteral("Scans : 3   Contrôle faux : 0   Doublons : 0"));
+    QCOMPARE(bench->countersText(), QStringLiteral("Scans : 3   Défauts : 0   Contrôle faux : 0   Doublons : 0"));
     w.close();
 }
 

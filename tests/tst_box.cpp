@@ -1,5 +1,6 @@
 #include "BoxBytes.h"
 #include "FakeWindow.h"
+#include "FullDisk.h"
 #include "PtyDevice.h"
 #include "QtInFrench.h"
 #include "ReceptionBox.h"
@@ -476,36 +477,6 @@ void tst_Box::journalSurvivesUnplug()
 
 namespace {
 
-// A small disk filled to its last byte, mounted for the test (root only).
-struct FullDisk {
-    QString path;
-    explicit FullDisk(const QString &dir)
-    {
-        const QByteArray at = QFile::encodeName(dir + QStringLiteral("/full"));
-        if (::mkdir(at.constData(), 0755) != 0 || ::mount("tmpfs", at.constData(), "tmpfs", 0, "size=64k") != 0)
-            return;
-        path = dir + QStringLiteral("/full");
-        QFile old(path + QStringLiteral("/x.bin"));
-        old.open(QIODevice::WriteOnly);
-        old.write("OLD");
-        old.close();
-        QFile filler(path + QStringLiteral("/filler"));
-        filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-        const QByteArray block(512, 'f');
-        while (filler.write(block) > 0) {
-        }
-        for (char c = 'f'; filler.write(&c, 1) == 1;) {
-        }
-    }
-    ~FullDisk()
-    {
-        if (!path.isEmpty())
-            ::umount2(QFile::encodeName(path).constData(), MNT_DETACH);
-    }
-    FullDisk(const FullDisk &) = delete;
-    FullDisk &operator=(const FullDisk &) = delete;
-};
-
 // What stands at a path: "file:<content>", "fifo", "char", "folder", "none".
 QString onDisk(const QString &path)
 {
@@ -572,9 +543,9 @@ void tst_Box::targets()
         f.write("OLD");
     } else if (target == QLatin1String("full")) {
         full = std::make_unique<FullDisk>(dir.path());
-        if (full->path.isEmpty())
+        if (full->path().isEmpty())
             QSKIP("a small disk cannot be mounted here (root only)");
-        path = full->path + (journal ? QStringLiteral("/new.bin") : QStringLiteral("/x.bin"));
+        path = full->path() + (journal ? QStringLiteral("/new.bin") : QStringLiteral("/x.bin"));
     } else if (target == QLatin1String("fifo")) {
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
     } else if (target == QLatin1String("device")) {

@@ -562,9 +562,10 @@ void tst_Window::settingsNotWrittenSaidOnce()
     QCOMPARE(b.w.statusText(), next);
 }
 
-// What the operator saves as text (the box, the bench's report) ends its
-// lines as the system's editors expect: CR LF on Windows (Notepad, Excel),
-// LF elsewhere. The bytes received are saved as they came, CR and all.
+// What the operator saves as text (the box, the bench's summary) ends its
+// lines as the system's editors expect: CR LF on Windows (Notepad), LF
+// elsewhere. The bytes received are saved as they came, CR and all; the
+// bench's CSV has CR LF everywhere, as spreadsheets expect (RFC 4180).
 void tst_Window::textFilesEndLinesAsTheSystemDoes()
 {
 #ifdef Q_OS_WIN
@@ -587,8 +588,16 @@ void tst_Window::textFilesEndLinesAsTheSystemDoes()
     QVERIFY(t.open(QIODevice::ReadOnly) && r.open(QIODevice::ReadOnly));
     QCOMPARE(t.readAll(), "2026-12-08 09:15:00.123 ab\xe2\x90\x8d" + end + "2026-12-08 09:15:00.123 cd" + end);
     QCOMPARE(r.readAll(), QByteArray("ab\rcd"));
+    ScanTable table;
+    ScanTally tally;
+    BenchReport::Session session;
+    session.table = &table;
+    session.tally = &tally;
+    session.when = QDateTime::currentDateTime();
+    QVERIFY(BenchReport::summary(session).startsWith("Rapport du banc d'essai Vantrel" + end + end + "Date : "));
     QCOMPARE(BenchReport::csvHeader(),
-             QStringLiteral("N°,Reçu à,Écart (ms),Longueur,Symbologie,AIM,Contrôle,Liste,Données,Hexa").toUtf8() + end);
+             QStringLiteral("N°;Reçu à;Écart (ms);Longueur;Symbologie;AIM;Contrôle;Liste;État;Données;GS1;Hexa\r\n")
+                 .toUtf8());
 }
 
 QTEST_MAIN(tst_Window)

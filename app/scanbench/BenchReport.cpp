@@ -1,16 +1,25 @@
 #include "BenchReport.h"
 
 #include "ConsoleEscapes.h"
+#include "FileSet.h"
+#include "Gs1ElementString.h"
+#include "ReadRateChart.h"
 #include "TargetFile.h"
+
+#include <QStringDecoder>
 
 namespace {
 
-QByteArray csvField(const QString &text)
+constexpr char Separator = ';';
+
+QString listed(const QStringList &paths)
 {
-    QByteArray s = text.toUtf8();
-    if (s.contains(',') || s.contains('"') || s.contains('\n') || s.contains('\r'))
-        s = '"' + s.replace("\"", "\"\"") + '"';
-    return s;
+    QStringList quoted;
+    for (const QString &p : paths)
+        quoted << QStringLiteral("« ") + p + QStringLiteral(" »");
+    if (quoted.size() < 2)
+        return quoted.join(QString());
+    return quoted.mid(0, quoted.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" et ") + quoted.last();
 }
 
 QString isoTime(qint64 wallMs)
@@ -23,13 +32,18 @@ QString isoTime(qint64 wallMs)
 
 QByteArray BenchReport::escaped(const QByteArray &data)
 {
+    // Text in UTF-8 keeps its characters ("Zürich 3€"); any other byte
+    // past ASCII is written \xNN. Either way the bytes read back exactly.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = utf8(data); // the decoder works when its result is taken
+    const bool text = !utf8.hasError();
     QByteArray out;
     out.reserve(data.size());
     for (char ch : data) {
         const auto c = uchar(ch);
         if (c == '\\')
             out += "\\\\";
-        else if (c < 0x20 || c >= 0x7F)
+        else if (c < 0x20 || c == 0x7F || (c > 0x7F && !text))
             out += "\\x" + QByteArray::number(c, 16).rightJustified(2, '0').toUpper();
         else
             out += ch;
@@ -37,27 +51,46 @@ QByteArray BenchReport::escaped(const QByteArray &data)
     return out;
 }
 
+QByteArray BenchReport::csvCell(const QString &text)
+{
+    QByteArray s = text.toUtf8();
+    if (!s.isEmpty() && QByteArrayView("=+-@\t\r").contains(s.front()))
+        s.prepend('\'');
+    if (s.contains(Separator) || s.contains('"') || s.contains('\n') || s.contains('\r'))
+        s = '"' + s.replace("\"", "\"\"") + '"';
+    return s;
+}
+
 QByteArray BenchReport::csvHeader()
 {
-    return QStringLiteral("N°,Reçu à,Écart (ms),Longueur,Symbologie,AIM,Contrôle,Liste,Données,Hexa").toUtf8()
-        + TargetFile::textLineEnd();
+    QList<QByteArray> names;
+    for (const char *name : {"N°", "Reçu à", "Écart (ms)", "Longueur", "Symbologie", "AIM", "Contrôle", "Liste",
+                             "État", "Données", "GS1", "Hexa"})
+        names << csvCell(QString::fromUtf8(name));
+    return names.join(Separator) + "\r\n";
 }
 
 QByteArray BenchReport::csvRow(const ScanRow &r)
 {
+    QByteArray data = escaped(r.data);
+    if (data.startsWith('\''))
+        data.replace(0, 1, "\\x27"); // a leading "'" marks a cell inert
     const QList<QByteArray> fields = {
         QByteArray::number(r.number),
         isoTime(r.wallMs).toUtf8(),
         r.gapMs < 0 ? QByteArray() : QByteArray::number(r.gapMs),
         QByteArray::number(r.data.size() - r.symbology.aim.size()),
-        csvField(r.symbology.name),
-        csvField(QString::fromLatin1(escaped(r.symbology.aim))),
-        csvField(r.symbology.shownCheck()),
-        ScanTally::markText(r.mark).toUtf8(),
-        csvField(QString::fromLatin1(escaped(r.data))),
+        csvCell(r.symbology.name),
+        csvCell(QString::fromUtf8(escaped(r.symbology.aim))),
+        csvCell(r.symbology.shownCheck()),
+        csvCell(ScanTally::markText(r.mark)),
+        csvCell(r.cut ? QStringLiteral("coupé") : r.mark == ScanTally::Mark::Unfinished ? QStringLiteral("inachevé")
+                                                                                         : QString()),
+        csvCell(QString::fromUtf8(data)),
+        r.symbology.gs1 ? csvCell(Gs1ElementString::read(Symbology::payload(r.data)).shown) : QByteArray(),
         ScanTable::hexText(r.data).toLatin1(),
     };
-    return fields.join(',') + TargetFile::textLineEnd();
+    return fields.join(Separator) + "\r\n";
 }
 
 QString BenchReport::summaryPathFor(const QString &csvPath)
@@ -65,6 +98,13 @@ QString BenchReport::summaryPathFor(const QString &csvPath)
     if (csvPath.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
         return csvPath.chopped(4) + QStringLiteral(".txt");
     return csvPath + QStringLiteral(".txt");
+}
+
+QString BenchReport::chartPathFor(const QString &csvPath)
+{
+    if (csvPath.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
+        return csvPath.chopped(4) + QStringLiteral(".png");
+    return csvPath + QStringLiteral(".png");
 }
 
 QByteArray BenchReport::summary(const Session &s)
@@ -107,7 +147,7 @@ QByteArray BenchReport::summary(const Session &s)
         const QList<QByteArray> missing = n.missing();
         line(QStringLiteral("Codes attendus manquants"), QString::number(missing.size()));
         for (const QByteArray &code : missing)
-            t += QStringLiteral("  ") + QString::fromLatin1(escaped(code)) + u'\n';
+            t += QStringLiteral("  ") + QString::fromUtf8(escaped(code)) + u'\n';
     }
     if (s.readRate) {
         const ReadRateFigures &r = *s.readRate;
@@ -132,15 +172,16 @@ QByteArray BenchReport::summary(const Session &s)
     return t.toUtf8().replace('\n', TargetFile::textLineEnd());
 }
 
-QString BenchReport::write(const QString &csvPath, const Session &session)
+BenchReport::Written BenchReport::write(const QString &csvPath, const Session &session)
 {
     const std::deque<ScanRow> &rows = session.table->rows();
     size_t next = 0;
     bool headerDone = false;
-    QString why = TargetFile::save(csvPath, [&]() -> std::optional<QByteArray> {
+    FileSet files;
+    files.add(csvPath, [&]() -> std::optional<QByteArray> {
         if (!headerDone) {
             headerDone = true;
-            return csvHeader();
+            return "\xEF\xBB\xBF" + csvHeader(); // the mark tells a spreadsheet it is UTF-8
         }
         if (next == rows.size())
             return std::nullopt;
@@ -150,17 +191,30 @@ QString BenchReport::write(const QString &csvPath, const Session &session)
             part += csvRow(rows[next++]);
         return part;
     });
-    if (!why.isEmpty())
-        return QStringLiteral("« ") + csvPath + QStringLiteral(" » : ") + why;
-    const QString summaryPath = summaryPathFor(csvPath);
-    bool done = false;
-    why = TargetFile::save(summaryPath, [&]() -> std::optional<QByteArray> {
-        if (done)
-            return std::nullopt;
-        done = true;
-        return summary(session);
-    });
-    if (!why.isEmpty())
-        return QStringLiteral("« ") + summaryPath + QStringLiteral(" » : ") + why;
-    return {};
+    const auto once = [](QByteArray bytes) {
+        return [bytes = std::move(bytes), done = false]() mutable -> std::optional<QByteArray> {
+            if (done)
+                return std::nullopt;
+            done = true;
+            return bytes;
+        };
+    };
+    files.add(summaryPathFor(csvPath), once(summary(session)));
+    if (session.readRate)
+        files.add(chartPathFor(csvPath), once(ReadRateChart::png(*session.readRate, session.readRateSetting)));
+    const FileSet::Outcome outcome = files.write();
+    Written w;
+    w.changed = outcome.changed;
+    if (outcome.ok())
+        return w;
+    w.why = QStringLiteral("« ") + outcome.failedPath + QStringLiteral(" » : ") + outcome.why
+        + (outcome.partly() ? QStringLiteral(" ; les anciens fichiers n'ont pas tous pu être remis : ")
+                                  + listed(outcome.changed) + QStringLiteral(" modifié(s)")
+                            : QStringLiteral(" ; aucun fichier modifié"));
+    return w;
+}
+
+QString BenchReport::changedText(const QStringList &paths)
+{
+    return listed(paths);
 }

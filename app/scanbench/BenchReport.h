@@ -8,17 +8,27 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
-// The report of a bench session: the table as CSV and a summary as text,
-// both in UTF-8, written side by side (rapport.csv and rapport.txt).
+// The report of a bench session: the table as CSV, a summary as text and,
+// after a read-rate test, its histogram as a picture, written side by side
+// (rapport.csv, rapport.txt, rapport.png) and all together or not at all
+// (FileSet).
 //
-// The CSV has one row per scan and the table's columns, comma-separated,
-// quoted where a field needs it (RFC 4180). Times are ISO 8601 with
-// milliseconds and the UTC offset. The data is written with every byte that
-// is not printable ASCII as \xNN and the backslash as \\, so that a control
-// byte never breaks a row and the bytes can be read back exactly.
+// The CSV is what a spreadsheet opens right: UTF-8 with a byte order mark,
+// CR LF line ends and quotes where a field needs them (RFC 4180), ';'
+// between fields as a spreadsheet in French expects. It has one row per
+// scan: the table's columns, the AIM identifier, whether the scan was cut
+// or left unfinished ("État"), and the GS1 element strings read out. Times
+// are ISO 8601 with milliseconds and the UTC offset. The data is written
+// as text when it is UTF-8 ("Zürich 3€"), with every control byte (and
+// every byte past ASCII when it is not UTF-8) as \xNN and the backslash as
+// \\, so that a control byte never breaks a row and the bytes can be read
+// back exactly. A scan is outside text: a cell that would start with '=',
+// '+', '-', '@', TAB or CR, which a spreadsheet takes for a formula, starts
+// with a "'" instead (a data cell's own leading "'" is written \x27).
 //
 // The summary names the date, the version, the device (its path, by-id
 // name, description, maker and serial number when the system knows them),
@@ -54,10 +64,20 @@ public:
     static QByteArray csvHeader();
     static QByteArray csvRow(const ScanRow &row);
     static QByteArray escaped(const QByteArray &data);
+    // A cell as a spreadsheet reads it: inert, quoted when it must be.
+    static QByteArray csvCell(const QString &text);
     static QByteArray summary(const Session &session);
-    // rapport.csv gives rapport.txt; any other name gets .txt added.
+    // rapport.csv gives rapport.txt and rapport.png; any other name gets
+    // .txt and .png added.
     static QString summaryPathFor(const QString &csvPath);
+    static QString chartPathFor(const QString &csvPath);
 
-    // Writes both files; empty on success, else what went wrong, in French.
-    static QString write(const QString &csvPath, const Session &session);
+    struct Written {
+        QString why;         // empty on success, else the sentence to show
+        QStringList changed; // the files written
+    };
+    // "« a.csv », « a.txt » et « a.png »"
+    static QString changedText(const QStringList &paths);
+    // Writes the files, all or none.
+    static Written write(const QString &csvPath, const Session &session);
 };

@@ -1,5 +1,6 @@
 #include "BenchWindow.h"
 
+#include "BenchCounters.h"
 #include "BenchLook.h"
 #include "BenchReport.h"
 #include "CommControl.h"
@@ -9,6 +10,7 @@
 #include "PortAssignments.h"
 #include "ReadRatePanel.h"
 #include "ReportPrompt.h"
+#include "ScanFilter.h"
 #include "ScanTableView.h"
 #include "TargetFile.h"
 
@@ -50,11 +52,7 @@ BenchWindow::BenchWindow(CommControl *comm, PortAssignments &ports, QWidget *par
     auto *report = new QPushButton(QStringLiteral("&Enregistrer le rapport…"), this);
     report->setObjectName(QStringLiteral("saveReport"));
 
-    m_counters = new QLabel(this);
-    m_counters->setObjectName(QStringLiteral("counters"));
-    m_counters->setTextFormat(Qt::PlainText);
-    m_counters->setAccessibleName(QStringLiteral("Compteurs"));
-    m_counters->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    m_counters = new BenchCounters(this);
     m_message = new QLabel(this);
     m_message->setObjectName(QStringLiteral("message"));
     m_message->setTextFormat(Qt::PlainText); // paths and reasons come from outside
@@ -62,6 +60,7 @@ BenchWindow::BenchWindow(CommControl *comm, PortAssignments &ports, QWidget *par
     m_message->setAccessibleName(QStringLiteral("Message"));
 
     m_view = new ScanTableView(&m_table, this);
+    m_filter = new ScanFilter(&m_table, this);
     m_readRate = new ReadRatePanel(m_test, [this] {
         // Scans that end by silence end that much after their last byte.
         return m_framer.ending() == ScanFramer::Ending::Silence ? m_framer.silenceMs() : 0;
@@ -91,6 +90,11 @@ BenchWindow::BenchWindow(CommControl *comm, PortAssignments &ports, QWidget *par
 
     restoreLook();
     connect(m_endings, &EndingChooser::changed, this, &BenchWindow::optionsChanged);
+    connect(m_counters, &BenchCounters::onlyChosen, this, [this](ScanTable::Only only) {
+        // The whole table is shown as it is; a filter only while chosen.
+        m_filter->setOnly(only);
+        m_view->showModel(only == ScanTable::Only::All ? static_cast<QAbstractItemModel *>(&m_table) : m_filter);
+    });
     connect(load, &QPushButton::clicked, this, &BenchWindow::askListFile);
     connect(m_missing, &QPushButton::clicked, this, &BenchWindow::showMissing);
     connect(clear, &QPushButton::clicked, this, &BenchWindow::reset);
@@ -265,24 +269,34 @@ void BenchWindow::reset()
 
 QString BenchWindow::countersText() const
 {
-    QString t = QStringLiteral("Scans : ") + french(m_tally.scans())
-        + QStringLiteral("   Contrôle faux : ") + french(m_tally.checkFaults())
-        + QStringLiteral("   Doublons : ") + french(m_tally.duplicates());
-    if (m_tally.hasList())
-        t += QStringLiteral("   Inattendus : ") + french(m_tally.unexpected())
-            + QStringLiteral("   Manquants : ") + french(m_tally.missingCount())
-            + QStringLiteral(" sur ") + french(m_tally.expected().size());
-    if (m_table.left() > 0)
-        t += QStringLiteral("   Sortis du tableau : ") + french(m_table.left());
-    if (const qsizetype pending = m_framer.pendingBytes())
-        t += QStringLiteral("   Scan en cours : ") + french(pending) + QStringLiteral(" octet")
-            + (pending > 1 ? QStringLiteral("s") : QString());
-    return t;
+    return m_counters->text();
+}
+
+const QAbstractItemModel &BenchWindow::shownRows() const
+{
+    return *m_view->model();
 }
 
 void BenchWindow::updateCounters()
 {
-    m_counters->setText(countersText());
+    BenchCounters::Counts n;
+    n.scans = m_tally.scans();
+    n.faults = m_table.faulty();
+    n.checkFaults = m_tally.checkFaults();
+    n.duplicates = m_tally.duplicates();
+    QStringList rest;
+    if (m_tally.hasList()) {
+        n.unexpected = m_tally.unexpected();
+        rest << QStringLiteral("Manquants : ") + french(m_tally.missingCount()) + QStringLiteral(" sur ")
+                + french(m_tally.expected().size());
+    }
+    if (m_table.left() > 0)
+        rest << QStringLiteral("Sortis du tableau : ") + french(m_table.left());
+    if (const qsizetype pending = m_framer.pendingBytes())
+        rest << QStringLiteral("Scan en cours : ") + french(pending) + QStringLiteral(" octet")
+                + (pending > 1 ? QStringLiteral("s") : QString());
+    n.rest = rest.join(QStringLiteral("   "));
+    m_counters->setCounts(n);
     m_missing->setEnabled(m_tally.hasList());
 }
 
@@ -396,11 +410,10 @@ QString BenchWindow::saveReport(const QString &csvFile)
     s.exchanges = m_console->exchanges();
     s.table = &m_table;
     s.tally = &m_tally;
-    const QString why = BenchReport::write(csvFile, s);
-    showMessage(why.isEmpty() ? QStringLiteral("Rapport enregistré : « ") + csvFile + QStringLiteral(" » et « ")
-                                    + BenchReport::summaryPathFor(csvFile) + QStringLiteral(" ».")
-                              : QStringLiteral("Rapport non enregistré : ") + why);
-    return why;
+    const BenchReport::Written w = BenchReport::write(csvFile, s);
+    showMessage(w.why.isEmpty() ? QStringLiteral("Rapport enregistré : ") + BenchReport::changedText(w.changed) + u'.'
+                                : QStringLiteral("Rapport non enregistré : ") + w.why + u'.');
+    return w.why;
 }
 
 void BenchWindow::askReportFile()

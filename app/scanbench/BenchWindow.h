@@ -13,6 +13,7 @@
 
 #include <deque>
 
+class BenchCounters;
 class CommControl;
 class ConsolePanel;
 class MissingCodesView;
@@ -21,6 +22,7 @@ class EndingChooser;
 class QLabel;
 class QPushButton;
 class ReadRatePanel;
+class ScanFilter;
 class ScanTableView;
 
 // The scanner bench: a second window, never modal, that shows one row per
@@ -57,6 +59,9 @@ public:
     const ScanTally &tally() const { return m_tally; }
     // The counters line as shown.
     QString countersText() const;
+    BenchCounters &counters() { return *m_counters; }
+    // What the table shows: every row, or those the chosen counter filters.
+    const QAbstractItemModel &shownRows() const;
     // Loads a list of expected codes; empty on success, else why not.
     QString loadList(const QString &file);
     // Writes the report; empty on success, else why not.
@@ -112,9 +117,10 @@ private:
     ReadRateTest m_test;
 
     EndingChooser *m_endings;
-    QLabel *m_counters;
+    BenchCounters *m_counters;
     QLabel *m_message;
     ScanTableView *m_view;
+    ScanFilter *m_filter;
     QPushButton *m_missing;
     QPointer<MissingCodesView> m_missingWindow;
     ReadRatePanel *m_readRate;

@@ -17,7 +17,7 @@ void MissingCodesView::showCodes(const QList<QByteArray> &missing, qsizetype exp
 {
     QString text;
     for (const QByteArray &code : missing)
-        text += QString::fromLatin1(BenchReport::escaped(code)) + u'\n';
+        text += QString::fromUtf8(BenchReport::escaped(code)) + u'\n';
     setPlainText(text);
     const QLocale french(QLocale::French);
     setWindowTitle(QStringLiteral("Codes manquants : %1 sur %2").arg(french.toString(missing.size()), french.toString(expected)));

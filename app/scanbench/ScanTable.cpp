@@ -3,6 +3,7 @@
 #include "ControlPictures.h"
 #include "Gs1ElementString.h"
 
+#include <QColor>
 #include <QDateTime>
 #include <QStringDecoder>
 
@@ -43,6 +44,36 @@ QString ScanTable::hexText(const QByteArray &data)
     return QString::fromLatin1(data.toHex(' ').toUpper());
 }
 
+QString ScanTable::faultOf(const ScanRow &r)
+{
+    QStringList why;
+    if (r.symbology.check == Symbology::Check::Wrong)
+        why << QStringLiteral("Chiffre de contrôle faux : %1 attendu.").arg(r.symbology.expectedDigit);
+    else if (r.symbology.check == Symbology::Check::Malformed)
+        why << QStringLiteral("Code invalide : ") + r.symbology.fault + u'.';
+    switch (r.mark) {
+    case ScanTally::Mark::Unexpected: why << QStringLiteral("Code absent de la liste des codes attendus."); break;
+    case ScanTally::Mark::NoRead: why << QStringLiteral("Sans lecture : aucune donnée dans l'attente du test."); break;
+    case ScanTally::Mark::Unfinished: why << QStringLiteral("Scan inachevé : le port s'est fermé avant sa fin."); break;
+    default: break;
+    }
+    if (r.cut)
+        why << QStringLiteral("Scan coupé : trop long, la suite est sur la ligne suivante.");
+    return why.join(u'\n');
+}
+
+bool ScanTable::shows(const ScanRow &r, Only only)
+{
+    switch (only) {
+    case Only::All: return true;
+    case Only::Faults: return !faultOf(r).isEmpty();
+    case Only::CheckFaults: return r.symbology.check == Symbology::Check::Wrong;
+    case Only::Duplicates: return r.mark == ScanTally::Mark::Duplicate;
+    case Only::Unexpected: return r.mark == ScanTally::Mark::Unexpected;
+    }
+    return true;
+}
+
 QVariant ScanTable::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= int(m_rows.size()))
@@ -53,9 +84,27 @@ QVariant ScanTable::data(const QModelIndex &index, int role) const
             return QVariant(Qt::AlignRight | Qt::AlignVCenter);
         return {};
     }
-    if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
+    if (role == Qt::BackgroundRole || role == Qt::ForegroundRole) {
+        if (faultOf(r).isEmpty())
+            return {};
+        // A light tint, with text dark enough to read on it in any theme.
+        return role == Qt::BackgroundRole ? QColor(255, 222, 214) : QColor(Qt::black);
+    }
+    if (role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole) {
+        const QString fault = faultOf(r);
+        const QString shown = role == Qt::ToolTipRole ? cellText(r, index.column(), true) : QString();
+        if (fault.isEmpty())
+            return shown.isEmpty() ? QVariant() : QVariant(shown);
+        return shown.isEmpty() ? fault : shown + u'\n' + fault;
+    }
+    if (role != Qt::DisplayRole)
         return {};
-    switch (Column(index.column())) {
+    return cellText(r, index.column(), false);
+}
+
+QString ScanTable::cellText(const ScanRow &r, int column, bool tip)
+{
+    switch (Column(column)) {
     case Number: return QString::number(r.number);
     case Received: return receivedText(r.wallMs);
     case Gap: return r.gapMs < 0 ? QString() : QString::number(r.gapMs);
@@ -64,10 +113,10 @@ QVariant ScanTable::data(const QModelIndex &index, int role) const
     case Check: return r.symbology.shownCheck();
     case Mark: return ScanTally::markText(r.mark);
     case Data:
-        if (role == Qt::ToolTipRole && r.symbology.gs1) {
-            // The element strings as a person reads them, and their fault.
-            const Gs1ElementString e = Gs1ElementString::read(Symbology::payload(r.data));
-            return shownData(r.data) + u'\n' + e.shown + (e.fault.isEmpty() ? QString() : u'\n' + e.fault);
+        if (tip && r.symbology.gs1) {
+            // The element strings as a person reads them; their fault is
+            // the row's (faultOf).
+            return shownData(r.data) + u'\n' + Gs1ElementString::read(Symbology::payload(r.data)).shown;
         }
         return shownData(r.data) + (r.cut ? QStringLiteral(" …") : QString());
     case Hex: return hexText(r.data);
@@ -98,18 +147,23 @@ void ScanTable::append(std::deque<ScanRow> rows)
     beginInsertRows({}, first, first + int(rows.size()) - 1);
     for (ScanRow &r : rows) {
         m_bytes += r.data.size();
+        m_faulty += faultOf(r).isEmpty() ? 0 : 1;
         m_rows.push_back(std::move(r));
     }
     endInsertRows();
     qsizetype leaving = 0;
     qsizetype bytes = m_bytes;
-    while (size_t(leaving) < m_rows.size() && (m_rows.size() - size_t(leaving) > size_t(MaxRows) || bytes > MaxDataBytes))
+    qint64 faulty = m_faulty;
+    while (size_t(leaving) < m_rows.size() && (m_rows.size() - size_t(leaving) > size_t(MaxRows) || bytes > MaxDataBytes)) {
+        faulty -= faultOf(m_rows[size_t(leaving)]).isEmpty() ? 0 : 1;
         bytes -= m_rows[size_t(leaving++)].data.size();
+    }
     if (leaving == 0)
         return;
     beginRemoveRows({}, 0, int(leaving) - 1);
     m_rows.erase(m_rows.begin(), m_rows.begin() + leaving);
     m_bytes = bytes;
+    m_faulty = faulty;
     m_left += leaving;
     endRemoveRows();
 }
@@ -120,5 +174,6 @@ void ScanTable::clear()
     m_rows.clear();
     m_bytes = 0;
     m_left = 0;
+    m_faulty = 0;
     endResetModel();
 }

@@ -29,6 +29,8 @@ class ScanTable : public QAbstractTableModel
     Q_OBJECT
 public:
     enum Column { Number, Received, Gap, Length, Kind, Check, Mark, Data, Hex, ColumnCount };
+    // What the table may be narrowed to (ScanFilter).
+    enum class Only { All, Faults, CheckFaults, Duplicates, Unexpected };
     static constexpr qsizetype MaxRows = 100000;
     static constexpr qsizetype MaxDataBytes = qsizetype(32) << 20;
 
@@ -44,6 +46,16 @@ public:
     void clear();
     const std::deque<ScanRow> &rows() const { return m_rows; }
     qint64 left() const { return m_left; }
+    // Rows held that have a fault (faultOf() not empty).
+    qint64 faulty() const { return m_faulty; }
+
+    // Why a row stands out, in French, one reason a line: a wrong check
+    // digit, a code that breaks its symbology's or GS1's rules, a code
+    // not in the list, a no-read, a scan cut or left unfinished. Empty
+    // for a row without fault. Faulty rows are tinted, with the reasons
+    // in their tooltip.
+    static QString faultOf(const ScanRow &row);
+    static bool shows(const ScanRow &row, Only only);
 
     // The texts of a row's cells, as shown.
     static QString receivedText(qint64 wallMs);
@@ -51,7 +63,11 @@ public:
     static QString hexText(const QByteArray &data);
 
 private:
+    // A cell's text; `tip` for its tooltip, which says more of the data.
+    static QString cellText(const ScanRow &row, int column, bool tip);
+
     std::deque<ScanRow> m_rows;
     qsizetype m_bytes = 0;
     qint64 m_left = 0;
+    qint64 m_faulty = 0;
 };

@@ -28,3 +28,17 @@ ScanTableView::ScanTableView(ScanTable *model, QWidget *parent) : QTableView(par
     for (int c = 0; c < ScanTable::ColumnCount; ++c)
         setColumnWidth(c, widths[c]);
 }
+
+void ScanTableView::showModel(QAbstractItemModel *model)
+{
+    if (model == this->model())
+        return;
+    QList<int> widths;
+    for (int c = 0; c < ScanTable::ColumnCount; ++c)
+        widths << columnWidth(c);
+    setModel(model);
+    for (int c = 0; c < ScanTable::ColumnCount; ++c)
+        setColumnWidth(c, widths[c]);
+    m_following = true;
+    scrollToBottom();
+}

@@ -12,6 +12,9 @@ class ScanTableView : public QTableView
     Q_OBJECT
 public:
     ScanTableView(ScanTable *model, QWidget *parent);
+    // Shows another model of the same columns (the table filtered), with
+    // the columns' widths as they were.
+    void showModel(QAbstractItemModel *model);
 
 private:
     bool m_following = true;
