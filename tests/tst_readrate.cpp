@@ -4,10 +4,14 @@
 #include "PtyDevice.h"
 #include "ReadRateFigures.h"
 #include "ScanTable.h"
+#include "SettingsStore.h"
 #include "SimProcess.h"
 #include "frmVantrel.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QFile>
+#include <QSettings>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -54,6 +58,8 @@ private slots:
     void closedPortRefused();
     void consoleReplies();
     void history();
+    void longPaste_data();
+    void longPaste();
 };
 
 void tst_ReadRate::escapes_data()
@@ -75,6 +81,14 @@ void tst_ReadRate::escapes_data()
     QTest::newRow("unknown escape") << "\\q" << QByteArray()
                                     << "« \\q » n'est pas un échappement connu : écrivez \\\\ pour une barre oblique inverse.";
     QTest::newRow("beyond Latin-1") << "€" << QByteArray() << "« € » ne tient pas dans un octet : écrivez son octet en \\xNN.";
+    QTest::newRow("<TAB> as well as <HT>") << "<TAB>a<tab><HT>" << QByteArray("\ta\t\t") << "";
+    QTest::newRow("<LF> <CR> <ESC>") << "<ESC><CR><LF>" << QByteArray("\x1b\r\n") << "";
+    QTest::newRow("the longest command") << QString(16384, u'x') << QByteArray(16384, 'x') << "";
+    QTest::newRow("the longest, every byte escaped") << QStringLiteral("\\x41").repeated(16384) << QByteArray(16384, 'A')
+                                                     << "";
+    QTest::newRow("a byte too long") << QString(16385, u'x') << QByteArray()
+                                     << QStringLiteral("commande trop longue : 16\u202F385 octets, au plus 16\u202F384 "
+                                                       "(la longueur du plus long scan).");
 }
 
 void tst_ReadRate::escapes()
@@ -99,6 +113,7 @@ void tst_ReadRate::shownAsSent_data()
     QTest::newRow("high bytes, DEL") << QByteArray("\xe9\x7f") << "\\xE9<DEL>";
     QTest::newRow("a backslash") << QByteArray("a\\b") << "a\\\\b";
     QTest::newRow("a < that reads as a name") << QByteArray("<CR>x<y>") << "\\x3CCR>x<y>";
+    QTest::newRow("a < that reads as <TAB>") << QByteArray("<TAB>") << "\\x3CTAB>";
 }
 
 void tst_ReadRate::shownAsSent()
@@ -341,33 +356,91 @@ void tst_ReadRate::history()
     PtyDevice device;
     {
         Bench b(device.path());
-        for (const char *c : {"<ESC>A1<CR>", "<ESC>B0<CR>", "<ESC>A1<CR>"})
+        // The last with spaces at both ends, a backslash and a line break.
+        for (const char *c : {"<ESC>A1<CR>", "<ESC>B0<CR>", "<ESC>A1<CR>", "  <ESC>Z\\x41\n2  "})
             QCOMPARE(b.bench().sendCommand(QString::fromLatin1(c)), QString());
     }
+    // Each command comes back as it was sent, in a key of its own.
+    const QSettings kept(SettingsStore::userFileName(), QSettings::IniFormat);
+    QCOMPARE(kept.value(QStringLiteral("Bench/history1")).toString(), QStringLiteral("  <ESC>Z\\x41\n2  "));
+    QVERIFY(!kept.contains(QStringLiteral("Bench/history")));
+    QVERIFY(!kept.contains(QStringLiteral("Bench/history4")));
     Bench b(device.path());
     auto *line = b.bench().findChild<ConsoleLine *>(QStringLiteral("console"));
-    QCOMPARE(line->history(), QStringList({"<ESC>A1<CR>", "<ESC>B0<CR>"}));
+    QCOMPARE(line->history(), QStringList({"  <ESC>Z\\x41\n2  ", "<ESC>A1<CR>", "<ESC>B0<CR>"}));
     line->setText(QStringLiteral("typed"));
+    QTest::keyClick(line, Qt::Key_Up);
+    QCOMPARE(line->text(), QStringLiteral("  <ESC>Z\\x41\n2  "));
     QTest::keyClick(line, Qt::Key_Up);
     QCOMPARE(line->text(), QStringLiteral("<ESC>A1<CR>"));
     QTest::keyClick(line, Qt::Key_Up);
     QCOMPARE(line->text(), QStringLiteral("<ESC>B0<CR>"));
     QTest::keyClick(line, Qt::Key_Up); // the oldest stays
     QCOMPARE(line->text(), QStringLiteral("<ESC>B0<CR>"));
-    QTest::keyClick(line, Qt::Key_Down);
-    QTest::keyClick(line, Qt::Key_Down);
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(line, Qt::Key_Down);
     QCOMPARE(line->text(), QStringLiteral("typed"));
     // Return sends it, and it goes first.
     line->setText(QStringLiteral("<ESC>B1<CR>"));
     QTest::keyClick(line, Qt::Key_Return);
     QCOMPARE(line->text(), QString());
     QCOMPARE(line->history().first(), QStringLiteral("<ESC>B1<CR>"));
-    QVERIFY(device.waitForReceived(16, 5000)); // the first session's three commands, then this one
+    QVERIFY(device.waitForReceived(25, 5000)); // the first session's four commands, then this one
     QCOMPARE(device.received().right(4), QByteArray("\x1b" "B1\r"));
     for (int i = 0; i < 60; ++i)
         line->remember(QString::number(i));
     QCOMPARE(line->history().size(), ConsoleLine::MaxHistory);
     QCOMPARE(line->history().first(), QStringLiteral("59"));
+}
+
+// The console's line takes a command as long as the longest scan, every
+// byte written \xNN; what would make it longer is refused whole, with a
+// word, never cut (a cut could fall inside an escape).
+void tst_ReadRate::longPaste_data()
+{
+    QTest::addColumn<QString>("before"); // on the line, the cursor at its end
+    QTest::addColumn<int>("escapes");    // \x41 pasted, 4 characters each
+    QTest::addColumn<QString>("said");   // empty: taken
+
+    QTest::newRow("the longest command") << "" << 16384 << "";
+    QTest::newRow("one character more") << "A" << 16384
+                                         << "Texte refusé : 65\u202F537 caractères, plus que les 65\u202F536 d'une "
+                                            "commande (16\u202F384 octets, la longueur du plus long scan). La ligne est "
+                                            "restée comme elle était.";
+    QTest::newRow("100,000 characters") << "AB" << 25000
+                                        << "Texte refusé : 100\u202F002 caractères, plus que les 65\u202F536 d'une "
+                                           "commande (16\u202F384 octets, la longueur du plus long scan). La ligne est "
+                                           "restée comme elle était.";
+}
+
+void tst_ReadRate::longPaste()
+{
+    QFETCH(QString, before);
+    QFETCH(int, escapes);
+    QFETCH(QString, said);
+    PtyDevice device;
+    Bench b(device.path());
+    auto *line = b.bench().findChild<ConsoleLine *>(QStringLiteral("console"));
+    auto *message = b.bench().findChild<QLabel *>(QStringLiteral("message"));
+    line->setText(before);
+    line->end(false);
+    const QString text = QStringLiteral("\\x41").repeated(escapes);
+    QApplication::clipboard()->setText(text);
+    line->paste();
+    if (said.isEmpty()) {
+        QTRY_COMPARE(line->text().size(), before.size() + 4 * escapes);
+        QCOMPARE(line->text(), before + text);
+        QCOMPARE(message->text(), QString());
+        // Sent whole (what the line does not take at once goes as the
+        // events run).
+        QTest::keyClick(line, Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(device.received().size(), escapes, 10000);
+        QCOMPARE(device.received(), QByteArray(escapes, 'A'));
+        return;
+    }
+    QTRY_COMPARE(message->text(), said);
+    QCOMPARE(line->text(), before);
+    QCOMPARE(line->cursorPosition(), before.size());
 }
 
 QTEST_MAIN(tst_ReadRate)

@@ -1,5 +1,6 @@
 #include "BenchLook.h"
 
+#include "ConsoleLine.h"
 #include "ConsolePanel.h"
 #include "EndingChooser.h"
 #include "ReadRatePanel.h"
@@ -28,8 +29,7 @@ void BenchLook::restore(const Parts &parts, const QString &settingsFile)
     if (ok)
         parts.endings.setSilenceMs(silence);
     parts.readRate.setSettingsText(kept.value(QStringLiteral("test")));
-    const QString history = kept.value(QStringLiteral("history"));
-    parts.console.setHistory(history.isEmpty() ? QStringList() : history.split(u'\n'));
+    parts.console.setHistory(history(kept));
 }
 
 void BenchLook::save(const Parts &parts, const QString &settingsFile)
@@ -43,7 +43,27 @@ void BenchLook::save(const Parts &parts, const QString &settingsFile)
                              {QStringLiteral("test"), parts.readRate.settingsText()}});
 }
 
+QStringList BenchLook::history(const QHash<QString, QString> &kept)
+{
+    QStringList commands;
+    for (int i = 1; i <= ConsoleLine::MaxHistory; ++i) {
+        const auto it = kept.find(QStringLiteral("history%1").arg(i));
+        if (it != kept.end())
+            commands << it.value();
+    }
+    if (!commands.isEmpty())
+        return commands;
+    // Kept by an earlier version: one key, the commands a line each.
+    const QString old = kept.value(QStringLiteral("history"));
+    return old.isEmpty() ? QStringList() : old.split(u'\n');
+}
+
 void BenchLook::historyLater(const QStringList &history, const QString &settingsFile)
 {
-    SettingsStore(settingsFile).writeValuesLater(Group, {{QStringLiteral("history"), history.join(u'\n')}});
+    // A key per command, so that any command comes back as it was, line
+    // breaks and all; the keys past the last are removed.
+    QList<std::pair<QString, QString>> values{{QStringLiteral("history"), QString()}};
+    for (int i = 1; i <= ConsoleLine::MaxHistory; ++i)
+        values.append({QStringLiteral("history%1").arg(i), history.value(i - 1)});
+    SettingsStore(settingsFile).writeValuesLater(Group, values);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
+#include <QStringList>
 
 class ConsolePanel;
 class EndingChooser;
@@ -15,7 +17,8 @@ class ReadRatePanel;
 //   ending=silence
 //   silenceMs=80
 //   test=100 1000 200
-//   history=<ESC>A1<CR>\n<ESC>B0<CR>
+//   history1=<ESC>A1<CR>
+//   history2=<ESC>B0<CR>
 //
 // A size too small or beyond any screen is not restored. The console's
 // history is written a moment after each command (historyLater), with
@@ -32,4 +35,6 @@ public:
     static void restore(const Parts &parts, const QString &settingsFile);
     static void save(const Parts &parts, const QString &settingsFile);
     static void historyLater(const QStringList &history, const QString &settingsFile);
+    // The console's commands as kept, newest first.
+    static QStringList history(const QHash<QString, QString> &kept);
 };

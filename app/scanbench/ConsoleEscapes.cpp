@@ -1,10 +1,19 @@
 #include "ConsoleEscapes.h"
 
+#include <QLocale>
+
 namespace {
 
 const char *const Names[33] = {"NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL", "BS",  "HT",  "LF",
                                "VT",  "FF",  "CR",  "SO",  "SI",  "DLE", "DC1", "DC2", "DC3", "DC4", "NAK",
                                "SYN", "ETB", "CAN", "EM",  "SUB", "ESC", "FS",  "GS",  "RS",  "US",  "DEL"};
+
+// Other names people give a control byte.
+struct Alias {
+    const char *name;
+    uchar byte;
+};
+const Alias Aliases[] = {{"TAB", 0x09}};
 
 // The byte of the name that starts at `at` ("<ESC>"), and its length.
 std::optional<std::pair<uchar, qsizetype>> nameAt(QStringView text, qsizetype at)
@@ -18,6 +27,9 @@ std::optional<std::pair<uchar, qsizetype>> nameAt(QStringView text, qsizetype at
     for (int i = 0; i < 33; ++i)
         if (name == QLatin1String(Names[i]))
             return std::pair{uchar(i == 32 ? 0x7F : i), close - at + 1};
+    for (const Alias &a : Aliases)
+        if (name == QLatin1String(a.name))
+            return std::pair{a.byte, close - at + 1};
     return std::nullopt;
 }
 
@@ -68,6 +80,11 @@ std::optional<QByteArray> ConsoleEscapes::bytesOf(const QString &typed, QString 
         }
         out += char(c.unicode());
         ++i;
+    }
+    if (out.size() > MaxBytes) {
+        *why = QStringLiteral("commande trop longue : %1 octets, au plus %2 (la longueur du plus long scan).")
+                   .arg(QLocale(QLocale::French).toString(out.size()), QLocale(QLocale::French).toString(MaxBytes));
+        return std::nullopt;
     }
     return out;
 }

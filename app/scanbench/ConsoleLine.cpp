@@ -1,10 +1,43 @@
 #include "ConsoleLine.h"
 
+#include "ConsoleEscapes.h"
+
 #include <QKeyEvent>
+#include <QLocale>
+
+#include <limits>
 
 ConsoleLine::ConsoleLine(QWidget *parent)
     : QLineEdit(parent)
 {
+    // Far above the limit, so that QLineEdit never cuts what it is given:
+    // checkLength() refuses it whole.
+    setMaxLength(std::numeric_limits<int>::max());
+    // Checked once the edit is over, not in the midst of QLineEdit's own
+    // signals.
+    connect(this, &QLineEdit::textEdited, this, &ConsoleLine::checkLength, Qt::QueuedConnection);
+    connect(this, &QLineEdit::textChanged, this, [this](const QString &now) {
+        if (now.size() <= ConsoleEscapes::MaxTyped) {
+            m_kept = now;
+            m_keptCursor = cursorPosition();
+        }
+    });
+}
+
+void ConsoleLine::checkLength()
+{
+    const qsizetype n = text().size();
+    if (n <= ConsoleEscapes::MaxTyped)
+        return;
+    const QLocale french(QLocale::French);
+    const QString kept = m_kept;
+    const int cursor = m_keptCursor;
+    setText(kept);
+    setCursorPosition(cursor);
+    emit refused(QStringLiteral("Texte refusé : %1 caractères, plus que les %2 d'une commande (%3 octets, la longueur "
+                                "du plus long scan). La ligne est restée comme elle était.")
+                     .arg(french.toString(n), french.toString(ConsoleEscapes::MaxTyped),
+                          french.toString(ConsoleEscapes::MaxBytes)));
 }
 
 void ConsoleLine::setHistory(const QStringList &commands)

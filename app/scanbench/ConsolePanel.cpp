@@ -19,7 +19,7 @@ ConsolePanel::ConsolePanel(CommControl *comm, std::function<QString()> busy, QWi
     m_line = new ConsoleLine(this);
     m_line->setObjectName(QStringLiteral("console"));
     m_line->setAccessibleName(QStringLiteral("Commande à envoyer"));
-    m_line->setPlaceholderText(QStringLiteral("<ESC>A1<CR>   \\x1B, \\r, \\n, <GS>…   ↑ ↓ : commandes précédentes"));
+    m_line->setPlaceholderText(QStringLiteral("<ESC>A1<CR>   \\x1B, \\r, \\n, <TAB>, <GS>…   ↑ ↓ : commandes précédentes"));
     m_send = new QPushButton(QStringLiteral("En&voyer"), this);
     m_send->setObjectName(QStringLiteral("send"));
     m_view = new QPlainTextEdit(this);
@@ -47,6 +47,7 @@ ConsolePanel::ConsolePanel(CommControl *comm, std::function<QString()> busy, QWi
     };
     connect(m_send, &QPushButton::clicked, this, sendTyped);
     connect(m_line, &QLineEdit::returnPressed, this, sendTyped);
+    connect(m_line, &ConsoleLine::refused, this, &ConsolePanel::message);
     if (m_comm)
         connect(m_comm, &CommControl::sent, this, [this](const QByteArray &bytes, qint64 ms) { m_lastSent = {bytes, ms}; });
 }
