@@ -243,6 +243,18 @@ LineSettings PortAssignments::lineFrom(int n, const SettingsStore::Snapshot &sna
     return snap.lines[size_t(n)];
 }
 
+QString PortAssignments::lineFault(int n) const
+{
+    if (n < 1 || n > Count || m_sessionLines.count(n))
+        return {};
+    const SettingsStore::Snapshot snap = snapshot();
+    QStringList said;
+    for (const LineSettings::Fault &f : snap.lineFaults[size_t(n)])
+        said << f.what + QStringLiteral(" dans les réglages de COM") + QString::number(n) + QStringLiteral(" : ") + f.used
+                + QStringLiteral(" utilisé");
+    return said.isEmpty() ? QString() : said.join(QStringLiteral(" ; ")) + u'.';
+}
+
 bool PortAssignments::setLine(int n, const LineSettings &line)
 {
     if (n < 1 || n > Count)

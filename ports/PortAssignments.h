@@ -87,6 +87,10 @@ public:
     // could not be written: the change then holds for this session only.
     LineSettings line(int n) const;
     bool setLine(int n, const LineSettings &line);
+    // What is wrong in the settings' line of COM n, for the status line:
+    // "vitesse « abc » invalide dans les réglages de COM1 : 9600 utilisé".
+    // Empty when it reads whole, or when a change of this session holds.
+    QString lineFault(int n) const;
 
     QString settingsFile() const { return m_settings.fileName(); }
     // How the settings file read at the last refresh or resolve.

@@ -67,3 +67,47 @@ std::optional<LineSettings> LineSettings::fromText(const QString &text)
     }
     return s;
 }
+
+LineSettings LineSettings::read(const QString &text, QList<Fault> *faults)
+{
+    faults->clear();
+    LineSettings line;
+    const LineSettings standard;
+    const QString simple = text.simplified();
+    if (simple.isEmpty())
+        return line; // "COM1=": no line set
+    const auto quoted = [](const QString &t) { return QStringLiteral("« ") + t + QStringLiteral(" »"); };
+    const QStringList words = simple.split(u' ');
+    if (words.size() > 3) {
+        faults->append({QStringLiteral("réglage ") + quoted(simple) + QStringLiteral(" illisible"), standard.text()});
+        return line;
+    }
+    bool ok = false;
+    const qlonglong baud = words[0].toLongLong(&ok);
+    if (ok && baud >= MinBaud && baud <= MaxBaud)
+        line.baud = qint32(baud);
+    else
+        faults->append({QStringLiteral("vitesse ") + quoted(words[0]) + QStringLiteral(" invalide"),
+                        QString::number(standard.baud)});
+    const QString standardFrame = standard.text().section(u' ', 1, 1);
+    if (words.size() < 2) {
+        faults->append({QStringLiteral("format absent"), standardFrame});
+        return line;
+    }
+    // The frame and the flow, each read as a line of its own would be.
+    if (const auto frame = fromText(QStringLiteral("9600 ") + words[1])) {
+        line.dataBits = frame->dataBits;
+        line.parity = frame->parity;
+        line.stopBits = frame->stopBits;
+    } else {
+        faults->append({QStringLiteral("format ") + quoted(words[1]) + QStringLiteral(" invalide"), standardFrame});
+    }
+    if (words.size() == 3) {
+        if (const auto flow = fromText(QStringLiteral("9600 8N1 ") + words[2]))
+            line.flow = flow->flow;
+        else
+            faults->append({QStringLiteral("contrôle de flux ") + quoted(words[2]) + QStringLiteral(" invalide"),
+                            QStringLiteral("aucun")});
+    }
+    return line;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -30,6 +31,15 @@ struct LineSettings {
     QString text() const;
     // The text back; nullopt when it is not one.
     static std::optional<LineSettings> fromText(const QString &text);
+
+    // A text from the settings, read part by part: what is wrong in it is
+    // named, in French, and replaced by the default's part ("vitesse « abc »
+    // invalide" and "9600"), the rest kept.
+    struct Fault {
+        QString what; // "vitesse « abc » invalide", "format absent"
+        QString used; // "9600", "8N1", "aucun"
+    };
+    static LineSettings read(const QString &text, QList<Fault> *faults);
 
     friend bool operator==(const LineSettings &, const LineSettings &) = default;
 };

@@ -154,8 +154,9 @@ SettingsStore::Snapshot SettingsStore::read() const
     }
     for (int n = 1; n <= Count; ++n) {
         const QVariant v = value(LinesGroup + QLatin1Char('/') + key(n));
-        if (const auto line = LineSettings::fromText(rawText(v)))
-            snap.lines[size_t(n)] = *line;
+        if (!v.isValid())
+            continue;
+        snap.lines[size_t(n)] = LineSettings::read(rawText(v), &snap.lineFaults[size_t(n)]);
     }
     return snap;
 }

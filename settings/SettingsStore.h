@@ -57,6 +57,8 @@ public:
     struct Snapshot {
         std::array<Entry, Count + 1> entries{}; // [1] ... [8]
         std::array<LineSettings, Count + 1> lines{}; // the default where none is set
+        // What is wrong in a line's text, its parts replaced by the default's.
+        std::array<QList<LineSettings::Fault>, Count + 1> lineFaults{};
         QSettings::Status status = QSettings::NoError;
     };
 

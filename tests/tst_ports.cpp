@@ -149,6 +149,9 @@ private slots:
     void lineSettingsText_data();
     void lineSettingsText();
     void lineSettingsFromTheMenu();
+    void badLineSettingsSaid_data();
+    void badLineSettingsSaid();
+    void lineDialogRefuses();
     void outsideTextShownAsIs_data();
     void outsideTextShownAsIs();
 };
@@ -811,6 +814,110 @@ void tst_Ports::lineSettingsFromTheMenu()
     w.Command2_Click();
     QVERIFY(w.openPort());
     QCOMPARE(w.statusText().section(u'\n', 0, 0), QStringLiteral("COM3 ouvert (") + pty.path() + u')');
+    w.close();
+}
+
+// A [Lines] value that is no line: its good parts are used, its bad ones
+// replaced by the default's, and the status line says which when the port
+// opens. The line the device gets is the one said.
+void tst_Ports::badLineSettingsSaid_data()
+{
+    QTest::addColumn<QByteArray>("kept");  // COM3's [Lines] value
+    QTest::addColumn<QString>("used");     // as the status line's first line names it
+    QTest::addColumn<int>("speed");        // termios speed code the device gets
+    QTest::addColumn<QString>("said");     // the status line's second line
+
+    QTest::newRow("speed abc") << QByteArray("abc 8N1") << "" << int(B9600)
+                               << "vitesse « abc » invalide dans les réglages de COM3 : 9600 utilisé.";
+    QTest::newRow("speed 0") << QByteArray("0 8N1") << "" << int(B9600)
+                             << "vitesse « 0 » invalide dans les réglages de COM3 : 9600 utilisé.";
+    QTest::newRow("speed -1") << QByteArray("-1 7E1") << ", 9600 7E1" << int(B9600)
+                              << "vitesse « -1 » invalide dans les réglages de COM3 : 9600 utilisé.";
+    QTest::newRow("speed 99999999999") << QByteArray("99999999999 8N1") << "" << int(B9600)
+                                       << "vitesse « 99999999999 » invalide dans les réglages de COM3 : 9600 utilisé.";
+    QTest::newRow("frame 8Z1") << QByteArray("19200 8Z1") << ", 19200 8N1" << int(B19200)
+                               << "format « 8Z1 » invalide dans les réglages de COM3 : 8N1 utilisé.";
+    QTest::newRow("frame 9N1") << QByteArray("19200 9N1") << ", 19200 8N1" << int(B19200)
+                               << "format « 9N1 » invalide dans les réglages de COM3 : 8N1 utilisé.";
+    QTest::newRow("no frame") << QByteArray("19200") << ", 19200 8N1" << int(B19200)
+                              << "format absent dans les réglages de COM3 : 8N1 utilisé.";
+    QTest::newRow("speed and frame") << QByteArray("abc 9N1") << "" << int(B9600)
+                                     << "vitesse « abc » invalide dans les réglages de COM3 : 9600 utilisé ; "
+                                        "format « 9N1 » invalide dans les réglages de COM3 : 8N1 utilisé.";
+    QTest::newRow("flow DTR") << QByteArray("38400 7E1 DTR") << ", 38400 7E1" << int(B38400)
+                              << "contrôle de flux « DTR » invalide dans les réglages de COM3 : aucun utilisé.";
+    QTest::newRow("four words") << QByteArray("9600 8N1 RTS/CTS x") << "" << int(B9600)
+                                << "réglage « 9600 8N1 RTS/CTS x » illisible dans les réglages de COM3 : 9600 8N1 "
+                                   "utilisé.";
+    QTest::newRow("a good line") << QByteArray("115200 8N1") << ", 115200 8N1" << int(B115200) << "";
+}
+
+void tst_Ports::badLineSettingsSaid()
+{
+    QFETCH(QByteArray, kept);
+    QFETCH(QString, used);
+    QFETCH(int, speed);
+    QFETCH(QString, said);
+    PtyDevice pty;
+    Bench b;
+    b.settings("[Lines]\nCOM3=" + kept + "\n[Ports]\nCOM3=" + pty.path().toUtf8() + "\n");
+    frmVantrel w(nullptr, nullptr, &b.ports);
+    w.Timer1->stop();
+    w.show();
+    w.List1->setCurrentRow(2);
+    QVERIFY(w.openPort());
+    QCOMPARE(w.statusText(), QStringLiteral("COM3 ouvert (") + pty.path() + used + u')'
+                                 + (said.isEmpty() ? QString() : u'\n' + said));
+    termios t {};
+    QVERIFY(pty.lineSettings(&t));
+    QCOMPARE(cfgetospeed(&t), speed_t(speed));
+    // The file is the user's: left as it was written.
+    QCOMPARE(readAll(b.file), "[Lines]\nCOM3=" + kept + "\n[Ports]\nCOM3=" + pty.path().toUtf8() + "\n");
+    w.close();
+}
+
+// The line dialog keeps what cannot be set from the settings: OK says why
+// beside the field, and the dialog stays until it is mended.
+void tst_Ports::lineDialogRefuses()
+{
+    Bench b;
+    frmVantrel w(nullptr, nullptr, &b.ports);
+    w.Timer1->stop();
+    w.show();
+    w.portChooser()->showMenu(2, QPoint());
+    for (QAction *a : w.portChooser()->menu()->actions())
+        if (a->text() == QStringLiteral("Paramètres de la ligne…"))
+            a->trigger();
+    LineSettingsDialog *dialog = w.portChooser()->lineDialog();
+    QVERIFY(dialog && dialog->isVisible());
+    auto *speedProblem = dialog->findChild<QLabel *>(QStringLiteral("speedProblem"));
+    auto *stopProblem = dialog->findChild<QLabel *>(QStringLiteral("stopProblem"));
+    QVERIFY(speedProblem && stopProblem);
+    QVERIFY(!speedProblem->isVisible() && !stopProblem->isVisible());
+    QPushButton *ok = dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok);
+
+    dialog->speed->setCurrentText(QStringLiteral("0"));
+    ok->click();
+    QVERIFY(dialog->isVisible());
+    QVERIFY(speedProblem->isVisible());
+    QCOMPARE(speedProblem->text(), QStringLiteral("Vitesse « 0 » impossible : de 50 à 4\u202F000\u202F000 bauds."));
+    QCOMPARE(speedProblem->accessibleName(), QStringLiteral("Problème de vitesse"));
+    QVERIFY(!QFileInfo::exists(b.file));
+
+    // Mended, the word goes; 1,5 stop bits, which Linux cannot set, refused.
+    dialog->speed->setCurrentText(QStringLiteral("19200"));
+    QVERIFY(!speedProblem->isVisible());
+    dialog->stopBits->setCurrentIndex(dialog->stopBits->findData(int(LineSettings::StopBits::OneAndHalf)));
+    ok->click();
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(stopProblem->text(), QStringLiteral("1,5 bit d'arrêt ne peut pas être réglé sous Linux : 1 ou 2 seulement."));
+    QVERIFY(!QFileInfo::exists(b.file));
+
+    dialog->stopBits->setCurrentIndex(dialog->stopBits->findData(int(LineSettings::StopBits::Two)));
+    QVERIFY(!stopProblem->isVisible());
+    ok->click();
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(readAll(b.file), QByteArray("[Lines]\nCOM2=19200 8N2\n"));
     w.close();
 }
 

@@ -1,9 +1,13 @@
 #include "LineSettingsDialog.h"
 
+#include "SerialComm.h"
+
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QIntValidator>
+#include <QLabel>
+#include <QLocale>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -54,11 +58,25 @@ LineSettingsDialog::LineSettingsDialog(int port, const LineSettings &current, QW
     flow->addItem(QStringLiteral("Matériel (RTS/CTS)"), int(LineSettings::Flow::Hardware));
     flow->addItem(QStringLiteral("Logiciel (XON/XOFF)"), int(LineSettings::Flow::Software));
 
+    const auto problemLabel = [this](const char *name, const QString &accessible) {
+        auto *l = new QLabel(this);
+        l->setObjectName(QLatin1String(name));
+        l->setTextFormat(Qt::PlainText); // a typed speed comes back in it
+        l->setWordWrap(true);
+        l->setAccessibleName(accessible);
+        l->hide();
+        return l;
+    };
+    m_speedProblem = problemLabel("speedProblem", QStringLiteral("Problème de vitesse"));
+    m_stopProblem = problemLabel("stopProblem", QStringLiteral("Problème de bits d'arrêt"));
+
     auto *form = new QFormLayout(this);
     form->addRow(QStringLiteral("&Vitesse (bauds) :"), speed);
+    form->addRow(QString(), m_speedProblem);
     form->addRow(QStringLiteral("&Bits de données :"), dataBits);
     form->addRow(QStringLiteral("&Parité :"), parity);
     form->addRow(QStringLiteral("Bits d'&arrêt :"), stopBits);
+    form->addRow(QString(), m_stopProblem);
     form->addRow(QStringLiteral("&Contrôle de flux :"), flow);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel
                                              | QDialogButtonBox::RestoreDefaults, this);
@@ -70,10 +88,21 @@ LineSettingsDialog::LineSettingsDialog(int port, const LineSettings &current, QW
     connect(buttons->button(QDialogButtonBox::RestoreDefaults), &QPushButton::clicked, this,
             [this] { display(LineSettings{}); });
     connect(buttons, &QDialogButtonBox::accepted, this, [this] {
-        if (const auto s = settings()) {
+        const auto s = settings();
+        if (check() && s) {
             emit chosen(m_port, *s);
             accept();
         }
+    });
+    // A problem said goes as soon as it is mended.
+    for (QComboBox *c : {dataBits, stopBits})
+        connect(c, &QComboBox::currentIndexChanged, this, [this] {
+            if (m_speedProblem->isVisible() || m_stopProblem->isVisible())
+                check();
+        });
+    connect(speed, &QComboBox::currentTextChanged, this, [this] {
+        if (m_speedProblem->isVisible() || m_stopProblem->isVisible())
+            check();
     });
     display(current);
 }
@@ -85,6 +114,26 @@ void LineSettingsDialog::display(const LineSettings &line)
     select(parity, int(line.parity));
     select(stopBits, int(line.stopBits));
     select(flow, int(line.flow));
+}
+
+QString LineSettingsDialog::problem() const
+{
+    const QLocale french(QLocale::French);
+    if (!settings())
+        return QStringLiteral("Vitesse « %1 » impossible : de %2 à %3 bauds.")
+            .arg(speed->currentText(), french.toString(LineSettings::MinBaud), french.toString(LineSettings::MaxBaud));
+    return SerialComm::lineRefusal(*settings());
+}
+
+bool LineSettingsDialog::check()
+{
+    const QString why = problem();
+    const bool speedAtFault = !settings();
+    m_speedProblem->setText(speedAtFault ? why : QString());
+    m_speedProblem->setVisible(speedAtFault);
+    m_stopProblem->setText(speedAtFault ? QString() : why);
+    m_stopProblem->setVisible(!speedAtFault && !why.isEmpty());
+    return why.isEmpty();
 }
 
 std::optional<LineSettings> LineSettingsDialog::settings() const

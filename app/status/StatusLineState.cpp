@@ -92,12 +92,19 @@ void StatusLineState::portOpenChanged(bool open)
         refresh();
 }
 
-// Said once per open: the operator decides whether to share the port.
+// Said once per open: the operator decides whether to share the port, and
+// learns that the line was not set as the settings say.
 void StatusLineState::showSharers()
 {
     const QList<PortHolder> holders = m_comm->PortOpen() ? m_comm->otherHolders() : QList<PortHolder>{};
+    QStringList said;
+    if (m_comm->PortOpen())
+        said << m_ports.lineFault(m_comm->CommPort());
     if (!holders.isEmpty())
-        m_message = sharedText(m_comm->CommPort(), m_comm->devicePath(), holders);
+        said << sharedText(m_comm->CommPort(), m_comm->devicePath(), holders);
+    said.removeAll(QString());
+    if (!said.isEmpty())
+        m_message = said.join(u' ');
     refresh();
 }
 

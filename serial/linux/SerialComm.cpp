@@ -81,6 +81,14 @@ void SerialComm::setPortOpen(bool open)
     }
 }
 
+QString SerialComm::lineRefusal(const LineSettings &line)
+{
+    // termios has one stop bit or two; Qt refuses 1.5 at the open.
+    if (line.stopBits == LineSettings::StopBits::OneAndHalf)
+        return QStringLiteral("1,5 bit d'arrêt ne peut pas être réglé sous Linux : 1 ou 2 seulement.");
+    return {};
+}
+
 void SerialComm::open()
 {
     const PortRoutes::Route r = routeFor(m_routes, m_commPort);

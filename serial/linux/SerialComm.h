@@ -97,6 +97,9 @@ public:
     QList<PortHolder> otherHolders() const override { return m_holders; }
     qint64 lastReadMs() const override { return m_lastReadMs; }
 
+    // Why this system cannot set a line so, in French; empty when it can.
+    static QString lineRefusal(const LineSettings &line);
+
 private:
     QString pathFor(qint16 n) const;
     void open();

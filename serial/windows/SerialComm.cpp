@@ -103,6 +103,16 @@ SerialComm::~SerialComm()
     m_lineState.reset();
 }
 
+QString SerialComm::lineRefusal(const LineSettings &line)
+{
+    // SetCommState refuses 1.5 stop bits but with 5 data bits, and 2 with 5.
+    if (line.stopBits == LineSettings::StopBits::OneAndHalf && line.dataBits != 5)
+        return QStringLiteral("1,5 bit d'arrêt ne va qu'avec 5 bits de données.");
+    if (line.stopBits == LineSettings::StopBits::Two && line.dataBits == 5)
+        return QStringLiteral("2 bits d'arrêt ne vont pas avec 5 bits de données : choisissez 1,5.");
+    return {};
+}
+
 QString SerialComm::systemName(const QString &path)
 {
     if (path.startsWith(QLatin1String("\\\\.\\")))

@@ -66,6 +66,8 @@ public:
     // The name CreateFileW is given for a path: \\.\COM12 for COM12 or
     // \\.\COM12, any other path as it is.
     static QString systemName(const QString &path);
+    // Why this system cannot set a line so, in French; empty when it can.
+    static QString lineRefusal(const LineSettings &line);
 
 private:
     struct Line; // the handle and the read in flight
