@@ -17,6 +17,7 @@ PtyDevice::PtyDevice()
         return;
     m_master = pty.master;
     m_path = QString::fromStdString(pty.slavePath);
+    m_holdSlave = ::open(pty.slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (::pipe(m_stop) != 0)
         return;
     m_thread = std::thread([this] { run(); });
@@ -37,6 +38,8 @@ PtyDevice::~PtyDevice()
             ::close(fd);
     if (m_master >= 0)
         ::close(m_master);
+    if (m_holdSlave >= 0)
+        ::close(m_holdSlave);
 }
 
 qint64 PtyDevice::nowMs()

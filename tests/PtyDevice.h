@@ -58,6 +58,11 @@ private:
     void writeSome(); // with m_mutex held
 
     int m_master = -1;
+    // The device side, held (never read) until the end: after an unplug the
+    // system does not give its number to another pseudo-terminal, which
+    // the tool, reopening the path, would take for this device come back
+    // (tests run side by side, each with pseudo-terminals of its own).
+    int m_holdSlave = -1;
     int m_stop[2] = {-1, -1};
     QString m_path;
     std::thread m_thread;

@@ -17,6 +17,7 @@
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 int main(int argc, char *argv[])
 {
@@ -51,6 +52,8 @@ int main(int argc, char *argv[])
         w.bench()->resize(1000, 640);
         w.bench()->loadList(card.fileName());
         QTest::qWait(200);
+        if (auto *console = w.bench()->findChild<QToolButton *>(QStringLiteral("showConsole")))
+            console->setChecked(true);
         w.bench()->startReadRate(30, 300, 30);
         QTest::qWait(4500);
         w.bench()->sendCommand(QStringLiteral("<ESC>B0<CR>"));

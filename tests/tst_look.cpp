@@ -1,4 +1,8 @@
+#include "BenchWindow.h"
 #include "FakeWindow.h"
+#include "ScanTable.h"
+#include "SimProcess.h"
+#include "frmVantrel.h"
 
 #include <QApplication>
 #include <QDir>
@@ -6,7 +10,12 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QHeaderView>
 #include <QScrollBar>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QStyle>
+#include <QTableView>
 #include <QTest>
 
 // The window as it is drawn, at the scale CTest gives this run
@@ -21,6 +30,7 @@ private slots:
     void fits_data();
     void fits();
     void grows();
+    void benchAtItsFirstSize();
 };
 
 void tst_Look::fits_data()
@@ -128,6 +138,60 @@ void tst_Look::grows()
     const QImage shot = b.w.grab().toImage(); // for the eye: build/tests/look/
     shot.save(QStringLiteral("look/%1-grown.png").arg(qEnvironmentVariable("VANTREL_LOOK", QStringLiteral("1x"))));
     b.w.resize(base);
+}
+
+// The bench at its first size (900 x 500) after a read-rate test of 200
+// triggers, its panel unfolded: the table still shows 12 rows or more, and
+// every column it shows has its header whole, without a scroll bar across.
+// The numbers are French whatever the process's locale.
+void tst_Look::benchAtItsFirstSize()
+{
+    QLocale::setDefault(QLocale::c()); // "2,500" in C; the bench must say "2 500"
+    const auto back = qScopeGuard([] { QLocale::setDefault(QLocale::system()); });
+    SimProcess sim;
+    QVERIFY(sim.start({"--aim", "--no-read", "0.1", "--delay", "5", "--codes",
+                       "4006381333931,96385074,15400141288763,036000291452,CODE-39-A"}));
+    qputenv("VANTREL_COM1", sim.path().toLocal8Bit());
+    frmVantrel w;
+    w.show();
+    QVERIFY(w.openPort());
+    w.showBench();
+    BenchWindow *bench = w.bench();
+    QVERIFY(QTest::qWaitForWindowExposed(bench));
+    QCOMPARE(bench->size(), QSize(900, 500));
+    QSignalSpy done(&bench->readRateTest(), &ReadRateTest::finished);
+    QCOMPARE(bench->startReadRate(200, 2500, 0), QString());
+    QVERIFY(done.wait(120000));
+    QTRY_VERIFY(bench->idle());
+    QCOMPARE(bench->table().rowCount(), 200);
+
+    auto *view = bench->findChild<QTableView *>(QStringLiteral("scans"));
+    const int rows = view->viewport()->height() / view->rowHeight(0);
+    const QString look = qEnvironmentVariable("VANTREL_LOOK", QStringLiteral("1x"));
+    bench->grab().toImage().save(QStringLiteral("look/%1-bench.png").arg(look)); // for the eye
+    QVERIFY2(rows >= 12, qPrintable(QString::number(rows)));
+    // Every no-read is a row, and a fault, counted as it comes.
+    int noReads = 0;
+    for (const ScanRow &r : bench->table().rows())
+        noReads += r.mark == ScanTally::Mark::NoRead;
+    QCOMPARE(bench->readRateTest().figures().noReads, noReads);
+    QVERIFY(bench->countersText().startsWith(QStringLiteral("Scans : 0   Défauts : %1   ").arg(noReads)));
+    QHeaderView *header = view->horizontalHeader();
+    const int margin = 2 * bench->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    for (int c = 0; c < header->count(); ++c) {
+        if (header->isSectionHidden(c))
+            continue;
+        const QString title = view->model()->headerData(c, Qt::Horizontal).toString();
+        QVERIFY2(header->sectionSize(c) >= header->fontMetrics().horizontalAdvance(title) + margin,
+                 qPrintable(QStringLiteral("%1: %2 px").arg(title).arg(header->sectionSize(c))));
+    }
+    QVERIFY(header->isSectionHidden(ScanTable::Hex)); // on demand
+    QCOMPARE(view->horizontalScrollBar()->maximum(), 0);
+    // French numbers in the test's panel, whatever the locale.
+    QCOMPARE(bench->findChild<QSpinBox *>(QStringLiteral("waitMs"))->text(), QStringLiteral("2\u202F500 ms"));
+    QVERIFY(bench->readRateText().startsWith(QStringLiteral("Test de lecture (200 gâchettes, attente 2\u202F500 ms")));
+    w.close();
+    QCOMPARE(sim.stop(), 0);
 }
 
 QTEST_MAIN(tst_Look)

@@ -240,7 +240,7 @@ void tst_ReadRate::longScanWaitedForItsEnd()
         QVERIFY2(t >= 0 && t < 200, qPrintable(QString::number(t)));
     const ScanTable &t = b.bench().table();
     QCOMPARE(t.rowCount(), 2);
-    QCOMPARE(cell(t, 0, ScanTable::Length), QStringLiteral("2000"));
+    QCOMPARE(cell(t, 0, ScanTable::Length), QStringLiteral("2\u202F000"));
     QCOMPARE(sim.stop(), 0);
 }
 

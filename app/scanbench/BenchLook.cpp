@@ -1,5 +1,6 @@
 #include "BenchLook.h"
 
+#include "BenchPanes.h"
 #include "ConsoleLine.h"
 #include "ConsolePanel.h"
 #include "EndingChooser.h"
@@ -29,6 +30,8 @@ void BenchLook::restore(const Parts &parts, const QString &settingsFile)
     if (ok)
         parts.endings.setSilenceMs(silence);
     parts.readRate.setSettingsText(kept.value(QStringLiteral("test")));
+    parts.panes.setOpenText(kept.value(QStringLiteral("panes")));
+    parts.panes.setHeightText(kept.value(QStringLiteral("toolsHeight")));
     parts.console.setHistory(history(kept));
 }
 
@@ -40,7 +43,9 @@ void BenchLook::save(const Parts &parts, const QString &settingsFile)
                               QStringLiteral("%1 %2 %3 %4").arg(g.x()).arg(g.y()).arg(g.width()).arg(g.height())},
                              {QStringLiteral("ending"), parts.endings.key()},
                              {QStringLiteral("silenceMs"), QString::number(parts.endings.silenceMs())},
-                             {QStringLiteral("test"), parts.readRate.settingsText()}});
+                             {QStringLiteral("test"), parts.readRate.settingsText()},
+                             {QStringLiteral("panes"), parts.panes.openText()},
+                             {QStringLiteral("toolsHeight"), parts.panes.heightText()}});
 }
 
 QStringList BenchLook::history(const QHash<QString, QString> &kept)

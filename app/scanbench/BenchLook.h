@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+class BenchPanes;
 class ConsolePanel;
 class EndingChooser;
 class QWidget;
@@ -17,6 +18,8 @@ class ReadRatePanel;
 //   ending=silence
 //   silenceMs=80
 //   test=100 1000 200
+//   panes=test console hexa
+//   toolsHeight=160
 //   history1=<ESC>A1<CR>
 //   history2=<ESC>B0<CR>
 //
@@ -31,6 +34,7 @@ public:
         EndingChooser &endings;
         ReadRatePanel &readRate;
         ConsolePanel &console;
+        BenchPanes &panes;
     };
     static void restore(const Parts &parts, const QString &settingsFile);
     static void save(const Parts &parts, const QString &settingsFile);

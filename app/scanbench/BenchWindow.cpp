@@ -2,6 +2,7 @@
 
 #include "BenchCounters.h"
 #include "BenchLook.h"
+#include "BenchPanes.h"
 #include "BenchReport.h"
 #include "CommControl.h"
 #include "ConsolePanel.h"
@@ -22,6 +23,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QShortcut>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -39,6 +41,9 @@ BenchWindow::BenchWindow(CommControl *comm, PortAssignments &ports, QWidget *par
 {
     setObjectName(QStringLiteral("BenchWindow"));
     setWindowTitle(QStringLiteral("Banc d'essai — Vantrel"));
+    // Numbers as the window's words are: "2 500 ms", whatever the process's
+    // locale (the children take it).
+    setLocale(QLocale(QLocale::French, QLocale::France));
     resize(900, 500);
 
     m_endings = new EndingChooser(this);
@@ -69,17 +74,19 @@ BenchWindow::BenchWindow(CommControl *comm, PortAssignments &ports, QWidget *par
         return m_test.running() ? QStringLiteral("un test de lecture est en cours") : QString();
     }, this);
 
+    m_panes = new BenchPanes(m_view, m_readRate, m_console, this);
+
     auto *buttons = new QHBoxLayout;
     for (QPushButton *b : {load, m_missing, clear, report})
         buttons->addWidget(b);
     buttons->addStretch();
+    for (QToolButton *t : m_panes->toggles())
+        buttons->addWidget(t);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_endings);
     layout->addLayout(buttons);
     layout->addWidget(m_counters);
-    layout->addWidget(m_view, 1);
-    layout->addWidget(m_readRate);
-    layout->addWidget(m_console);
+    layout->addWidget(m_panes, 1);
     layout->addWidget(m_message);
 
     m_passTimer.setSingleShot(true);
@@ -111,6 +118,7 @@ BenchWindow::BenchWindow(CommControl *comm, PortAssignments &ports, QWidget *par
         std::deque<ScanRow> rows;
         rows.push_back(std::move(r));
         m_table.append(std::move(rows));
+        updateCounters();
     });
     if (m_comm) {
         connect(m_comm, &CommControl::portOpenChanged, this, [this](bool open) {
@@ -329,13 +337,13 @@ void BenchWindow::optionsChanged()
 
 void BenchWindow::restoreLook()
 {
-    BenchLook::restore({*this, *m_endings, *m_readRate, *m_console}, m_ports.settingsFile());
+    BenchLook::restore({*this, *m_endings, *m_readRate, *m_console, *m_panes}, m_ports.settingsFile());
     optionsChanged();
 }
 
 void BenchWindow::saveLook()
 {
-    BenchLook::save({*this, *m_endings, *m_readRate, *m_console}, m_ports.settingsFile());
+    BenchLook::save({*this, *m_endings, *m_readRate, *m_console, *m_panes}, m_ports.settingsFile());
 }
 
 // ---------------------------------------------------------------------------
@@ -426,6 +434,7 @@ void BenchWindow::askReportFile()
 
 QString BenchWindow::startReadRate(int triggers, int waitMs, int pauseMs)
 {
+    m_panes->showReadRate();
     return m_readRate->start(triggers, waitMs, pauseMs);
 }
 

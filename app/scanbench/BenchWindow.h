@@ -14,6 +14,7 @@
 #include <deque>
 
 class BenchCounters;
+class BenchPanes;
 class CommControl;
 class ConsolePanel;
 class MissingCodesView;
@@ -121,6 +122,7 @@ private:
     QLabel *m_message;
     ScanTableView *m_view;
     ScanFilter *m_filter;
+    BenchPanes *m_panes;
     QPushButton *m_missing;
     QPointer<MissingCodesView> m_missingWindow;
     ReadRatePanel *m_readRate;

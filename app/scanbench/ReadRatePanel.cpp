@@ -2,9 +2,9 @@
 
 #include "ReadRateTest.h"
 
-#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
@@ -36,7 +36,6 @@ ReadRatePanel::ReadRatePanel(ReadRateTest &test, std::function<int()> framingGra
     m_result = new QLabel(this);
     m_result->setObjectName(QStringLiteral("testResult"));
     m_result->setTextFormat(Qt::PlainText);
-    m_result->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_result->setAccessibleName(QStringLiteral("Résultat du test de lecture"));
     m_result->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 
@@ -77,10 +76,10 @@ QString ReadRatePanel::start(int triggers, int waitMs, int pauseMs)
     QString why;
     m_progress->setMaximum(m_triggers->value());
     m_progress->setValue(0);
+    const QLocale french(QLocale::French);
     m_lastSetting = QStringLiteral("%1 gâchettes, attente %2 ms, pause %3 ms")
-                        .arg(m_triggers->value())
-                        .arg(m_waitMs->value())
-                        .arg(m_pauseMs->value());
+                        .arg(french.toString(m_triggers->value()), french.toString(m_waitMs->value()),
+                             french.toString(m_pauseMs->value()));
     if (!m_test.start(m_triggers->value(), m_waitMs->value(), m_pauseMs->value(), m_framingGraceMs(), &why)) {
         emit message(QStringLiteral("Test de lecture non lancé : ") + why);
         return why;
@@ -89,6 +88,7 @@ QString ReadRatePanel::start(int triggers, int waitMs, int pauseMs)
         return {}; // ended at once (the port closed under the first trigger)
     m_run->setText(QStringLiteral("Arrêter le &test"));
     m_result->setText(QStringLiteral("Test de lecture en cours : ") + m_lastSetting);
+    m_result->setToolTip(QString());
     emit runningChanged(true);
     emit message({});
     return {};
@@ -98,7 +98,11 @@ void ReadRatePanel::finished(const ReadRateFigures &figures, const QString &why)
 {
     m_last = figures;
     m_run->setText(QStringLiteral("&Test de lecture"));
-    m_result->setText(resultText());
+    // Two lines, so that the panel keeps to its place below the table; the
+    // histogram's bars are in the tooltip, the picture and the report.
+    m_result->setText(shortText());
+    m_result->setToolTip(resultText());
+    m_result->setAccessibleDescription(resultText());
     emit runningChanged(false);
     if (!why.isEmpty())
         emit message(QStringLiteral("Test de lecture ")
@@ -114,6 +118,20 @@ QString ReadRatePanel::resultText() const
         return {};
     return QStringLiteral("Test de lecture (") + m_lastSetting + QStringLiteral(") : ") + m_last->readsText()
         + QStringLiteral("\nGâchette → données : ") + m_last->timesText() + u'\n' + m_last->histogramText().trimmed();
+}
+
+QString ReadRatePanel::shortText() const
+{
+    if (!m_last)
+        return {};
+    QStringList bins;
+    const QList<int> counts = m_last->histogram();
+    for (int b = 0; b < ReadRateFigures::BinCount; ++b)
+        if (counts[b] > 0)
+            bins << ReadRateFigures::binName(b) + QStringLiteral(" : ") + QLocale(QLocale::French).toString(counts[b]);
+    return QStringLiteral("Test de lecture (") + m_lastSetting + QStringLiteral(") : ") + m_last->readsText()
+        + QStringLiteral("\nGâchette → données : ") + m_last->timesText()
+        + (bins.isEmpty() ? QString() : QStringLiteral(" ; ") + bins.join(QStringLiteral(", ")));
 }
 
 QString ReadRatePanel::settingsText() const

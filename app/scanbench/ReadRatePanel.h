@@ -16,7 +16,8 @@ class ReadRateTest;
 
 // The scanner bench's read-rate test as the operator sets and runs it: the
 // number of triggers, the wait for a scan and the pause, a button that runs
-// or stops it, its progress, and its last result.
+// or stops it, its progress, and its last result. Numbers are French
+// ("2 500 ms") whatever the process's locale.
 class ReadRatePanel : public QWidget
 {
     Q_OBJECT
@@ -27,8 +28,12 @@ public:
 
     // Starts the test as the button does: empty, else why not.
     QString start(int triggers, int waitMs, int pauseMs);
-    // The last result, as shown; empty before the first.
+    // The last result in full, its histogram drawn in bars (the tooltip);
+    // empty before the first.
     QString resultText() const;
+    // The same in two lines, as the panel shows it: the bins that hold a
+    // read by their counts.
+    QString shortText() const;
     const std::optional<ReadRateFigures> &lastFigures() const { return m_last; }
     // "100 gâchettes, attente 1000 ms, pause 200 ms".
     QString lastSetting() const { return m_lastSetting; }
