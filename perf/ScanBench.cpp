@@ -11,6 +11,9 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QListView>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -170,4 +173,69 @@ ScanBench::ReadRate ScanBench::readRate(int triggers, int delayMs, double noRead
     r.max = f.maximum();
     sim.stop();
     return r;
+}
+
+int ScanBench::listChild(int codes)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("stock.txt"));
+    {
+        QFile f(file);
+        if (!f.open(QIODevice::WriteOnly))
+            return 1;
+        QByteArray all;
+        all.reserve(qsizetype(codes) * 15);
+        for (int i = 0; i < codes; ++i)
+            all += QByteArray::number(4000000000000LL + qint64(i) * 7919) + "\r\n";
+        f.write(all);
+    }
+    PerfPty pty;
+    qputenv("VANTREL_COM1", pty.path().toLocal8Bit());
+    frmVantrel w;
+    w.show();
+    w.openPort();
+    w.showBench();
+    BenchWindow *bench = w.bench();
+    QCoreApplication::processEvents();
+
+    // The load, the window's events timed throughout.
+    QElapsedTimer clock;
+    QEventLoop loop;
+    bool loaded = false;
+    QObject::connect(bench, &BenchWindow::listDone, &loop, [&] {
+        loaded = true;
+        loop.quit();
+    });
+    clock.start();
+    StallProbe loadProbe;
+    bench->loadList(file);
+    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+    if (!loaded)
+        loop.exec();
+    const qint64 loadMs = clock.elapsed();
+    loadProbe.stop();
+    if (!loaded)
+        return 1;
+    // Three of them read.
+    pty.write("4000000000000\r\n4000000007919\r\n4000000015838\r\n");
+    QElapsedTimer waited;
+    waited.start();
+    while (bench->tally().scans() < 3 && waited.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+
+    // "Codes manquants", until the window has been drawn.
+    StallProbe missingProbe;
+    clock.restart();
+    bench->findChild<QPushButton *>(QStringLiteral("showMissing"))->click();
+    auto *view = bench->findChild<QListView *>(QStringLiteral("missingCodes"));
+    QEventLoop drawn;
+    QTimer::singleShot(300, &drawn, &QEventLoop::quit);
+    drawn.exec();
+    const qint64 missingMs = clock.elapsed() - 300;
+    missingProbe.stop();
+    std::printf("%lld %lld %lld %lld %lld %d\n", static_cast<long long>(loadMs),
+                static_cast<long long>(loadProbe.longestMs()), static_cast<long long>(missingMs),
+                static_cast<long long>(missingProbe.longestMs()), static_cast<long long>(ProcessStatus::kb("VmHWM:")),
+                view ? view->model()->rowCount() : -1);
+    return 0;
 }

@@ -22,6 +22,10 @@ public:
 
     // Prints "rowsShown peakKb endKb longestStallMs allRowsMs".
     static int windowChild(int scans);
+    // A list of `codes` distinct 13-digit codes loaded into the bench, a
+    // few of them scanned, then "Codes manquants" shown. Prints "loadMs
+    // loadStallMs missingMs missingStallMs peakKb rowsInView".
+    static int listChild(int codes);
 
     // A read-rate test on the simulator, set to answer after delayMs and to
     // leave that share of triggers unanswered.

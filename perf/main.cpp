@@ -40,6 +40,11 @@ int main(int argc, char *argv[])
                           argc > 4 && qstrcmp(argv[3], "--journal") == 0 ? QString::fromLocal8Bit(argv[4]) : QString());
     if (mode == QLatin1String("--memory-child") || mode == QLatin1String("--memory-idle"))
         return memoryChild(mode == QLatin1String("--memory-child"));
+    if (mode == QLatin1String("--list-child")) {
+        returnFreedMemoryToSystem();
+        QApplication app(g_childArgc, g_childArgv);
+        return ScanBench::listChild(argc > 2 ? std::atoi(argv[2]) : 1000000);
+    }
     if (mode == QLatin1String("--scans-child")) {
         returnFreedMemoryToSystem(); // as the program does
         QApplication app(g_childArgc, g_childArgv);

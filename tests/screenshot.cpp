@@ -51,7 +51,7 @@ int main(int argc, char *argv[])
         w.showBench();
         w.bench()->resize(1000, 640);
         w.bench()->loadList(card.fileName());
-        QTest::qWait(200);
+        QTest::qWait(500);
         if (auto *console = w.bench()->findChild<QToolButton *>(QStringLiteral("showConsole")))
             console->setChecked(true);
         w.bench()->startReadRate(30, 300, 30);

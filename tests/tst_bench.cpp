@@ -1,5 +1,6 @@
 #include "BenchCounters.h"
 #include "BenchReport.h"
+#include "CodeList.h"
 #include "BenchWindow.h"
 #include "ConsoleLine.h"
 #include "FakeWindow.h"
@@ -14,6 +15,8 @@
 #include <QApplication>
 #include <QHelpEvent>
 #include <QLineEdit>
+#include <QListView>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QToolTip>
 #include <QComboBox>
@@ -126,6 +129,9 @@ private slots:
     void expectedCodes();
     void listFile_data();
     void listFile();
+    void codeList();
+    void listLoads_data();
+    void listLoads();
     void reportReadBack();
     void reportCells_data();
     void reportCells();
@@ -584,7 +590,10 @@ void tst_Bench::expectedCodes()
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write("4006381333931\r\n96385074  \r\n\r\n15400141288763\r\n96385074\r\n");
     f.close();
+    QSignalSpy loaded(bench, &BenchWindow::listDone);
     QCOMPARE(bench->loadList(list), QString());
+    QVERIFY(loaded.wait(10000));
+    QCOMPARE(loaded.first().first().toString(), QString());
     QCOMPARE(bench->findChild<QLabel *>(QStringLiteral("message"))->text(),
              QStringLiteral("3 codes attendus chargés depuis « ") + list
                  + QStringLiteral(" » ; 1 en double dans la liste, comptés une fois ; le décompte repart de zéro."));
@@ -650,9 +659,11 @@ void tst_Bench::expectedCodes()
 
     // "Codes manquants" lists them in a window of its own.
     bench->findChild<QPushButton *>(QStringLiteral("showMissing"))->click();
-    auto *missing = bench->findChild<QPlainTextEdit *>(QStringLiteral("missingCodes"));
+    auto *missing = bench->findChild<QListView *>(QStringLiteral("missingCodes"));
     QVERIFY(missing && missing->isVisible());
-    QCOMPARE(missing->toPlainText(), QStringLiteral("15400141288763\n"));
+    QCOMPARE(missing->model()->rowCount(), 1);
+    QCOMPARE(missing->model()->index(0, 0).data().toString(), QStringLiteral("15400141288763"));
+    QCOMPARE(missing->windowTitle(), QStringLiteral("Codes manquants : 1 sur 3"));
     missing->close();
 
     // "Remettre à zéro" clears the bench, never the main window's box.
@@ -711,8 +722,84 @@ void tst_Bench::listFile()
     QFETCH(QList<QByteArray>, codes);
     QFETCH(int, repeats);
     const ScanTally::ListFile list = ScanTally::parseList(file);
-    QCOMPARE(list.codes, codes);
+    QCOMPARE(list.codes.toList(), codes);
     QCOMPARE(list.repeats, qsizetype(repeats));
+}
+
+// The list of expected codes: every code found at its place, whatever it
+// holds (NUL, GS, bytes past ASCII), across the index's growth; a repeat
+// refused.
+void tst_Bench::codeList()
+{
+    CodeList list;
+    QVERIFY(list.isEmpty());
+    QCOMPARE(list.indexOf("A"), qsizetype(-1));
+    const QList<QByteArray> odd = {QByteArray("0109501101020917\x1D" "10AB", 20), QByteArray("\0\0", 2), "caf\xE9", "", "A"};
+    for (const QByteArray &c : odd)
+        QVERIFY(list.add(c));
+    QVERIFY(!list.add("A"));
+    QVERIFY(!list.add(QByteArray("\0\0", 2)));
+    for (int i = 0; i < 100000; ++i)
+        QVERIFY(list.add(QByteArray::number(4006381000000LL + i * 7)));
+    QCOMPARE(list.size(), qsizetype(100005));
+    for (qsizetype i = 0; i < odd.size(); ++i) {
+        QCOMPARE(list.at(i).toByteArray(), odd[i]);
+        QCOMPARE(list.indexOf(odd[i]), i);
+    }
+    for (int i = 0; i < 100000; i += 997)
+        QCOMPARE(list.indexOf(QByteArray::number(4006381000000LL + i * 7)), qsizetype(5 + i));
+    QCOMPARE(list.indexOf("4006381000001"), qsizetype(-1));
+    QCOMPARE(list.indexOf(QByteArray("\0", 1)), qsizetype(-1));
+    QCOMPARE(list.toList().mid(0, 5), odd);
+}
+
+// Lists load on a thread of their own: what the message says at the end,
+// and a load overtaken by another never lands.
+void tst_Bench::listLoads_data()
+{
+    QTest::addColumn<QByteArray>("first");  // a list started first; empty: none
+    QTest::addColumn<QByteArray>("second"); // the file loaded then; "(none)": a missing file
+    QTest::addColumn<QString>("said");      // %1: the second file's path
+    QTest::addColumn<int>("expected");
+
+    QTest::newRow("a list") << QByteArray() << QByteArray("A1\nB2\n")
+                            << "2 codes attendus chargés depuis « %1 » ; le décompte repart de zéro." << 2;
+    QTest::newRow("no code in it") << QByteArray() << QByteArray("# rien\n\n")
+                                   << "Liste non chargée : « %1 » ne contient aucun code." << 0;
+    QTest::newRow("missing file") << QByteArray() << QByteArray("(none)")
+                                  << "Liste non chargée : « %1 » : dossier introuvable" << 0;
+    QTest::newRow("overtaken by another") << QByteArray(2000000, '7').replace(QByteArray(13, '7'), "4006381333931\n")
+                                          << QByteArray("A1\n")
+                                          << "1 codes attendus chargés depuis « %1 » ; le décompte repart de zéro."
+                                          << 1;
+}
+
+void tst_Bench::listLoads()
+{
+    QFETCH(QByteArray, first);
+    QFETCH(QByteArray, second);
+    QFETCH(QString, said);
+    QFETCH(int, expected);
+    FakeWindow b;
+    b.w.showBench();
+    BenchWindow *bench = b.w.bench();
+    QTemporaryDir dir;
+    const auto file = [&dir](const QString &name, const QByteArray &content) {
+        QFile f(dir.filePath(name));
+        if (content != "(none)" && f.open(QIODevice::WriteOnly))
+            f.write(content);
+        return dir.filePath(name);
+    };
+    QSignalSpy done(bench, &BenchWindow::listDone);
+    if (!first.isEmpty())
+        bench->loadList(file(QStringLiteral("first.txt"), first));
+    const QString path = file(QStringLiteral("second.txt"), second);
+    bench->loadList(path);
+    QVERIFY(done.wait(20000));
+    QTest::qWait(first.isEmpty() ? 0 : 500); // the first, had it landed, would be here by now
+    QCOMPARE(done.size(), 1);
+    QCOMPARE(bench->findChild<QLabel *>(QStringLiteral("message"))->text(), said.arg(path));
+    QCOMPARE(bench->tally().expected().size(), qsizetype(expected));
 }
 
 void tst_Bench::reportReadBack()
@@ -726,7 +813,9 @@ void tst_Bench::reportReadBack()
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write("0109501101020917\x1D" "10AB,C\nMISSING\"1\n");
     f.close();
+    QSignalSpy loaded(bench, &BenchWindow::listDone);
     QCOMPARE(bench->loadList(list), QString());
+    QVERIFY(loaded.wait(10000));
 
     b.comm->setPortOpen(true);
     b.comm->arriveAt(1000, "]C10109501101020917\x1D" "10AB,C\r");

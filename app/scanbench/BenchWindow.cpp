@@ -8,6 +8,7 @@
 #include "ConsolePanel.h"
 #include "MissingCodesView.h"
 #include "EndingChooser.h"
+#include "ListLoad.h"
 #include "PortAssignments.h"
 #include "ReadRatePanel.h"
 #include "ReportPrompt.h"
@@ -66,6 +67,7 @@ BenchWindow::BenchWindow(CommControl *comm, PortAssignments &ports, QWidget *par
 
     m_view = new ScanTableView(&m_table, this);
     m_filter = new ScanFilter(&m_table, this);
+    m_load = new ListLoad(this);
     m_readRate = new ReadRatePanel(m_test, [this] {
         // Scans that end by silence end that much after their last byte.
         return m_framer.ending() == ScanFramer::Ending::Silence ? m_framer.silenceMs() : 0;
@@ -97,6 +99,10 @@ BenchWindow::BenchWindow(CommControl *comm, PortAssignments &ports, QWidget *par
 
     restoreLook();
     connect(m_endings, &EndingChooser::changed, this, &BenchWindow::optionsChanged);
+    connect(m_load, &ListLoad::progress, this, [this](const QString &file, int percent) {
+        showMessage(QStringLiteral("Chargement de la liste « ") + file + QStringLiteral(" » : %1 %").arg(percent));
+    });
+    connect(m_load, &ListLoad::done, this, &BenchWindow::listLoaded);
     connect(m_counters, &BenchCounters::onlyChosen, this, [this](ScanTable::Only only) {
         // The whole table is shown as it is; a filter only while chosen.
         m_filter->setOnly(only);
@@ -351,19 +357,23 @@ void BenchWindow::saveLook()
 
 QString BenchWindow::loadList(const QString &file)
 {
+    m_load->start(file);
+    showMessage(QStringLiteral("Chargement de la liste « ") + file + QStringLiteral(" »…"));
+    return {};
+}
+
+void BenchWindow::listLoaded(const QString &file, const std::shared_ptr<const CodeList> &codes, qsizetype repeats,
+                             const QString &readError)
+{
     QString why;
-    const std::optional<QByteArray> bytes = TargetFile::readRegular(file, qint64(16) << 20, &why);
-    if (!bytes) {
-        why = QStringLiteral("Liste non chargée : « ") + file + QStringLiteral(" » : ") + why;
-        showMessage(why);
-        return why;
-    }
-    const ScanTally::ListFile list = ScanTally::parseList(*bytes);
-    const QList<QByteArray> &codes = list.codes;
-    if (codes.isEmpty()) {
+    if (!readError.isEmpty())
+        why = QStringLiteral("Liste non chargée : « ") + file + QStringLiteral(" » : ") + readError;
+    else if (codes->isEmpty())
         why = QStringLiteral("Liste non chargée : « ") + file + QStringLiteral(" » ne contient aucun code.");
+    if (!why.isEmpty()) {
         showMessage(why);
-        return why;
+        emit listDone(why);
+        return;
     }
     m_listFile = file;
     m_tally.setExpected(codes);
@@ -371,11 +381,13 @@ QString BenchWindow::loadList(const QString &file)
     m_lastFirstMs = -1;
     m_number = 0;
     updateCounters();
-    const QString repeats = list.repeats == 0 ? QString()
-                          : QStringLiteral(" ; %1 en double dans la liste, comptés une fois").arg(french(list.repeats));
-    showMessage(QStringLiteral("%1 codes attendus chargés depuis « ").arg(french(codes.size())) + file
-                + QStringLiteral(" »") + repeats + QStringLiteral(" ; le décompte repart de zéro."));
-    return {};
+    const QString repeated = repeats == 0 ? QString()
+                           : QStringLiteral(" ; %1 en double dans la liste, comptés une fois").arg(french(repeats));
+    showMessage(QStringLiteral("%1 codes attendus chargés depuis « ").arg(french(codes->size())) + file
+                + QStringLiteral(" »") + repeated + QStringLiteral(" ; le décompte repart de zéro."));
+    if (m_missingWindow && m_missingWindow->isVisible())
+        m_missingWindow->showCodes(m_tally);
+    emit listDone({});
 }
 
 void BenchWindow::askListFile()
@@ -393,7 +405,7 @@ void BenchWindow::showMissing()
 {
     if (!m_missingWindow)
         m_missingWindow = new MissingCodesView(this);
-    m_missingWindow->showCodes(m_tally.missing(), m_tally.expected().size());
+    m_missingWindow->showCodes(m_tally);
 }
 
 // ---------------------------------------------------------------------------

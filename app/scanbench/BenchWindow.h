@@ -12,8 +12,11 @@
 #include <QWidget>
 
 #include <deque>
+#include <memory>
 
 class BenchCounters;
+class CodeList;
+class ListLoad;
 class BenchPanes;
 class CommControl;
 class ConsolePanel;
@@ -63,7 +66,8 @@ public:
     BenchCounters &counters() { return *m_counters; }
     // What the table shows: every row, or those the chosen counter filters.
     const QAbstractItemModel &shownRows() const;
-    // Loads a list of expected codes; empty on success, else why not.
+    // Starts loading a list of expected codes, on a thread of its own;
+    // listDone() says how it went.
     QString loadList(const QString &file);
     // Writes the report; empty on success, else why not.
     QString saveReport(const QString &csvFile);
@@ -83,6 +87,8 @@ public slots:
     void reset();
 
 signals:
+    // A list loaded (`why` empty) or not, and why.
+    void listDone(const QString &why);
     // The window was hidden: it no longer needs the takes.
     void hidden();
     // Bytes the read-rate test waits for have been read: take them now.
@@ -101,6 +107,8 @@ private:
     void askListFile();
     void askReportFile();
     void showMissing();
+    void listLoaded(const QString &file, const std::shared_ptr<const CodeList> &codes, qsizetype repeats,
+                    const QString &readError);
     void restoreLook();
     void saveLook();
 
@@ -123,6 +131,7 @@ private:
     ScanTableView *m_view;
     ScanFilter *m_filter;
     BenchPanes *m_panes;
+    ListLoad *m_load;
     QPushButton *m_missing;
     QPointer<MissingCodesView> m_missingWindow;
     ReadRatePanel *m_readRate;

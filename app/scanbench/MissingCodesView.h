@@ -1,15 +1,22 @@
 #pragma once
 
-#include <QByteArray>
-#include <QList>
-#include <QPlainTextEdit>
+#include "MissingCodes.h"
 
-// "Codes manquants": the expected codes not read yet, one a line (control
-// bytes as \xNN), in a window of their own that the bench raises again.
-class MissingCodesView : public QPlainTextEdit
+#include <QListView>
+
+class ScanTally;
+
+// "Codes manquants": the expected codes not read yet, one a line, in a
+// window of their own that the bench raises again. A list view over a
+// model: a million codes make no widget each, and only the lines in view
+// are drawn.
+class MissingCodesView : public QListView
 {
     Q_OBJECT
 public:
     explicit MissingCodesView(QWidget *parent);
-    void showCodes(const QList<QByteArray> &missing, qsizetype expected);
+    void showCodes(const ScanTally &tally);
+
+private:
+    MissingCodes m_codes;
 };

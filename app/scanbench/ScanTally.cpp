@@ -2,16 +2,16 @@
 
 #include <algorithm>
 
-void ScanTally::setExpected(const QList<QByteArray> &codes)
+void ScanTally::setExpected(std::shared_ptr<const CodeList> codes)
 {
-    m_expected = codes;
-    m_expectedSet = QSet<QByteArray>(codes.begin(), codes.end());
+    m_expected = codes ? std::move(codes) : std::make_shared<const CodeList>();
     reset();
 }
 
 void ScanTally::reset()
 {
     m_seen.clear();
+    m_expectedSeenFlags.assign(size_t(m_expected->size()), false);
     m_expectedSeen = 0;
     m_scans = m_checkFaults = m_unexpected = m_duplicates = 0;
 }
@@ -21,29 +21,42 @@ ScanTally::Mark ScanTally::count(const QByteArray &code, bool checkFault)
     ++m_scans;
     if (checkFault)
         ++m_checkFaults;
+    if (const qsizetype at = m_expected->indexOf(code); at >= 0) {
+        if (m_expectedSeenFlags[size_t(at)]) {
+            ++m_duplicates;
+            return Mark::Duplicate;
+        }
+        m_expectedSeenFlags[size_t(at)] = true;
+        ++m_expectedSeen;
+        return Mark::Expected;
+    }
     if (m_seen.contains(code)) {
         ++m_duplicates;
         return Mark::Duplicate;
     }
-    const bool listed = m_expectedSet.contains(code);
-    if (listed || m_seen.size() < MaxRemembered)
+    if (m_seen.size() < MaxRemembered)
         m_seen.insert(code);
-    if (listed) {
-        ++m_expectedSeen;
-        return Mark::Expected;
-    }
     if (!hasList())
         return Mark::None;
     ++m_unexpected;
     return Mark::Unexpected;
 }
 
+std::vector<quint32> ScanTally::missingIndices() const
+{
+    std::vector<quint32> out;
+    out.reserve(size_t(missingCount()));
+    for (size_t i = 0; i < m_expectedSeenFlags.size(); ++i)
+        if (!m_expectedSeenFlags[i])
+            out.push_back(quint32(i));
+    return out;
+}
+
 QList<QByteArray> ScanTally::missing() const
 {
     QList<QByteArray> out;
-    for (const QByteArray &code : m_expected)
-        if (!m_seen.contains(code))
-            out.append(code);
+    for (quint32 i : missingIndices())
+        out.append(m_expected->at(i).toByteArray());
     return out;
 }
 
@@ -98,42 +111,49 @@ QByteArray firstField(QByteArrayView line, char separator)
 
 } // namespace
 
-ScanTally::ListFile ScanTally::parseList(const QByteArray &file)
+ScanTally::ListFile ScanTally::parseList(const QByteArray &file, const std::function<bool(int percent)> &going)
 {
-    QByteArrayView rest(file);
-    if (rest.startsWith("\xEF\xBB\xBF"))
-        rest = rest.sliced(3);
-    QList<QByteArrayView> lines;
-    while (!rest.isEmpty()) {
-        const qsizetype end = rest.indexOf('\n');
-        const QByteArrayView line = trimmed(end < 0 ? rest : rest.first(end));
-        rest = end < 0 ? QByteArrayView() : rest.sliced(end + 1);
-        if (!line.isEmpty() && !line.startsWith('#'))
-            lines.append(line);
-    }
+    QByteArrayView all(file);
+    if (all.startsWith("\xEF\xBB\xBF"))
+        all = all.sliced(3);
+    // Calls `each` with every line that holds a code (trimmed, neither
+    // blank nor a comment); stops when it answers false.
+    const auto lines = [all](const auto &each) {
+        QByteArrayView rest = all;
+        while (!rest.isEmpty()) {
+            const qsizetype end = rest.indexOf('\n');
+            const QByteArrayView line = trimmed(end < 0 ? rest : rest.first(end));
+            rest = end < 0 ? QByteArrayView() : rest.sliced(end + 1);
+            if (!line.isEmpty() && !line.startsWith('#') && !each(line, all.size() - rest.size()))
+                return;
+        }
+    };
     // A spreadsheet's export has its separator on every line: then each
     // line's code is its first field. A separator on some lines only is
     // part of those codes (a comma in GS1 data).
-    char separator = 0;
-    for (const char c : {';', ','}) {
-        if (!lines.isEmpty()
-            && std::all_of(lines.begin(), lines.end(), [c](QByteArrayView l) { return l.contains(c); })) {
-            separator = c;
-            break;
-        }
-    }
+    bool everySemicolon = true, everyComma = true, any = false;
+    lines([&](QByteArrayView line, qsizetype) {
+        any = true;
+        everySemicolon = everySemicolon && line.contains(';');
+        everyComma = everyComma && line.contains(',');
+        return everySemicolon || everyComma;
+    });
+    const char separator = !any ? 0 : everySemicolon ? ';' : everyComma ? ',' : 0;
+
     ListFile list;
-    QSet<QByteArray> kept;
-    for (const QByteArrayView line : std::as_const(lines)) {
-        const QByteArray code = separator ? firstField(line, separator) : line.toByteArray();
-        if (code.isEmpty())
-            continue;
-        if (kept.contains(code)) {
+    list.codes.reserveBytes(all.size());
+    int told = -1;
+    lines([&](QByteArrayView line, qsizetype done) {
+        const QByteArray field = separator ? firstField(line, separator) : QByteArray();
+        const QByteArrayView code = separator ? QByteArrayView(field) : line;
+        if (!code.isEmpty() && !list.codes.add(code))
             ++list.repeats;
-            continue;
+        const int percent = int(qint64(done) * 100 / qMax<qsizetype>(1, all.size()));
+        if (going && percent != told) {
+            told = percent;
+            return going(percent);
         }
-        kept.insert(code);
-        list.codes.append(code);
-    }
+        return true;
+    });
     return list;
 }

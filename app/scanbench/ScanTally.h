@@ -1,10 +1,15 @@
 #pragma once
 
+#include "CodeList.h"
+
 #include <QByteArray>
-#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
+
+#include <functional>
+#include <memory>
+#include <vector>
 
 // The counters of a bench session, and the test card's list of expected
 // codes that each scan is ticked off against.
@@ -14,9 +19,11 @@
 // loaded and does not; a later scan of a code already seen is "doublon".
 // Without a list, first scans are not marked.
 //
-// Codes seen are remembered up to MaxRemembered distinct ones (a test card
-// has dozens): past that, a flood of distinct codes is still counted but
-// its repeats are no longer told apart, and duplicatesComplete() says so.
+// Every code of the list is remembered as seen or not, however long the
+// list (a million codes is a day's stock-take). Codes not in the list are
+// remembered up to MaxRemembered distinct ones: past that, a flood of
+// distinct codes is still counted but its repeats are no longer told
+// apart, and duplicatesComplete() says so.
 class ScanTally
 {
 public:
@@ -27,9 +34,10 @@ public:
     static constexpr qsizetype MaxRemembered = 200000;
 
     // The list, in the card's order; loading one starts the count again.
-    void setExpected(const QList<QByteArray> &codes);
-    const QList<QByteArray> &expected() const { return m_expected; }
-    bool hasList() const { return !m_expected.isEmpty(); }
+    void setExpected(std::shared_ptr<const CodeList> codes);
+    const CodeList &expected() const { return *m_expected; }
+    std::shared_ptr<const CodeList> expectedList() const { return m_expected; }
+    bool hasList() const { return !m_expected->isEmpty(); }
 
     // Counts one scan and says how it stands against the list.
     Mark count(const QByteArray &code, bool checkFault);
@@ -41,9 +49,11 @@ public:
     qint64 unexpected() const { return m_unexpected; }
     qint64 duplicates() const { return m_duplicates; }
     bool duplicatesComplete() const { return m_seen.size() < MaxRemembered; }
-    // The expected codes not scanned yet, in the card's order.
+    // The expected codes not scanned yet, in the card's order: their
+    // places in expected(), or the codes.
+    std::vector<quint32> missingIndices() const;
     QList<QByteArray> missing() const;
-    qsizetype missingCount() const { return m_expected.size() - m_expectedSeen; }
+    qsizetype missingCount() const { return m_expected->size() - m_expectedSeen; }
 
     static QString markText(Mark mark);
     // The codes of a list file as people write them: one a line (CR LF or
@@ -52,15 +62,18 @@ public:
     // spreadsheet's export (";" or "," on every line), each line's first
     // field. Repeats are kept once and counted.
     struct ListFile {
-        QList<QByteArray> codes;
+        CodeList codes;
         qsizetype repeats = 0; // lines that repeat a code before them
     };
-    static ListFile parseList(const QByteArray &file);
+    // `going`, when given, is told how far the reading is (0 to 100) now
+    // and then; when it answers false, the reading stops, its list cut
+    // short.
+    static ListFile parseList(const QByteArray &file, const std::function<bool(int percent)> &going = {});
 
 private:
-    QList<QByteArray> m_expected;
-    QSet<QByteArray> m_expectedSet;
-    QSet<QByteArray> m_seen;
+    std::shared_ptr<const CodeList> m_expected = std::make_shared<const CodeList>();
+    std::vector<bool> m_expectedSeenFlags; // by place in the list
+    QSet<QByteArray> m_seen;               // codes not in the list
     qsizetype m_expectedSeen = 0;
     qint64 m_scans = 0;
     qint64 m_checkFaults = 0;
