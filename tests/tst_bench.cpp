@@ -12,6 +12,10 @@
 #include "Symbology.h"
 
 #include <QAbstractItemModel>
+#include <QAccessible>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QScrollArea>
 #include <QApplication>
 #include <QHelpEvent>
 #include <QLineEdit>
@@ -150,6 +154,7 @@ private slots:
     void lookRestored_data();
     void lookRestored();
     void lookSaved();
+    void readByAScreenReader();
 };
 
 void tst_Bench::framing_data()
@@ -1377,6 +1382,62 @@ void tst_Bench::lookSaved()
     QCOMPARE(kept.value(QStringLiteral("Bench/ending")).toString(), QStringLiteral("silence"));
     QCOMPARE(kept.value(QStringLiteral("Bench/silenceMs")).toString(), QStringLiteral("45"));
     QCOMPARE(kept.value(QStringLiteral("Bench/test")).toString(), QStringLiteral("7 1000 0"));
+}
+
+// What a screen reader says of each thing the bench shows, its panels
+// unfolded, a list loaded and "Codes manquants" open: every control,
+// counter, panel and view has a name; a label that names a field is its
+// buddy's.
+void tst_Bench::readByAScreenReader()
+{
+    FakeWindow b;
+    b.w.showBench();
+    BenchWindow *bench = b.w.bench();
+    QVERIFY(QTest::qWaitForWindowExposed(bench));
+    for (const char *toggle : {"showTest", "showConsole", "showHex"})
+        bench->findChild<QToolButton *>(QLatin1String(toggle))->setChecked(true);
+    QTemporaryDir dir;
+    QFile list(dir.filePath(QStringLiteral("carte.txt")));
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write("A1\nB2\n");
+    list.close();
+    QSignalSpy loaded(bench, &BenchWindow::listDone);
+    bench->loadList(list.fileName());
+    QVERIFY(loaded.wait(10000));
+    bench->findChild<QPushButton *>(QStringLiteral("showMissing"))->click();
+
+    QStringList nameless;
+    QList<QWidget *> widgets = bench->findChildren<QWidget *>();
+    widgets << bench->findChild<QListView *>(QStringLiteral("missingCodes"));
+    for (QWidget *w : widgets) {
+        if (!w || !w->isVisible() || w->objectName().startsWith(QLatin1String("qt_")))
+            continue;
+        const bool control = qobject_cast<QAbstractButton *>(w) || qobject_cast<QAbstractSpinBox *>(w)
+                          || qobject_cast<QComboBox *>(w) || qobject_cast<QLineEdit *>(w)
+                          || qobject_cast<QAbstractItemView *>(w) || qobject_cast<QProgressBar *>(w)
+                          || qobject_cast<QPlainTextEdit *>(w) || qobject_cast<QScrollArea *>(w);
+        auto *label = qobject_cast<QLabel *>(w);
+        if (!control && !label)
+            continue;
+        if (qobject_cast<QLineEdit *>(w) && qobject_cast<QAbstractSpinBox *>(w->parentWidget()))
+            continue; // the spin box's own line, named by the spin box
+        if (qobject_cast<QLineEdit *>(w) && qobject_cast<QComboBox *>(w->parentWidget()))
+            continue; // the same for an editable list
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
+        QVERIFY(a);
+        if (a->text(QAccessible::Name).trimmed().isEmpty() && !(label && label->buddy())
+            && !(label && label->text().isEmpty()))
+            nameless << QStringLiteral("%1 (%2)").arg(w->objectName(), QString::fromLatin1(w->metaObject()->className()));
+    }
+    QVERIFY2(nameless.isEmpty(), qPrintable(nameless.join(QStringLiteral(", "))));
+    // The counters say what they count and what a click does.
+    auto *faults = bench->findChild<QToolButton *>(QStringLiteral("only%1").arg(int(ScanTable::Only::Faults)));
+    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(faults);
+    QCOMPARE(a->text(QAccessible::Name), QStringLiteral("Défauts : 0"));
+    QVERIFY(a->text(QAccessible::Description).startsWith(QStringLiteral("Ne montrer que les lignes en défaut")));
+    QCOMPARE(QAccessible::queryAccessibleInterface(bench->findChild<QListView *>(QStringLiteral("missingCodes")))
+                 ->text(QAccessible::Name),
+             QStringLiteral("Codes manquants : 2 sur 2"));
 }
 
 QTEST_MAIN(tst_Bench)

@@ -19,6 +19,7 @@ ScanTableView::ScanTableView(ScanTable *model, QWidget *parent) : QTableView(par
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     horizontalHeader()->setStretchLastSection(true);
+    horizontalHeader()->setAccessibleName(QStringLiteral("Colonnes des scans"));
     (new PlainToolTips(this))->watchItems(this);
     QScrollBar *bar = verticalScrollBar();
     connect(bar, &QScrollBar::rangeChanged, this, [this, bar](int, int max) {
