@@ -5,6 +5,7 @@
 #include "SettingsQueue.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QLabel>
@@ -58,6 +59,7 @@ private slots:
     void namesForScreenReaders();
     void settingsNotWrittenSaidOnce();
     void textFilesEndLinesAsTheSystemDoes();
+    void reportFilesGoTogether();
 };
 
 void tst_Window::controlTable_data()
@@ -598,6 +600,53 @@ void tst_Window::textFilesEndLinesAsTheSystemDoes()
     QCOMPARE(BenchReport::csvHeader(),
              QStringLiteral("N°;Reçu à;Écart (ms);Longueur;Symbologie;AIM;Contrôle;Liste;État;Données;GS1;Hexa\r\n")
                  .toUtf8());
+}
+
+// The bench's report files are replaced together, on either system: a
+// summary marked read-only keeps the CSV from being replaced too, and
+// nothing is left beside them.
+void tst_Window::reportFilesGoTogether()
+{
+    QTemporaryDir dir;
+    const QString csv = dir.filePath(QStringLiteral("rapport.csv"));
+    const QString txt = dir.filePath(QStringLiteral("rapport.txt"));
+    ScanTable table;
+    ScanTally tally;
+    BenchReport::Session session;
+    session.when = QDateTime::currentDateTime();
+    session.table = &table;
+    session.tally = &tally;
+
+    BenchReport::Written w = BenchReport::write(csv, session);
+    QCOMPARE(w.why, QString());
+    QCOMPARE(w.changed, QStringList({csv, txt}));
+    QFile first(csv);
+    QVERIFY(first.open(QIODevice::ReadOnly));
+    const QByteArray csvBefore = first.readAll();
+    first.close();
+    QVERIFY(csvBefore.startsWith("\xEF\xBB\xBF" "N°;"));
+
+    ScanRow row;
+    row.number = 1;
+    row.data = "4006381333931";
+    std::deque<ScanRow> rows;
+    rows.push_back(row);
+    table.append(std::move(rows));
+    QVERIFY(QFile::setPermissions(txt, QFileDevice::ReadOwner | QFileDevice::ReadUser));
+    w = BenchReport::write(csv, session);
+    QCOMPARE(w.why, QStringLiteral("« ") + txt + QStringLiteral(" » : fichier en lecture seule ; aucun fichier modifié"));
+    QCOMPARE(w.changed, QStringList());
+    QVERIFY(first.open(QIODevice::ReadOnly));
+    QCOMPARE(first.readAll(), csvBefore);
+    first.close();
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({"rapport.csv", "rapport.txt"}));
+
+    QVERIFY(QFile::setPermissions(txt, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser
+                                           | QFileDevice::WriteUser));
+    w = BenchReport::write(csv, session);
+    QCOMPARE(w.why, QString());
+    QVERIFY(first.open(QIODevice::ReadOnly));
+    QVERIFY(first.readAll().endsWith(";4006381333931;;34 30 30 36 33 38 31 33 33 33 39 33 31\r\n"));
 }
 
 QTEST_MAIN(tst_Window)
