@@ -28,6 +28,7 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -1315,6 +1316,8 @@ void tst_Bench::lookRestored_data()
                                             "history=<ESC>A1<CR>\n")
                               << "CR LF" << 120 << QList<int>{50, 800, 30} << QSize(950, 600)
                               << QStringList{"<ESC>A1<CR>"};
+    QTest::newRow("panes unfolded") << QByteArray("panes=test hexa\ntoolsHeight=120\n") << "automatique (CR, LF, CR LF ou TAB)"
+                                    << 50 << QList<int>{100, 1000, 200} << QSize(900, 500) << QStringList();
     QTest::newRow("a byte in hex") << QByteArray("ending=byte:1e\n") << "octet (hexadécimal)" << 50
                                    << QList<int>{100, 1000, 200} << QSize(900, 500) << QStringList();
     QTest::newRow("a byte that is no byte") << QByteArray("ending=byte:1FF\n") << "automatique (CR, LF, CR LF ou TAB)"
@@ -1352,6 +1355,14 @@ void tst_Bench::lookRestored()
     QCOMPARE(bench->findChild<QSpinBox *>(QStringLiteral("pauseMs"))->value(), test.at(2));
     QCOMPARE(bench->size(), size);
     QCOMPARE(bench->findChild<ConsoleLine *>(QStringLiteral("console"))->history(), history);
+    // The panels as they were left; folded when nothing says otherwise.
+    const bool unfolded = kept.contains("panes=test hexa");
+    QCOMPARE(bench->findChild<QToolButton *>(QStringLiteral("showTest"))->isChecked(), unfolded);
+    QCOMPARE(bench->findChild<QToolButton *>(QStringLiteral("showConsole"))->isChecked(), false);
+    QCOMPARE(bench->findChild<QTableView *>(QStringLiteral("scans"))->isColumnHidden(ScanTable::Hex), !unfolded);
+    QCOMPARE(bench->findChild<QWidget *>(QStringLiteral("tools"))->isVisible(), unfolded);
+    if (unfolded)
+        QCOMPARE(bench->findChild<QSplitter *>(QStringLiteral("panes"))->sizes().value(1), 120);
     if (ending == QStringLiteral("octet (hexadécimal)")) {
         // The byte is the framer's: a scan ends at 0x1E, CR is data.
         QCOMPARE(bench->findChild<QLineEdit *>(QStringLiteral("endByte"))->text(), QStringLiteral("1E"));
@@ -1376,9 +1387,17 @@ void tst_Bench::lookSaved()
     QVERIFY(bench->findChild<QSpinBox *>(QStringLiteral("silenceMs"))->isEnabled());
     bench->findChild<QSpinBox *>(QStringLiteral("triggers"))->setValue(7);
     bench->findChild<QSpinBox *>(QStringLiteral("pauseMs"))->setValue(0);
+    // The console unfolded, its pane dragged to 150 px.
+    bench->findChild<QToolButton *>(QStringLiteral("showConsole"))->setChecked(true);
+    bench->findChild<QToolButton *>(QStringLiteral("showHex"))->setChecked(true);
+    auto *panes = bench->findChild<QSplitter *>(QStringLiteral("panes"));
+    const int all = panes->sizes().value(0) + panes->sizes().value(1);
+    panes->setSizes({all - 150, 150});
     bench->close();
 
     const QSettings kept(SettingsStore::userFileName(), QSettings::IniFormat);
+    QCOMPARE(kept.value(QStringLiteral("Bench/panes")).toString(), QStringLiteral("console hexa"));
+    QCOMPARE(kept.value(QStringLiteral("Bench/toolsHeight")).toString(), QStringLiteral("150"));
     QCOMPARE(kept.value(QStringLiteral("Bench/ending")).toString(), QStringLiteral("silence"));
     QCOMPARE(kept.value(QStringLiteral("Bench/silenceMs")).toString(), QStringLiteral("45"));
     QCOMPARE(kept.value(QStringLiteral("Bench/test")).toString(), QStringLiteral("7 1000 0"));
