@@ -36,7 +36,9 @@
 #include <QTest>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QFileDialog>
 #include <QImage>
+#include <QMessageBox>
 #include <QScopeGuard>
 
 #include <fcntl.h>
@@ -145,6 +147,7 @@ private slots:
     void reportAllOrNone_data();
     void reportAllOrNone();
     void reportInASpreadsheet();
+    void reportAsksBeforeReplacing();
     void fixedCommandReplyIsNoScan();
     void markupInADataTip();
     void silenceEndsTheLastScan();
@@ -991,6 +994,35 @@ void tst_Bench::reportInASpreadsheet()
     QVERIFY2(lines[4].contains(QStringLiteral(",'-2+3,")), qPrintable(lines[4]));
     QVERIFY2(lines[5].contains(QStringLiteral(",\"A;B\",")) || lines[5].contains(QStringLiteral(",A;B,")),
              qPrintable(lines[5]));
+}
+
+// "Enregistrer le rapport…" names the files already there before it
+// replaces them, the picture too, and writes only on "Oui".
+void tst_Bench::reportAsksBeforeReplacing()
+{
+    FakeWindow b;
+    b.w.showBench();
+    BenchWindow *bench = b.w.bench();
+    QTemporaryDir dir;
+    for (const char *name : {"r.txt", "r.png"}) {
+        QFile f(dir.filePath(QLatin1String(name)));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("OLD");
+    }
+    bench->findChild<QPushButton *>(QStringLiteral("saveReport"))->click();
+    auto *dialog = bench->findChild<QFileDialog *>(QStringLiteral("reportDialog"));
+    QVERIFY(dialog);
+    emit dialog->fileSelected(dir.filePath(QStringLiteral("r.csv")));
+    auto *box = bench->findChild<QMessageBox *>(QStringLiteral("confirmReport"));
+    QVERIFY(box);
+    QCOMPARE(box->text(), QStringLiteral("« ") + dir.filePath(QStringLiteral("r.txt")) + QStringLiteral(" » et « ")
+                              + dir.filePath(QStringLiteral("r.png"))
+                              + QStringLiteral(" » existent déjà. Voulez-vous les remplacer ?"));
+    box->button(QMessageBox::Yes)->click();
+    QTRY_VERIFY(QFileInfo::exists(dir.filePath(QStringLiteral("r.csv"))));
+    QFile txt(dir.filePath(QStringLiteral("r.txt")));
+    QVERIFY(txt.open(QIODevice::ReadOnly));
+    QVERIFY(txt.readAll().startsWith("Rapport du banc d'essai Vantrel"));
 }
 
 namespace {

@@ -30,15 +30,19 @@ ReportPrompt *ReportPrompt::open(QWidget *window)
 
 void ReportPrompt::confirm(const QString &file)
 {
-    const QString summary = BenchReport::summaryPathFor(file);
-    if (!QFileInfo::exists(file) && !QFileInfo::exists(summary)) {
+    QStringList there;
+    for (const QString &f : {file, BenchReport::summaryPathFor(file), BenchReport::chartPathFor(file)})
+        if (QFileInfo::exists(f))
+            there << f;
+    if (there.isEmpty()) {
         emit chosen(file);
         deleteLater();
         return;
     }
     auto *box = new QMessageBox(QMessageBox::Question, QStringLiteral("Enregistrer le rapport"),
-                                QStringLiteral("« ") + file + QStringLiteral(" » ou « ") + summary
-                                    + QStringLiteral(" » existe déjà. Voulez-vous les remplacer ?"),
+                                BenchReport::changedText(there)
+                                    + (there.size() > 1 ? QStringLiteral(" existent déjà. Voulez-vous les remplacer ?")
+                                                        : QStringLiteral(" existe déjà. Voulez-vous le remplacer ?")),
                                 QMessageBox::Yes | QMessageBox::No, m_window);
     box->setObjectName(QStringLiteral("confirmReport"));
     box->setTextFormat(Qt::PlainText);

@@ -6,8 +6,8 @@
 class QWidget;
 
 // Asks where the scanner bench's report goes, without a modal loop: a file
-// dialog, then, when the CSV or its summary is there already, whether to
-// replace them. chosen() follows an answer that says where to write.
+// dialog, then, when the CSV, its summary or its picture is there already,
+// whether to replace those that are. chosen() follows an answer that says where to write.
 class ReportPrompt : public QObject
 {
     Q_OBJECT
