@@ -137,6 +137,8 @@ private slots:
     void listFile_data();
     void listFile();
     void codeList();
+    void rowFaults_data();
+    void rowFaults();
     void listLoads_data();
     void listLoads();
     void reportReadBack();
@@ -760,6 +762,57 @@ void tst_Bench::codeList()
     QCOMPARE(list.indexOf("4006381000001"), qsizetype(-1));
     QCOMPARE(list.indexOf(QByteArray("\0", 1)), qsizetype(-1));
     QCOMPARE(list.toList().mid(0, 5), odd);
+}
+
+// Why a row stands out, each reason on a line of its own; a row without
+// fault is neither tinted nor counted nor shown by the "Défauts" filter.
+void tst_Bench::rowFaults_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<int>("mark");
+    QTest::addColumn<bool>("cut");
+    QTest::addColumn<QString>("why");
+
+    const int none = int(ScanTally::Mark::None);
+    QTest::newRow("right") << QByteArray("]E04006381333931") << int(ScanTally::Mark::Expected) << false << "";
+    QTest::newRow("duplicate") << QByteArray("]E04006381333931") << int(ScanTally::Mark::Duplicate) << false << "";
+    QTest::newRow("reply") << QByteArray("\x06") << int(ScanTally::Mark::Reply) << false << "";
+    QTest::newRow("wrong check digit") << QByteArray("]E04006381333932") << none << false
+                                       << "Chiffre de contrôle faux : 1 attendu.";
+    QTest::newRow("EAN-8 of 9 digits") << QByteArray("]E4963850740") << none << false
+                                       << "Code invalide : 8 chiffres attendus.";
+    QTest::newRow("broken GS1 date") << QByteArray("]C10109506000134352" "17251301") << none << false
+                                     << "Code invalide : (17) date limite : « 251301 » n'est pas une date AAMMJJ.";
+    QTest::newRow("unexpected") << QByteArray("HELLO") << int(ScanTally::Mark::Unexpected) << false
+                                << "Code absent de la liste des codes attendus.";
+    QTest::newRow("no-read") << QByteArray() << int(ScanTally::Mark::NoRead) << false
+                             << "Sans lecture : aucune donnée dans l'attente du test.";
+    QTest::newRow("unfinished") << QByteArray("]E0400") << int(ScanTally::Mark::Unfinished) << false
+                                << "Scan inachevé : le port s'est fermé avant sa fin.";
+    QTest::newRow("cut, and unexpected") << QByteArray(100, 'x') << int(ScanTally::Mark::Unexpected) << true
+                                         << "Code absent de la liste des codes attendus.\n"
+                                            "Scan coupé : trop long, la suite est sur la ligne suivante.";
+}
+
+void tst_Bench::rowFaults()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(int, mark);
+    QFETCH(bool, cut);
+    QFETCH(QString, why);
+    ScanRow r;
+    r.data = data;
+    r.symbology = Symbology::of(data);
+    r.mark = ScanTally::Mark(mark);
+    r.cut = cut;
+    QCOMPARE(ScanTable::faultOf(r), why);
+    QCOMPARE(ScanTable::hasFault(r), !why.isEmpty());
+    QCOMPARE(ScanTable::shows(r, ScanTable::Only::Faults), !why.isEmpty());
+    ScanTable t;
+    std::deque<ScanRow> rows{r};
+    t.append(std::move(rows));
+    QCOMPARE(t.faulty(), why.isEmpty() ? 0 : 1);
+    QCOMPARE(t.data(t.index(0, ScanTable::Kind), Qt::BackgroundRole).isValid(), !why.isEmpty());
 }
 
 // Lists load on a thread of their own: what the message says at the end,

@@ -59,9 +59,11 @@ QString ScanTable::hexText(const QByteArray &data)
 QString ScanTable::faultOf(const ScanRow &r)
 {
     QStringList why;
-    if (r.symbology.check == Symbology::Check::Wrong)
+    // A piece (cut, or left unfinished) is no code: its check says nothing.
+    const bool piece = r.cut || r.mark == ScanTally::Mark::Unfinished;
+    if (!piece && r.symbology.check == Symbology::Check::Wrong)
         why << QStringLiteral("Chiffre de contrôle faux : %1 attendu.").arg(r.symbology.expectedDigit);
-    else if (r.symbology.check == Symbology::Check::Malformed)
+    else if (!piece && r.symbology.check == Symbology::Check::Malformed)
         why << QStringLiteral("Code invalide : ") + r.symbology.fault + u'.';
     switch (r.mark) {
     case ScanTally::Mark::Unexpected: why << QStringLiteral("Code absent de la liste des codes attendus."); break;
@@ -74,11 +76,18 @@ QString ScanTable::faultOf(const ScanRow &r)
     return why.join(u'\n');
 }
 
+bool ScanTable::hasFault(const ScanRow &r)
+{
+    return r.cut || r.mark == ScanTally::Mark::Unfinished || r.symbology.check == Symbology::Check::Wrong
+        || r.symbology.check == Symbology::Check::Malformed || r.mark == ScanTally::Mark::Unexpected || r.mark == ScanTally::Mark::NoRead
+        || r.mark == ScanTally::Mark::Unfinished || r.cut;
+}
+
 bool ScanTable::shows(const ScanRow &r, Only only)
 {
     switch (only) {
     case Only::All: return true;
-    case Only::Faults: return !faultOf(r).isEmpty();
+    case Only::Faults: return hasFault(r);
     case Only::CheckFaults: return r.symbology.check == Symbology::Check::Wrong;
     case Only::Duplicates: return r.mark == ScanTally::Mark::Duplicate;
     case Only::Unexpected: return r.mark == ScanTally::Mark::Unexpected;
@@ -97,7 +106,7 @@ QVariant ScanTable::data(const QModelIndex &index, int role) const
         return {};
     }
     if (role == Qt::BackgroundRole || role == Qt::ForegroundRole) {
-        if (faultOf(r).isEmpty())
+        if (!hasFault(r))
             return {};
         // A light tint, with text dark enough to read on it in any theme.
         return role == Qt::BackgroundRole ? QColor(255, 222, 214) : QColor(Qt::black);
@@ -159,7 +168,7 @@ void ScanTable::append(std::deque<ScanRow> rows)
     beginInsertRows({}, first, first + int(rows.size()) - 1);
     for (ScanRow &r : rows) {
         m_bytes += r.data.size();
-        m_faulty += faultOf(r).isEmpty() ? 0 : 1;
+        m_faulty += hasFault(r) ? 1 : 0;
         m_rows.push_back(std::move(r));
     }
     endInsertRows();
@@ -167,7 +176,7 @@ void ScanTable::append(std::deque<ScanRow> rows)
     qsizetype bytes = m_bytes;
     qint64 faulty = m_faulty;
     while (size_t(leaving) < m_rows.size() && (m_rows.size() - size_t(leaving) > size_t(MaxRows) || bytes > MaxDataBytes)) {
-        faulty -= faultOf(m_rows[size_t(leaving)]).isEmpty() ? 0 : 1;
+        faulty -= hasFault(m_rows[size_t(leaving)]) ? 1 : 0;
         bytes -= m_rows[size_t(leaving++)].data.size();
     }
     if (leaving == 0)

@@ -46,7 +46,7 @@ public:
     void clear();
     const std::deque<ScanRow> &rows() const { return m_rows; }
     qint64 left() const { return m_left; }
-    // Rows held that have a fault (faultOf() not empty).
+    // Rows held that have a fault (hasFault()).
     qint64 faulty() const { return m_faulty; }
 
     // Why a row stands out, in French, one reason a line: a wrong check
@@ -55,6 +55,8 @@ public:
     // for a row without fault. Faulty rows are tinted, with the reasons
     // in their tooltip.
     static QString faultOf(const ScanRow &row);
+    // faultOf() is not empty, without making its text.
+    static bool hasFault(const ScanRow &row);
     static bool shows(const ScanRow &row, Only only);
 
     // The texts of a row's cells, as shown.
