@@ -38,7 +38,7 @@ BenchPanes::BenchPanes(ScanTableView *view, ReadRatePanel *readRate, ConsolePane
         if (m_tools->isVisible())
             m_toolsHeight = sizes().value(1);
     });
-    update();
+    applyToggles();
 }
 
 QToolButton *BenchPanes::toggle(const char *name, const QString &text, const QString &accessible)
@@ -53,7 +53,7 @@ QToolButton *BenchPanes::toggle(const char *name, const QString &text, const QSt
     b->setToolTip(accessible);
     connect(b, &QToolButton::toggled, this, [this, b](bool on) {
         b->setArrowType(on ? Qt::DownArrow : Qt::RightArrow);
-        update();
+        applyToggles();
     });
     return b;
 }
@@ -68,7 +68,7 @@ void BenchPanes::showReadRate()
     m_showTest->setChecked(true);
 }
 
-void BenchPanes::update()
+void BenchPanes::applyToggles()
 {
     m_readRate->setVisible(m_showTest->isChecked());
     m_console->setVisible(m_showConsole->isChecked());

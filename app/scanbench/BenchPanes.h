@@ -34,7 +34,7 @@ public:
 
 private:
     QToolButton *toggle(const char *name, const QString &text, const QString &accessible);
-    void update();
+    void applyToggles();
 
     ScanTableView *m_view;
     ReadRatePanel *m_readRate;
