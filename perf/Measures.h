@@ -3,6 +3,8 @@
 // The benchmarks' measures, one file each, and what they share: the table
 // they add their rows to, and the helpers that set up a window on a pty.
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -38,7 +40,8 @@ std::unique_ptr<frmVantrel> windowOn(const PerfPty &pty, bool timer);
 // The operator has filled the box to its cap, selected all of it and left
 // the caret in it.
 void fillAndSelect(frmVantrel &w);
-// This program run with `args`; the number it prints.
+// This program run with `args`: the words it prints, or the one number.
+QList<QByteArray> childFigures(const QStringList &args, int timeoutMs);
 double childFigure(const QStringList &args);
 
 void benchCpu();

@@ -102,14 +102,19 @@ std::int64_t monotonicNs()
     return std::int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
-double childFigure(const QStringList &args)
+QList<QByteArray> childFigures(const QStringList &args, int timeoutMs)
 {
     QProcess p;
     p.setProgram(QCoreApplication::applicationFilePath());
     p.setArguments(args);
     p.start();
-    p.waitForFinished(60000);
-    return p.readAllStandardOutput().trimmed().toDouble();
+    p.waitForFinished(timeoutMs);
+    return p.readAllStandardOutput().trimmed().split(' ');
+}
+
+double childFigure(const QStringList &args)
+{
+    return childFigures(args, 60000).value(0).toDouble();
 }
 
 void printTable()

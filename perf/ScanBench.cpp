@@ -1,5 +1,6 @@
 #include "ScanBench.h"
 
+#include "Measures.h"
 #include "PerfPty.h"
 #include "BenchWindow.h"
 #include "ProcessStatus.h"
@@ -190,12 +191,10 @@ int ScanBench::listChild(int codes)
         f.write(all);
     }
     PerfPty pty;
-    qputenv("VANTREL_COM1", pty.path().toLocal8Bit());
-    frmVantrel w;
-    w.show();
-    w.openPort();
-    w.showBench();
-    BenchWindow *bench = w.bench();
+    const std::unique_ptr<frmVantrel> w = perf::windowOn(pty, true);
+    w->show();
+    w->showBench();
+    BenchWindow *bench = w->bench();
     QCoreApplication::processEvents();
 
     // The load, the window's events timed throughout.

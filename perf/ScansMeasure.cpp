@@ -2,8 +2,6 @@
 
 #include "ScanBench.h"
 
-#include <QCoreApplication>
-#include <QProcess>
 
 #include <cmath>
 #include <unistd.h>
@@ -23,12 +21,7 @@ void benchScans()
             QStringLiteral("%1 sent; %2 ms").arg(f.sent).arg(f.msTotal, 0, 'f', 0), 0,
             QStringLiteral("every scan one row"), f.rows == f.sent && f.whole == f.sent);
     }
-    QProcess p;
-    p.setProgram(QCoreApplication::applicationFilePath());
-    p.setArguments({QStringLiteral("--scans-child"), QString::number(scans)});
-    p.start();
-    p.waitForFinished(700000);
-    const QList<QByteArray> v = p.readAllStandardOutput().trimmed().split(' ');
+    const QList<QByteArray> v = childFigures({QStringLiteral("--scans-child"), QString::number(scans)}, 700000);
     if (v.size() != 5) {
         add(QStringLiteral("Bench window with %1 scans").arg(scans), QStringLiteral("failed"), QStringLiteral("-"), 0,
             QStringLiteral("-"), false);
@@ -46,12 +39,7 @@ void benchScans()
     // A stock-take's list of a million codes: loaded and "Codes manquants"
     // shown without stalling the window, in bounded memory.
     const int codes = g_quick ? 200000 : 1000000;
-    QProcess list;
-    list.setProgram(QCoreApplication::applicationFilePath());
-    list.setArguments({QStringLiteral("--list-child"), QString::number(codes)});
-    list.start();
-    list.waitForFinished(300000);
-    const QList<QByteArray> l = list.readAllStandardOutput().trimmed().split(' ');
+    const QList<QByteArray> l = childFigures({QStringLiteral("--list-child"), QString::number(codes)}, 300000);
     if (l.size() != 6) {
         add(QStringLiteral("List of %1 codes").arg(codes), QStringLiteral("failed"), QStringLiteral("-"), 0,
             QStringLiteral("-"), false);

@@ -1,3 +1,4 @@
+#include "FrenchNumber.h"
 #include "BenchCounters.h"
 
 #include <QButtonGroup>
@@ -23,11 +24,6 @@ constexpr Counter counters[] = {
     {ScanTable::Only::Duplicates, "Doublons", "Ne montrer que les doublons"},
     {ScanTable::Only::Unexpected, "Inattendus", "Ne montrer que les codes absents de la liste"},
 };
-
-QString french(qint64 n)
-{
-    return QLocale(QLocale::French).toString(n);
-}
 
 } // namespace
 
@@ -73,7 +69,7 @@ void BenchCounters::setCounts(const Counts &n)
     const qint64 values[] = {n.scans, n.faults, n.checkFaults, n.duplicates, n.unexpected};
     for (size_t i = 0; i < std::size(counters); ++i) {
         QToolButton *b = button(counters[i].only);
-        const QString text = QString::fromUtf8(counters[i].label) + QStringLiteral(" : ") + french(values[i]);
+        const QString text = QString::fromUtf8(counters[i].label) + QStringLiteral(" : ") + frenchNumber(values[i]);
         b->setText(text);
         b->setAccessibleName(text);
         // Without a list, no code is unexpected: its counter goes, and so

@@ -93,18 +93,25 @@ QByteArray BenchReport::csvRow(const ScanRow &r)
     return fields.join(Separator) + "\r\n";
 }
 
+namespace {
+
+// rapport.csv gives rapport<suffix>; any other name gets it added.
+QString besideCsv(const QString &csvPath, const QString &suffix)
+{
+    const bool csv = csvPath.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive);
+    return (csv ? csvPath.chopped(4) : csvPath) + suffix;
+}
+
+} // namespace
+
 QString BenchReport::summaryPathFor(const QString &csvPath)
 {
-    if (csvPath.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
-        return csvPath.chopped(4) + QStringLiteral(".txt");
-    return csvPath + QStringLiteral(".txt");
+    return besideCsv(csvPath, QStringLiteral(".txt"));
 }
 
 QString BenchReport::chartPathFor(const QString &csvPath)
 {
-    if (csvPath.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
-        return csvPath.chopped(4) + QStringLiteral(".png");
-    return csvPath + QStringLiteral(".png");
+    return besideCsv(csvPath, QStringLiteral(".png"));
 }
 
 QByteArray BenchReport::summary(const Session &s)

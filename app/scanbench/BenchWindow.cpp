@@ -1,3 +1,4 @@
+#include "FrenchNumber.h"
 #include "BenchWindow.h"
 
 #include "BenchCounters.h"
@@ -26,16 +27,6 @@
 #include <QShortcut>
 #include <QToolButton>
 #include <QVBoxLayout>
-
-namespace {
-
-
-QString french(qint64 n)
-{
-    return QLocale(QLocale::French).toString(n);
-}
-
-} // namespace
 
 BenchWindow::BenchWindow(CommControl *comm, PortAssignments &ports, QWidget *parent)
     : QWidget(parent, Qt::Window), m_comm(comm), m_ports(ports), m_test(comm)
@@ -301,13 +292,13 @@ void BenchWindow::updateCounters()
     QStringList rest;
     if (m_tally.hasList()) {
         n.unexpected = m_tally.unexpected();
-        rest << QStringLiteral("Manquants : ") + french(m_tally.missingCount()) + QStringLiteral(" sur ")
-                + french(m_tally.expected().size());
+        rest << QStringLiteral("Manquants : ") + frenchNumber(m_tally.missingCount()) + QStringLiteral(" sur ")
+                + frenchNumber(m_tally.expected().size());
     }
     if (m_table.left() > 0)
-        rest << QStringLiteral("Sortis du tableau : ") + french(m_table.left());
+        rest << QStringLiteral("Sortis du tableau : ") + frenchNumber(m_table.left());
     if (const qsizetype pending = m_framer.pendingBytes())
-        rest << QStringLiteral("Scan en cours : ") + french(pending) + QStringLiteral(" octet")
+        rest << QStringLiteral("Scan en cours : ") + frenchNumber(pending) + QStringLiteral(" octet")
                 + (pending > 1 ? QStringLiteral("s") : QString());
     n.rest = rest.join(QStringLiteral("   "));
     m_counters->setCounts(n);
@@ -382,8 +373,8 @@ void BenchWindow::listLoaded(const QString &file, const std::shared_ptr<const Co
     m_number = 0;
     updateCounters();
     const QString repeated = repeats == 0 ? QString()
-                           : QStringLiteral(" ; %1 en double dans la liste, comptés une fois").arg(french(repeats));
-    showMessage(QStringLiteral("%1 codes attendus chargés depuis « ").arg(french(codes->size())) + file
+                           : QStringLiteral(" ; %1 en double dans la liste, comptés une fois").arg(frenchNumber(repeats));
+    showMessage(QStringLiteral("%1 codes attendus chargés depuis « ").arg(frenchNumber(codes->size())) + file
                 + QStringLiteral(" »") + repeated + QStringLiteral(" ; le décompte repart de zéro."));
     if (m_missingWindow && m_missingWindow->isVisible())
         m_missingWindow->showCodes(m_tally);

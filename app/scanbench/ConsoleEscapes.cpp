@@ -1,3 +1,4 @@
+#include "FrenchNumber.h"
 #include "ConsoleEscapes.h"
 
 #include <QLocale>
@@ -83,7 +84,7 @@ std::optional<QByteArray> ConsoleEscapes::bytesOf(const QString &typed, QString 
     }
     if (out.size() > MaxBytes) {
         *why = QStringLiteral("commande trop longue : %1 octets, au plus %2 (la longueur du plus long scan).")
-                   .arg(QLocale(QLocale::French).toString(out.size()), QLocale(QLocale::French).toString(MaxBytes));
+                   .arg(frenchNumber(out.size()), frenchNumber(MaxBytes));
         return std::nullopt;
     }
     return out;

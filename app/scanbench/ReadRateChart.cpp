@@ -1,3 +1,4 @@
+#include "FrenchNumber.h"
 #include "ReadRateChart.h"
 
 #include <QBuffer>
@@ -48,7 +49,7 @@ QImage ReadRateChart::image(const ReadRateFigures &f, const QString &setting)
         p.fillRect(QRect(x + slot / 6, bottom - h, slot * 2 / 3, h), QColor(52, 101, 164));
         p.setPen(Qt::black);
         p.drawText(QRect(x, bottom - h - line - 2, slot, line), Qt::AlignHCenter,
-                   QLocale(QLocale::French).toString(bins[b]));
+                   frenchNumber(bins[b]));
         p.drawText(QRect(x, bottom + 4, slot, line), Qt::AlignHCenter, ReadRateFigures::binName(b));
     }
     p.end();

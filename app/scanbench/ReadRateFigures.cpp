@@ -1,17 +1,9 @@
+#include "FrenchNumber.h"
 #include "ReadRateFigures.h"
 
 #include <QLocale>
 
 #include <algorithm>
-
-namespace {
-
-QString french(qint64 n)
-{
-    return QLocale(QLocale::French).toString(n);
-}
-
-} // namespace
 
 qint64 ReadRateFigures::percentile(int p) const
 {
@@ -43,8 +35,8 @@ QList<int> ReadRateFigures::histogram() const
 QString ReadRateFigures::binName(int bin)
 {
     if (bin < BinCount - 1)
-        return QStringLiteral("≤") + french(BinLimits[bin]) + QStringLiteral(" ms");
-    return QStringLiteral(">") + french(BinLimits[BinCount - 2]) + QStringLiteral(" ms");
+        return QStringLiteral("≤") + frenchNumber(BinLimits[bin]) + QStringLiteral(" ms");
+    return QStringLiteral(">") + frenchNumber(BinLimits[BinCount - 2]) + QStringLiteral(" ms");
 }
 
 QString ReadRateFigures::readsText() const
@@ -53,8 +45,8 @@ QString ReadRateFigures::readsText() const
         return QStringLiteral("aucune gâchette envoyée");
     const double share = 100.0 * goodReads() / triggers;
     return QStringLiteral("%1 bonne%2 lecture%2 sur %3 (%4 %), %5 sans lecture")
-        .arg(french(goodReads()), goodReads() > 1 ? QStringLiteral("s") : QString(), french(triggers),
-             QLocale(QLocale::French).toString(share, 'f', 1), french(noReads));
+        .arg(frenchNumber(goodReads()), goodReads() > 1 ? QStringLiteral("s") : QString(), frenchNumber(triggers),
+             QLocale(QLocale::French).toString(share, 'f', 1), frenchNumber(noReads));
 }
 
 QString ReadRateFigures::timesText() const
@@ -62,7 +54,7 @@ QString ReadRateFigures::timesText() const
     if (timesMs.isEmpty())
         return QStringLiteral("aucun temps mesuré");
     return QStringLiteral("p50 %1 ms, p95 %2 ms, max %3 ms")
-        .arg(french(percentile(50)), french(percentile(95)), french(maximum()));
+        .arg(frenchNumber(percentile(50)), frenchNumber(percentile(95)), frenchNumber(maximum()));
 }
 
 QString ReadRateFigures::histogramText() const

@@ -1,3 +1,4 @@
+#include "FrenchNumber.h"
 #include "ReadRatePanel.h"
 
 #include "ReadRateTest.h"
@@ -128,7 +129,7 @@ QString ReadRatePanel::shortText() const
     const QList<int> counts = m_last->histogram();
     for (int b = 0; b < ReadRateFigures::BinCount; ++b)
         if (counts[b] > 0)
-            bins << ReadRateFigures::binName(b) + QStringLiteral(" : ") + QLocale(QLocale::French).toString(counts[b]);
+            bins << ReadRateFigures::binName(b) + QStringLiteral(" : ") + frenchNumber(counts[b]);
     return QStringLiteral("Test de lecture (") + m_lastSetting + QStringLiteral(") : ") + m_last->readsText()
         + QStringLiteral("\nGâchette → données : ") + m_last->timesText()
         + (bins.isEmpty() ? QString() : QStringLiteral(" ; ") + bins.join(QStringLiteral(", ")));

@@ -1,6 +1,6 @@
 #include "ScanFilter.h"
 
-ScanFilter::ScanFilter(ScanTable *table, QObject *parent) : QSortFilterProxyModel(parent), m_table(table)
+ScanFilter::ScanFilter(ScanTable *table, QObject *parent) : QSortFilterProxyModel(parent)
 {
     setSourceModel(table);
 }
@@ -15,6 +15,6 @@ void ScanFilter::setOnly(ScanTable::Only only)
 
 bool ScanFilter::filterAcceptsRow(int sourceRow, const QModelIndex &) const
 {
-    const std::deque<ScanRow> &rows = m_table->rows();
+    const std::deque<ScanRow> &rows = static_cast<const ScanTable *>(sourceModel())->rows();
     return sourceRow >= 0 && size_t(sourceRow) < rows.size() && ScanTable::shows(rows[size_t(sourceRow)], m_only);
 }

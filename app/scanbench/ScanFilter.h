@@ -20,6 +20,5 @@ protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
 
 private:
-    ScanTable *m_table;
     ScanTable::Only m_only = ScanTable::Only::All;
 };

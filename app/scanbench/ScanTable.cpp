@@ -1,3 +1,4 @@
+#include "FrenchNumber.h"
 #include "ScanTable.h"
 
 #include "ControlPictures.h"
@@ -9,17 +10,6 @@
 #include <QStringDecoder>
 
 #include <algorithm>
-
-namespace {
-
-// Numbers as the window's words are: "16 384", whatever the locale.
-QString french(qint64 n)
-{
-    static const QLocale locale(QLocale::French);
-    return locale.toString(n);
-}
-
-} // namespace
 
 int ScanTable::rowCount(const QModelIndex &parent) const
 {
@@ -126,10 +116,10 @@ QVariant ScanTable::data(const QModelIndex &index, int role) const
 QString ScanTable::cellText(const ScanRow &r, int column, bool tip)
 {
     switch (Column(column)) {
-    case Number: return french(r.number);
+    case Number: return frenchNumber(r.number);
     case Received: return receivedText(r.wallMs);
-    case Gap: return r.gapMs < 0 ? QString() : french(r.gapMs);
-    case Length: return french(r.data.size() - r.symbology.aim.size()); // the code's, without its identifier
+    case Gap: return r.gapMs < 0 ? QString() : frenchNumber(r.gapMs);
+    case Length: return frenchNumber(r.data.size() - r.symbology.aim.size()); // the code's, without its identifier
     case Kind: return r.symbology.shownName();
     case Check: return r.symbology.shownCheck();
     case Mark: return ScanTally::markText(r.mark);
